@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace store {
+
+// The engine's number for a table another user holds locked; the window shows its description.
+inline constexpr int erroreBloccata = 3261;
+// Any other failure of the store.
+inline constexpr int erroreGenerico = 1;
+// The company file is a database of the original engine, which this program never writes.
+inline constexpr int erroreVecchioFormato = 2;
+
+// Outcome of a store operation: ok, or an error number with the engine's own text.
+struct Esito {
+    int numero = 0;
+    QString descrizione;
+
+    bool ok() const { return numero == 0; }
+    static Esito errore(int numero, const QString& descrizione) { return {numero, descrizione}; }
+};
+
+} // namespace store

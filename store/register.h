@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <array>
+
+// The register being shown or edited, one row of TabellaSerieSemplificata.
+struct Register {
+    QString SspCodice;
+    QString SspDescrizione = QStringLiteral(" ");
+    QString SspCarScar = QStringLiteral(" ");
+    qint32 SspUltimoCarico = 0;
+    QString SspGruppoCarico = QStringLiteral(" ");
+    QString SspGruppoSCarico = QStringLiteral(" ");
+    bool SspStampaperSerie = true;
+    QString SspCodiceDischetto = QStringLiteral(" ");
+    QString SspMeccanogCin = QStringLiteral(" ");
+    qint16 SspMeccanogNum = 0;
+    QString SspCodAutorizzazione = QStringLiteral(" ");
+    QString SspNTelefonoDaChiamare = QStringLiteral(" ");
+    QString SspRiqA = QStringLiteral(" ");
+    QString SspTipoProtocollo = QStringLiteral("G");
+    QString SspACT = QStringLiteral("A");
+
+    // Every member but the code back to the values of a new register.
+    void azzera() { *this = Register{SspCodice}; }
+
+    bool operator==(const Register&) const = default;
+};
+
+// The one-character members take the first character assigned, or a blank for an empty text.
+QString unCarattere(const QString& testo);
+
+// The heading lines of a register, one row of TestataRegistriPS.
+struct RegisterHeading {
+    QString TpsCodice;
+    std::array<QString, 5> TpsRiga;  // printed on the register
+    std::array<QString, 5> TpsRigP;  // printed on the advance notice
+
+    bool operator==(const RegisterHeading&) const = default;
+};

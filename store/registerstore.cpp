@@ -1,0 +1,434 @@
+#include "store/registerstore.h"
+
+#include "store/columns.h"
+#include "store/register.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QStringList>
+
+namespace store {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::IdentifierType tipo = QSqlDriver::FieldName)
+{
+    return d->escapeIdentifier(nome, tipo);
+}
+
+QString tipoSql(const Colonna& c)
+{
+    switch (c.tipo) {
+    case Tipo::Testo: return u"VARCHAR(%1)"_s.arg(c.lunghezza > 0 ? c.lunghezza : 255);
+    case Tipo::Intero16: return u"SMALLINT"_s;
+    case Tipo::Intero32: return u"INTEGER"_s;
+    case Tipo::Booleano: return u"BOOLEAN"_s;
+    case Tipo::Reale: return u"DOUBLE PRECISION"_s;
+    }
+    return {};
+}
+
+bool sqlite(const QSqlDriver* d) { return d->dbmsType() == QSqlDriver::SQLite; }
+
+QString creaTabella(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
+{
+    QStringList righe;
+    for (const Colonna& c : colonne) {
+        QString r = quota(d, c.nome) + u' ' + tipoSql(c);
+        // Codes and descriptions compare without regard to case, as the office has always typed them.
+        if (c.tipo == Tipo::Testo && sqlite(d))
+            r += u" COLLATE NOCASE"_s;
+        if (&c == &colonne.front())
+            r += u" NOT NULL PRIMARY KEY"_s;
+        righe << r;
+    }
+    return u"CREATE TABLE "_s + quota(d, tabella, QSqlDriver::TableName) + u" ("_s + righe.join(u", "_s) + u')';
+}
+
+QString elencoColonne(const QSqlDriver* d, std::span<const Colonna> colonne)
+{
+    QStringList nomi;
+    for (const Colonna& c : colonne)
+        nomi << quota(d, c.nome);
+    return nomi.join(u", "_s);
+}
+
+QString sqlSeleziona(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
+{
+    return u"SELECT "_s + elencoColonne(d, colonne) + u" FROM "_s + quota(d, tabella, QSqlDriver::TableName) +
+           u" WHERE "_s + quota(d, colonne.front().nome) + u" = ?"_s;
+}
+
+QString sqlInserisci(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
+{
+    QStringList segni(static_cast<int>(colonne.size()), u"?"_s);
+    return u"INSERT INTO "_s + quota(d, tabella, QSqlDriver::TableName) + u" ("_s + elencoColonne(d, colonne) +
+           u") VALUES ("_s + segni.join(u", "_s) + u')';
+}
+
+QString sqlAggiorna(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
+{
+    QStringList assegna;
+    for (const Colonna& c : colonne)
+        assegna << quota(d, c.nome) + u" = ?"_s;
+    return u"UPDATE "_s + quota(d, tabella, QSqlDriver::TableName) + u" SET "_s + assegna.join(u", "_s) +
+           u" WHERE "_s + quota(d, colonne.front().nome) + u" = ?"_s;
+}
+
+QString sqlElimina(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
+{
+    return u"DELETE FROM "_s + quota(d, tabella, QSqlDriver::TableName) + u" WHERE "_s +
+           quota(d, colonne.front().nome) + u" = ?"_s;
+}
+
+// The register row as written by this program: every column, the acquisition ones reset.
+QVariantList valoriRegistro(const Register& r)
+{
+    return {r.SspCodice,
+            r.SspDescrizione,
+            unCarattere(r.SspCarScar),
+            r.SspUltimoCarico,
+            r.SspGruppoCarico,
+            r.SspGruppoSCarico,
+            r.SspStampaperSerie,
+            r.SspCodiceDischetto,
+            r.SspMeccanogCin,
+            r.SspMeccanogNum,
+            r.SspCodAutorizzazione,
+            r.SspRiqA,
+            u" "_s,
+            0.0,
+            0,
+            u" "_s,
+            r.SspNTelefonoDaChiamare,
+            unCarattere(r.SspTipoProtocollo),
+            unCarattere(r.SspACT)};
+}
+
+// Empty texts must reach the table as empty texts, never as Null.
+QVariant nonNullo(const QString& s) { return s.isNull() ? QVariant(u""_s) : QVariant(s); }
+
+QVariantList valoriTestata(const QString& codice, const RegisterHeading& t)
+{
+    QVariantList v{codice};
+    for (const QString& riga : t.TpsRiga)
+        v << nonNullo(riga.trimmed());
+    for (const QString& riga : t.TpsRigP)
+        v << nonNullo(riga.trimmed());
+    return v;
+}
+
+bool esegui(QSqlQuery& q, const QVariantList& valori)
+{
+    for (int i = 0; i < valori.size(); ++i) {
+        const QVariant& v = valori.at(i);
+        q.bindValue(i, v.typeId() == QMetaType::QString ? nonNullo(v.toString()) : v);
+    }
+    return q.exec();
+}
+
+} // namespace
+
+QString sqlCreaRegistri(const QSqlDriver* d) { return creaTabella(d, tabellaRegistri, colonneRegistri()); }
+QString sqlCreaTestata(const QSqlDriver* d) { return creaTabella(d, tabellaTestata, colonneTestata()); }
+
+RegisterStore::RegisterStore(const QString& nomeConnessione) : nome_(nomeConnessione) {}
+
+RegisterStore::~RegisterStore()
+{
+    chiudi();
+    if (QSqlDatabase::contains(nome_)) {
+        QSqlDatabase::database(nome_, false).close();
+        QSqlDatabase::removeDatabase(nome_);
+    }
+}
+
+QSqlDatabase RegisterStore::database() const { return QSqlDatabase::database(nome_, false); }
+
+bool RegisterStore::vecchioFormato(const QString& percorso)
+{
+    QFile f(percorso);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray testa = f.read(32);
+    return testa.mid(4).startsWith("Standard Jet DB") || testa.mid(4).startsWith("Standard ACE DB");
+}
+
+Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
+{
+    chiudi();
+    const QFileInfo info(percorso);
+    if (!info.isFile())
+        return Esito::errore(erroreGenerico, u"archivio inesistente: "_s + percorso);
+    vecchio_ = vecchioFormato(percorso);
+    QSqlDatabase db = QSqlDatabase::contains(nome_) ? QSqlDatabase::database(nome_, false)
+                                                    : QSqlDatabase::addDatabase(u"QSQLITE"_s, nome_);
+    db.close();
+    if (vecchio_)
+        return {};  // the table opening reports it, and the file is never handed to SQLite
+    db.setDatabaseName(percorso);
+    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(attesaMs));
+    if (!db.open())
+        return errore(db.lastError());
+    QSqlQuery q(db);
+    // Rollback journal and full sync: safe on a shared folder and after a power cut.
+    q.exec(u"PRAGMA journal_mode=DELETE"_s);
+    q.exec(u"PRAGMA synchronous=FULL"_s);
+    return {};
+}
+
+Esito RegisterStore::errore(const QSqlError& e) const
+{
+    const QString codice = e.nativeErrorCode();
+    const QString testo = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    // SQLITE_BUSY and SQLITE_LOCKED: the table is held by another user.
+    if (codice == u"5"_s || codice == u"6"_s || testo.contains(u"locked"_s))
+        return Esito::errore(erroreBloccata, testo);
+    return Esito::errore(erroreGenerico, testo.isEmpty() ? u"errore sconosciuto"_s : testo);
+}
+
+Esito RegisterStore::prepara(QSqlQuery& q, const QString& sql) const
+{
+    if (!q.prepare(sql))
+        return errore(q.lastError());
+    return {};
+}
+
+Esito RegisterStore::apriRegistri()
+{
+    registriAperti_ = false;
+    if (vecchio_)
+        return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    if (Esito e = prepara(q, sqlSeleziona(db.driver(), tabellaRegistri, colonneRegistri())); !e.ok())
+        return e;
+    // A prepared statement proves the columns; a read proves the table is not held by another user.
+    q.addBindValue(QString());
+    if (!q.exec())
+        return errore(q.lastError());
+    q.finish();
+    cercaRegistro_ = std::move(q);
+    registriAperti_ = true;
+    return {};
+}
+
+Esito RegisterStore::apriTestata()
+{
+    testataAperta_ = false;
+    if (vecchio_)
+        return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    if (Esito e = prepara(q, sqlSeleziona(db.driver(), tabellaTestata, colonneTestata())); !e.ok())
+        return e;
+    q.addBindValue(QString());
+    if (!q.exec())
+        return errore(q.lastError());
+    q.finish();
+    cercaTestata_ = std::move(q);
+    testataAperta_ = true;
+    return {};
+}
+
+void RegisterStore::chiudi()
+{
+    cercaRegistro_.reset();
+    cercaTestata_.reset();
+    registriAperti_ = testataAperta_ = false;
+}
+
+namespace {
+
+Esito trova(std::optional<QSqlQuery>& q, const QString& codice, std::optional<QSqlRecord>& riga,
+            const std::function<Esito(const QSqlError&)>& errore)
+{
+    riga.reset();
+    if (!q)
+        return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
+    q->bindValue(0, codice);
+    if (!q->exec())
+        return errore(q->lastError());
+    if (q->next())
+        riga = q->record();
+    q->finish();
+    return {};
+}
+
+} // namespace
+
+Esito RegisterStore::trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga)
+{
+    return trova(cercaRegistro_, codice, riga, [this](const QSqlError& e) { return errore(e); });
+}
+
+Esito RegisterStore::trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga)
+{
+    return trova(cercaTestata_, codice, riga, [this](const QSqlError& e) { return errore(e); });
+}
+
+Esito RegisterStore::inizia()
+{
+    QSqlDatabase db = database();
+    if (sqlite(db.driver())) {
+        // Take the write lock at the start, so the existence check and the write see the same table.
+        QSqlQuery q(db);
+        if (!q.exec(u"BEGIN IMMEDIATE"_s))
+            return errore(q.lastError());
+        return {};
+    }
+    if (!db.transaction())
+        return errore(db.lastError());
+    return {};
+}
+
+namespace {
+
+// Insert or change one row by its key, whichever the table holds now.
+bool scriviRiga(QSqlDatabase& db, QLatin1StringView tabella, std::span<const Colonna> colonne,
+                const QVariantList& valori, QSqlError& err)
+{
+    const QSqlDriver* d = db.driver();
+    QSqlQuery c(db);
+    if (!c.prepare(u"SELECT 1 FROM "_s + quota(d, tabella, QSqlDriver::TableName) + u" WHERE "_s +
+                   quota(d, colonne.front().nome) + u" = ?"_s)) {
+        err = c.lastError();
+        return false;
+    }
+    c.addBindValue(valori.front());
+    if (!c.exec()) {
+        err = c.lastError();
+        return false;
+    }
+    const bool esiste = c.next();
+    c.finish();
+    QSqlQuery w(db);
+    if (!w.prepare(esiste ? sqlAggiorna(d, tabella, colonne) : sqlInserisci(d, tabella, colonne))) {
+        err = w.lastError();
+        return false;
+    }
+    QVariantList tutti = valori;
+    if (esiste)
+        tutti << valori.front();
+    if (!esegui(w, tutti)) {
+        err = w.lastError();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata)
+{
+    if (Esito e = inizia(); !e.ok())
+        return {e, Fase::Registro};
+    QSqlDatabase db = database();
+    QSqlError err;
+    Fase fase = Fase::Registro;
+    bool ok = scriviRiga(db, tabellaRegistri, colonneRegistri(), valoriRegistro(registro), err);
+    if (ok) {
+        fase = Fase::Testata;
+        ok = scriviRiga(db, tabellaTestata, colonneTestata(), valoriTestata(registro.SspCodice, testata), err);
+    }
+    if (ok && !db.commit()) {
+        err = db.lastError();
+        ok = false;
+    }
+    if (!ok) {
+        db.rollback();
+        return {errore(err), fase};
+    }
+    return {};
+}
+
+Esito RegisterStore::elimina(const QString& codice)
+{
+    if (Esito e = inizia(); !e.ok())
+        return e;
+    QSqlDatabase db = database();
+    const QSqlDriver* d = db.driver();
+    for (auto [tabella, colonne] : {std::pair{tabellaRegistri, colonneRegistri()}, std::pair{tabellaTestata, colonneTestata()}}) {
+        QSqlQuery q(db);
+        if (!q.prepare(sqlElimina(d, tabella, colonne)) || (q.addBindValue(codice), !q.exec())) {
+            const Esito e = errore(q.lastError());
+            db.rollback();
+            return e;
+        }
+    }
+    if (!db.commit()) {
+        const Esito e = errore(db.lastError());
+        db.rollback();
+        return e;
+    }
+    return {};
+}
+
+Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
+                           const std::function<void(const QSqlQuery&)>& riga)
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        return errore(q.lastError());
+    for (int i = 0; i < valori.size(); ++i)
+        q.bindValue(i, valori.at(i));
+    if (!q.exec())
+        return errore(q.lastError());
+    while (q.next())
+        riga(q);
+    if (q.lastError().isValid())
+        return errore(q.lastError());
+    return {};
+}
+
+Esito RegisterStore::creaSchema(QSqlDatabase& db)
+{
+    const QSqlDriver* d = db.driver();
+    const QString descrizione = quota(d, "SspDescrizione"_L1);
+    const QString indice = u"CREATE INDEX "_s + quota(d, "SspDescrizioneIdx"_L1, QSqlDriver::TableName) +
+                           u" ON "_s + quota(d, tabellaRegistri, QSqlDriver::TableName) + u" ("_s + descrizione +
+                           u", "_s + quota(d, "SspCodice"_L1) + u')';
+    if (!db.transaction())
+        return Esito::errore(erroreGenerico, db.lastError().text());
+    QSqlQuery q(db);
+    for (const QString& sql : {sqlCreaRegistri(d), sqlCreaTestata(d), indice}) {
+        if (!q.exec(sql)) {
+            const Esito e = Esito::errore(erroreGenerico, q.lastError().text());
+            db.rollback();
+            return e;
+        }
+    }
+    if (!db.commit())
+        return Esito::errore(erroreGenerico, db.lastError().text());
+    return {};
+}
+
+Esito RegisterStore::crea(const QString& percorso)
+{
+    if (QFileInfo::exists(percorso))
+        return Esito::errore(erroreGenerico, u"il file esiste già: "_s + percorso);
+    const QString nome = u"pemtarx-crea-"_s + percorso;
+    Esito esito;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, nome);
+        db.setDatabaseName(percorso);
+        if (!db.open()) {
+            esito = Esito::errore(erroreGenerico, db.lastError().text());
+        } else {
+            QSqlQuery(db).exec(u"PRAGMA journal_mode=DELETE"_s);
+            esito = creaSchema(db);
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(nome);
+    if (!esito.ok())
+        QFile::remove(percorso);
+    return esito;
+}
+
+} // namespace store

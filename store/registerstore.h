@@ -1,0 +1,78 @@
+#pragma once
+
+#include "store/esito.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariantList>
+#include <functional>
+#include <optional>
+
+struct Register;
+struct RegisterHeading;
+
+namespace store {
+
+// The company's two register tables, reached through one named connection.
+class RegisterStore final {
+    Q_DISABLE_COPY_MOVE(RegisterStore)
+public:
+    explicit RegisterStore(const QString& nomeConnessione = QStringLiteral("pemtarx"));
+    ~RegisterStore();
+
+    // Opens an existing file shared and writable; a missing file is an error, never created.
+    Esito apriDatabase(const QString& percorso, int attesaMs = 5000);
+    // Checks that the table can be read with every column the program uses.
+    Esito apriRegistri();
+    Esito apriTestata();
+    void chiudi();
+
+    bool registriAperti() const { return registriAperti_; }
+    bool testataAperta() const { return testataAperta_; }
+
+    // The row whose key is `codice` (compared without regard to case), or none.
+    Esito trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga);
+    Esito trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga);
+
+    enum class Fase { Nessuna, Registro, Testata };
+    struct EsitoScrittura {
+        Esito esito;
+        Fase fase = Fase::Nessuna;  // which row failed
+    };
+    // Inserts or changes both rows in one transaction, decided by the key at this moment.
+    EsitoScrittura scrivi(const Register& registro, const RegisterHeading& testata);
+    // Deletes both rows of the register in one transaction; a missing heading row is fine.
+    Esito elimina(const QString& codice);
+
+    // Runs a read-only statement from the store's own texts, each value bound.
+    Esito leggi(const QString& sql, const QVariantList& valori, const std::function<void(const QSqlQuery&)>& riga);
+
+    QSqlDatabase database() const;
+    QString nomeConnessione() const { return nome_; }
+
+    // Makes a new company file with both tables; refuses a file that exists.
+    static Esito crea(const QString& percorso);
+    // Creates both tables and their indexes in an open, empty database.
+    static Esito creaSchema(QSqlDatabase& db);
+    // True when the file starts like a database of the original engine.
+    static bool vecchioFormato(const QString& percorso);
+
+private:
+    Esito inizia();
+    Esito errore(const QSqlError& e) const;
+    Esito prepara(QSqlQuery& q, const QString& sql) const;
+
+    QString nome_;
+    bool vecchio_ = false;
+    bool registriAperti_ = false;
+    bool testataAperta_ = false;
+    std::optional<QSqlQuery> cercaRegistro_, cercaTestata_;
+};
+
+// The statement texts, built from the column list with quoted names.
+QString sqlCreaRegistri(const QSqlDriver* d);
+QString sqlCreaTestata(const QSqlDriver* d);
+
+} // namespace store
