@@ -1,5 +1,6 @@
 #include "pointer.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 
 namespace app {
@@ -9,7 +10,7 @@ bool clessidraRichiesta = false;
 void mostraClessidra()
 {
     if (clessidraRichiesta)
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
 }
 
 void ripristinaPuntatore()

@@ -1,0 +1,155 @@
+#include "regole.h"
+
+#include "mappacampi.h"
+#include "store/campi.h"
+#include "testi.h"
+
+#include <QVariant>
+
+namespace regole {
+
+using namespace Qt::StringLiterals;
+
+const StatoModo& statoModo(Modo modo)
+{
+    static const std::array<StatoModo, 3> tabella{{
+        {false, false, false, true, testi::titoli[Attesa]},
+        {true, true, true, false, testi::titoli[Variazione]},
+        {false, true, true, false, testi::titoli[Inserimento]},
+    }};
+    return tabella.at(static_cast<std::size_t>(modo));
+}
+
+void pulisciCampi(const Register& registro, Maschera& m)
+{
+    m.DicKod = registro.SspCodice;
+    for (int i = 1; i <= mappa::ultimoTxt; ++i)
+        m.Txt[i] = u" "_s;
+    m.Txt[6] = m.Txt[12] = u"0"_s;
+    m.tipo = 3;
+}
+
+int opzioneTipo(const QString& carScar)
+{
+    if (carScar == u"S"_s)
+        return 0;
+    if (carScar == u"C"_s)
+        return 1;
+    if (carScar == u"G"_s)
+        return 2;
+    return -1;
+}
+
+namespace {
+
+// The last entry whose first character is the code; the current one when none matches.
+int voceDi(const QStringList& voci, const QString& codice, int attuale)
+{
+    int scelta = attuale;
+    for (int i = 0; i < voci.size(); ++i)
+        if (voci.at(i).left(1) == codice)
+            scelta = i;
+    return scelta;
+}
+
+// Numbers typed in a box, with the width of the column that stores them.
+std::optional<qint64> numero(const QString& testo, qint64 massimo)
+{
+    const double n = store::numeroCampo(testo).toDouble();
+    if (n > static_cast<double>(massimo) || n < -static_cast<double>(massimo) - 1)
+        return std::nullopt;
+    return static_cast<qint64>(n);
+}
+
+QString gruppo(const QString& testo) { return testo.trimmed().isEmpty() ? u"."_s : testo; }
+
+} // namespace
+
+QString codiceVoce(const QStringList& voci, int indice)
+{
+    return indice >= 0 && indice < voci.size() ? voci.at(indice).left(1) : u" "_s;
+}
+
+void mostraRegistro(const Register& r, const std::optional<RegisterHeading>& testata, Maschera& m)
+{
+    m.DicKod = r.SspCodice;
+    m.Txt[1] = r.SspDescrizione;
+    m.Txt[2] = r.SspCodiceDischetto;
+    m.Txt[3] = store::numeroCampo(r.SspMeccanogNum);
+    m.Txt[4] = r.SspMeccanogCin;
+    m.Txt[5] = r.SspCodAutorizzazione;
+    m.Txt[6] = QString::number(r.SspUltimoCarico);
+    m.Txt[7] = r.SspGruppoCarico;
+    m.Txt[8] = r.SspGruppoSCarico;
+    m.Txt[9] = r.SspNTelefonoDaChiamare;
+    m.Txt[10] = r.SspRiqA;
+    m.Txt[12] = QString::number(r.SspUltimoCarico);
+    m.serie = r.SspStampaperSerie;
+    for (int i = 0; i < 5; ++i) {
+        if (!testata) {
+            m.Txt[mappa::primaRigaRegistro + i] = m.Txt[mappa::primaRigaPreavviso + i] = u" "_s;
+            continue;
+        }
+        // A line stored as Null leaves its box as it was.
+        if (!testata->TpsRiga[i].isNull())
+            m.Txt[mappa::primaRigaRegistro + i] = testata->TpsRiga[i];
+        if (!testata->TpsRigP[i].isNull())
+            m.Txt[mappa::primaRigaPreavviso + i] = testata->TpsRigP[i];
+    }
+    m.protocollo = voceDi(testi::vociProtocollo, r.SspTipoProtocollo, m.protocollo);
+    m.riquadri = voceDi(testi::vociRiquadri, r.SspACT, m.riquadri);
+}
+
+store::Esito leggiMaschera(const Maschera& m, Register& r)
+{
+    r.SspCodice = m.DicKod;
+    r.SspDescrizione = m.Txt[1];
+    if (m.tipo == 0) {
+        r.SspCarScar = u"S"_s;
+        r.SspCodiceDischetto = r.SspMeccanogCin = r.SspCodAutorizzazione = QString(u""_s);
+        r.SspMeccanogNum = 0;
+        const auto ultimo = numero(m.Txt[12], std::numeric_limits<qint32>::max());
+        if (!ultimo)
+            return store::Esito::errore(store::erroreGenerico, u"numero fuori dai limiti"_s);
+        r.SspUltimoCarico = static_cast<qint32>(*ultimo);
+        r.SspGruppoCarico = u""_s;
+        r.SspGruppoSCarico = u"."_s;
+        r.SspNTelefonoDaChiamare = r.SspRiqA = u""_s;
+        r.SspStampaperSerie = m.serie;
+        return {};
+    }
+    if (m.tipo == 1)
+        r.SspCarScar = u"C"_s;
+    else if (m.tipo == 2)
+        r.SspCarScar = u"G"_s;
+    r.SspCodiceDischetto = m.Txt[2];
+    const auto meccanografico = numero(m.Txt[3], std::numeric_limits<qint16>::max());
+    const auto ultimo = numero(m.Txt[6], std::numeric_limits<qint32>::max());
+    if (!meccanografico || !ultimo)
+        return store::Esito::errore(store::erroreGenerico, u"numero fuori dai limiti"_s);
+    r.SspMeccanogNum = static_cast<qint16>(*meccanografico);
+    r.SspMeccanogCin = m.Txt[4];
+    r.SspCodAutorizzazione = m.Txt[5];
+    r.SspUltimoCarico = static_cast<qint32>(*ultimo);
+    r.SspGruppoCarico = gruppo(m.Txt[7]);
+    r.SspGruppoSCarico = gruppo(m.Txt[8]);
+    r.SspNTelefonoDaChiamare = m.Txt[9];
+    r.SspRiqA = m.Txt[10];
+    r.SspStampaperSerie = false;
+    r.SspTipoProtocollo = codiceVoce(testi::vociProtocollo, m.protocollo);
+    r.SspACT = codiceVoce(testi::vociRiquadri, m.riquadri);
+    return {};
+}
+
+RegisterHeading testataMaschera(const Maschera& m)
+{
+    RegisterHeading t;
+    t.TpsCodice = m.DicKod;
+    for (int i = 0; i < 5; ++i) {
+        t.TpsRiga[i] = m.Txt[mappa::primaRigaRegistro + i].trimmed();
+        t.TpsRigP[i] = m.Txt[mappa::primaRigaPreavviso + i].trimmed();
+    }
+    return t;
+}
+
+} // namespace regole

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "app/statofinestra.h"
+#include "form/regole.h"
+#include "store/register.h"
+#include "store/registerstore.h"
+
+#include <QDate>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class Casella;
+class PaginaRicerca;
+class SceltaRegistri;
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+namespace app { class Dialogs; }
+
+// The program's one window: loading it starts the program, unloading it ends it.
+class Startup final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Startup)
+public:
+    explicit Startup(app::Dialogs& dialoghi, QWidget* genitore = nullptr);
+    ~Startup() override;
+
+    // Prepares the window; false when the clerk gave up on a missing company and the program ends.
+    bool Form_Load(const QString& cartellaProgramma, const QDate& oggi = QDate::currentDate());
+
+    // The whole program: load, show, run until unloaded.
+    static int esegui();
+
+    // The window-wide hot keys; called first for every key that goes down.
+    std::function<void(int codice, int maschera)> tastiGlobali;
+
+    // Program-wide values read at start-up.
+    QString fileIni;
+    QString codiceSocieta;
+    QString cartellaDati;
+    QString percorsoDatabase;
+
+    StatoFinestra stato;
+    Register registroCorrente;
+    regole::Modo modoRegistro = regole::Attesa;
+
+    store::RegisterStore& archivio() { return archivio_; }
+    // The visible "&USCITA": the edit page's or the search page's.
+    QPushButton* uscitaVisibile() const;
+
+protected:
+    bool eventFilter(QObject* oggetto, QEvent* evento) override;
+    void changeEvent(QEvent* evento) override;
+    void closeEvent(QCloseEvent* evento) override;
+
+private:
+    void costruisci();
+    void costruisciCarico(QWidget* pagina);
+    void costruisciScarico(QWidget* pagina);
+    void posiziona();
+    bool apriDatabase();
+    bool apriTabella(bool registri);
+    void Form_Unload();
+
+    // Field map <-> widgets.
+    regole::Maschera leggiWidget() const;
+    void scriviWidget(const regole::Maschera& m);
+
+    void pulisciCampi();
+    void azzeraRegistro();
+    void tornaInAttesa();
+    void controllaCodice();
+    void applicaModo(regole::Modo modo);
+    void mostraTipo(const QString& carScar);
+    void apriRicerca();
+    void chiudiRicerca(const QString& codice);
+    void scriviRegistro();
+    void eliminaRegistro();
+    void messaggio(const QString& testo);
+
+    void DicKod_GotFocus();
+    void DicKod_LostFocus();
+    void DicKod_DblClick();
+    void Txt_GotFocus(int i);
+    void Txt_LostFocus(int i);
+    void Txt_DblClick(int i);
+    void OptCS_Click(int i);
+    void cmdD_Click(int i);
+    void cmdD_MouseDown(int i);
+
+    bool Form_KeyDown(QWidget* destinatario, int& codice, int maschera);
+    bool Form_KeyPress(QWidget* destinatario, QKeyEvent* evento);
+    void tabSuInvio();
+    bool campoPrecedente();
+    bool campoSuccessivo();
+    bool disponibile(int i) const;
+    void selezionaTesto(Casella* casella);
+
+    app::Dialogs& dialoghi_;
+    store::RegisterStore archivio_;
+    bool inoltro_ = false;  // a key event of our own is on its way to a control
+
+public:
+    // The controls, named and indexed as the clerk's manual names them.
+    QWidget* Pict1 = nullptr;  // Pict(1), the search page
+    QWidget* Pict2 = nullptr;  // Pict(2), the edit page
+    std::array<QWidget*, 2> Picture1{};  // (0) unloading page, (1) loading page
+    QLabel* Label1 = nullptr;
+    QLabel* lbVer = nullptr;
+    Casella* DicKod = nullptr;
+    std::array<Casella*, 23> Txt{};  // Txt(1)..Txt(22)
+    std::array<QRadioButton*, 4> OptCS{};
+    std::array<QRadioButton*, 2> Option1{};
+    std::array<QLabel*, 6> LabeG{};
+    QComboBox* Combo1 = nullptr;
+    QComboBox* cmbRiqACT = nullptr;
+    std::array<QPushButton*, 4> cmdD{};
+    PaginaRicerca* ricerca = nullptr;
+    SceltaRegistri* pctRice = nullptr;
+};

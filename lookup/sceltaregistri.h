@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+struct StatoFinestra;
+namespace app { class Dialogs; }
+namespace store { class RegisterStore; }
+
+// The register picker pctRice: loading groups or unloading registers for Txt(7) and Txt(8).
+class SceltaRegistri final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SceltaRegistri)
+public:
+    SceltaRegistri(store::RegisterStore& archivio, StatoFinestra& stato, app::Dialogs& dialoghi,
+                   QWidget* genitore = nullptr);
+
+    // Fills the list with the registers of `tipo` ("G" or "S"), places it under `campo` and shows it.
+    void caricaElencoRegistri(const QString& tipo, QWidget* campo);
+
+Q_SIGNALS:
+    // A code was picked (List1_DblClick): the window puts it into Txt(campoCorrente).
+    void scelto(const QString& codice);
+    // The picker closed (Command1_Click): the window gives the keyboard back to the edit page.
+    void chiuso();
+
+private:
+    void List1_DblClick();
+    void Command1_Click();
+
+    store::RegisterStore& archivio_;
+    StatoFinestra& stato_;
+    app::Dialogs& dialoghi_;
+    QLabel* Label5 = nullptr;
+    QListWidget* List1 = nullptr;
+    QPushButton* Command1 = nullptr;
+};
