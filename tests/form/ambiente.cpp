@@ -1,0 +1,64 @@
+#include "ambiente.h"
+
+#include "store/registerstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Ambiente::Ambiente()
+{
+    programma = radice.filePath(u"prog"_s);
+    dati = radice.filePath(u"dati"_s) + u'/';
+    QDir().mkpath(programma);
+    qputenv("XDG_CONFIG_HOME", radice.filePath(u"config"_s).toUtf8());
+    scriviIni(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2\r\n"_s.arg(ditta, dati));
+}
+
+QString Ambiente::database() const { return dati + ditta + u"/dogana.mdb"_s; }
+
+void Ambiente::scriviIni(const QString& testo) const
+{
+    QFile f(programma + u"/Quendrix.ini"_s);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(testo.toLatin1());
+}
+
+void Ambiente::creaDitta(const QStringList& sql) const
+{
+    QDir().mkpath(dati + ditta);
+    QVERIFY2(store::RegisterStore::crea(database()).ok(), qPrintable(database()));
+    esegui(sql);
+}
+
+void Ambiente::esegui(const QStringList& sql) const
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"prova"_s);
+        db.setDatabaseName(database());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString& s : sql)
+            QVERIFY2(q.exec(s), qPrintable(q.lastError().text() + u": "_s + s));
+    }
+    QSqlDatabase::removeDatabase(u"prova"_s);
+}
+
+QVariant Ambiente::valore(const QString& sql) const
+{
+    QVariant v;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"prova"_s);
+        db.setDatabaseName(database());
+        db.open();
+        QSqlQuery q(db);
+        if (q.exec(sql) && q.next())
+            v = q.value(0);
+    }
+    QSqlDatabase::removeDatabase(u"prova"_s);
+    return v;
+}

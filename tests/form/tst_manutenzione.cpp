@@ -1,0 +1,233 @@
+#include "ambiente.h"
+
+#include "form/casella.h"
+#include "form/startup.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The window on a company with one loading register, one loading group and one unloading register.
+class TestManutenzione : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void existingCodeOpensChangeMode();
+    void newCodeAnsweredYesOpensInsertMode();
+    void newCodeAnsweredNoReturnsToWaiting();
+    void blankCodeAsksNothing();
+    void pressOnExitWhileInTheCodeAsksNothing();
+    void loadingGroupHidesItsFieldsUntilALoadingRegister();
+    void confirmStoresBothRowsAndReturnsToWaiting();
+    void failedSaveKeepsWhatWasTyped();
+    void deleteWithoutHeadingRowDeletesTheRegister();
+    void refusedDeleteKeepsTheCode();
+    void lookupErrorLeavesTheWindowWaiting();
+
+private:
+    void digitaCodice(const QString& codice);
+    std::unique_ptr<Ambiente> a;
+    std::unique_ptr<app::DialogsScript> d;
+    std::unique_ptr<Startup> w;
+};
+
+void TestManutenzione::init()
+{
+    a = std::make_unique<Ambiente>();
+    a->creaDitta({
+        u"INSERT INTO TabellaSerieSemplificata VALUES ('C01','CARICO NORD','C',12,'.','S01',0,'AB','7',123,"
+        "'AUT1','TIMBRO',' ',0,0,' ','M01','P','T')"_s,
+        u"INSERT INTO TabellaSerieSemplificata VALUES ('G01','GRUPPO','G',5,'.','.',0,'','',0,'','',' ',0,0,' ','','G','A')"_s,
+        u"INSERT INTO TabellaSerieSemplificata VALUES ('S01','SCARICO','S',9,'','.',1,'','',0,'','',' ',0,0,' ','','N','C')"_s,
+        u"INSERT INTO TestataRegistriPS VALUES ('S01','RIGA UNO','','','','','PREAVVISO','','','','')"_s,
+    });
+    d = std::make_unique<app::DialogsScript>();
+    w = std::make_unique<Startup>(*d);
+    QVERIFY(w->Form_Load(a->programma));
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->DicKod->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod));
+}
+
+void TestManutenzione::cleanup()
+{
+    w.reset();
+    d.reset();
+    a.reset();
+}
+
+void TestManutenzione::digitaCodice(const QString& codice)
+{
+    QTest::keyClicks(w->DicKod, codice);
+    QTest::keyClick(w->DicKod, Qt::Key_Return);
+    QApplication::processEvents();  // the Enter arrives as a queued Tab
+}
+
+void TestManutenzione::existingCodeOpensChangeMode()
+{
+    digitaCodice(u"c01"_s);
+    QVERIFY(d->domande.isEmpty());
+    QCOMPARE(w->Label1->text(), u"VARIAZIONE REGISTRO P.S. EXPORT"_s);
+    QVERIFY(!w->DicKod->isEnabled());
+    for (QPushButton* b : w->cmdD)
+        QVERIFY(b->isVisible());
+    QCOMPARE(w->DicKod->text(), u"C01"_s);
+    QCOMPARE(w->Txt[1]->text(), u"CARICO NORD"_s);
+    QCOMPARE(w->Txt[3]->text(), u"123"_s);
+    QCOMPARE(w->Txt[7]->text(), u" "_s);
+    QCOMPARE(w->Txt[8]->text(), u"S01"_s);
+    QCOMPARE(w->Combo1->currentText(), u"P=Progressivo"_s);
+    QCOMPARE(w->cmbRiqACT->currentText(), u"T=Entrambi"_s);
+    QVERIFY(w->OptCS[1]->isChecked());
+    QVERIFY(w->Picture1[1]->isVisible());
+    QVERIFY(!w->Picture1[0]->isVisible());
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Txt[1]));
+}
+
+void TestManutenzione::newCodeAnsweredYesOpensInsertMode()
+{
+    d->risposte = {app::Si};
+    digitaCodice(u"nuovo"_s);
+    QCOMPARE(d->domande.size(), 1);
+    QCOMPARE(d->domande[0].testo, u"REGISTRO INESISTENTE: INSERISCO"_s);
+    QCOMPARE(d->domande[0].titolo, u"TRESKO - CONFERMA"_s);
+    QCOMPARE(d->domande[0].predefinito, int(app::No));
+    QCOMPARE(w->Label1->text(), u"INSERIMENTO REGISTRO P.S. EXPORT"_s);
+    QVERIFY(!w->cmdD[0]->isVisible());
+    QVERIFY(w->cmdD[1]->isVisible() && w->cmdD[2]->isVisible() && w->cmdD[3]->isVisible());
+    QCOMPARE(w->stato.campoCorrente, 1);
+    QCOMPARE(w->Txt[6]->text(), u"0"_s);
+    QCOMPARE(w->Combo1->currentText(), u"G=Giornaliero"_s);
+    QVERIFY(w->Option1[0]->isChecked());
+    QVERIFY(!w->Picture1[0]->isVisible() && !w->Picture1[1]->isVisible());
+}
+
+void TestManutenzione::newCodeAnsweredNoReturnsToWaiting()
+{
+    d->risposte = {app::No};
+    digitaCodice(u"XY"_s);
+    QCOMPARE(d->domande.size(), 1);
+    QCOMPARE(w->DicKod->text(), u" "_s);
+    QVERIFY(w->DicKod->isEnabled());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod));
+    QCOMPARE(w->Label1->text(), u"GESTIONE REGISTRI P.S. EXPORT"_s);
+    QVERIFY(!w->cmdD[1]->isVisible());
+    QVERIFY(w->cmdD[2]->isVisible());
+}
+
+void TestManutenzione::blankCodeAsksNothing()
+{
+    QTest::keyClicks(w->DicKod, u"   "_s);
+    QTest::keyClick(w->DicKod, Qt::Key_Return);
+    QApplication::processEvents();
+    QVERIFY(d->domande.isEmpty());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod));
+    QCOMPARE(w->Label1->text(), u"GESTIONE REGISTRI P.S. EXPORT"_s);
+}
+
+void TestManutenzione::pressOnExitWhileInTheCodeAsksNothing()
+{
+    QTest::keyClicks(w->DicKod, u"XY"_s);
+    QTest::mousePress(w->cmdD[2], Qt::RightButton);
+    QVERIFY(d->domande.isEmpty());
+    QVERIFY(w->stato.saltaControllo);
+}
+
+void TestManutenzione::loadingGroupHidesItsFieldsUntilALoadingRegister()
+{
+    digitaCodice(u"G01"_s);
+    QVERIFY(w->OptCS[2]->isChecked());
+    QVERIFY(w->Txt[6]->isVisible() && w->Txt[10]->isVisible());
+    QVERIFY(!w->Txt[2]->isVisible() && !w->Txt[7]->isVisible() && !w->LabeG[0]->isVisible());
+    QTest::mouseClick(w->cmdD[3], Qt::LeftButton);
+    d->risposte = {app::Si};
+    digitaCodice(u"NUOVO"_s);
+    QTest::mouseClick(w->OptCS[1], Qt::LeftButton);
+    QVERIFY(w->Picture1[1]->isVisible());
+    QVERIFY(!w->Txt[2]->isVisible());  // still as the group left it
+    QTest::mouseClick(w->cmdD[3], Qt::LeftButton);
+    digitaCodice(u"C01"_s);
+    QVERIFY(w->Txt[2]->isVisible() && w->LabeG[5]->isVisible());
+}
+
+void TestManutenzione::confirmStoresBothRowsAndReturnsToWaiting()
+{
+    d->risposte = {app::Si};
+    digitaCodice(u"S02"_s);
+    QTest::mouseClick(w->OptCS[0], Qt::LeftButton);
+    QVERIFY(w->Picture1[0]->isVisible());
+    w->Txt[1]->setFocus();
+    QTest::keyClicks(w->Txt[1], u"nuovo scarico"_s);
+    w->Txt[12]->setFocus();
+    QTest::keyClicks(w->Txt[12], u"4a2"_s);
+    w->Txt[13]->setFocus();
+    QTest::keyClicks(w->Txt[13], u"  dogana di genova  "_s);
+    QTest::mouseClick(w->cmdD[1], Qt::LeftButton);
+    QCOMPARE(a->valore(u"SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice='S02'"_s).toString(),
+             u"NUOVO SCARICO"_s);
+    QCOMPARE(a->valore(u"SELECT SspUltimoCarico FROM TabellaSerieSemplificata WHERE SspCodice='S02'"_s).toInt(), 42);
+    QCOMPARE(a->valore(u"SELECT TpsRiga1 FROM TestataRegistriPS WHERE TpsCodice='S02'"_s).toString(),
+             u"DOGANA DI GENOVA"_s);
+    QCOMPARE(w->DicKod->text(), u" "_s);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod));
+}
+
+void TestManutenzione::failedSaveKeepsWhatWasTyped()
+{
+    a->esegui({u"CREATE TRIGGER rifiuta BEFORE UPDATE ON TestataRegistriPS BEGIN SELECT RAISE(ABORT, 'no'); END"_s});
+    digitaCodice(u"S01"_s);
+    w->Txt[1]->setFocus();
+    QTest::keyClicks(w->Txt[1], u"cambiata"_s);
+    QTest::mouseClick(w->cmdD[1], Qt::LeftButton);
+    QCOMPARE(d->domande.size(), 1);
+    QCOMPARE(d->domande[0].testo, u"ERRORE NELLA SCRITTURA DELLA TESTATA"_s);
+    QCOMPARE(d->domande[0].titolo, u"Pemtarx"_s);
+    QCOMPARE(d->domande[0].pulsanti, app::Pulsanti::Ok);
+    QCOMPARE(w->Txt[1]->text(), u"CAMBIATA"_s);
+    QCOMPARE(w->Label1->text(), u"VARIAZIONE REGISTRO P.S. EXPORT"_s);
+    QCOMPARE(a->valore(u"SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice='S01'"_s).toString(),
+             u"SCARICO"_s);
+}
+
+void TestManutenzione::deleteWithoutHeadingRowDeletesTheRegister()
+{
+    digitaCodice(u"C01"_s);
+    d->risposte = {app::Si};
+    QTest::mouseClick(w->cmdD[0], Qt::LeftButton);
+    QCOMPARE(d->domande.size(), 1);
+    QCOMPARE(d->domande[0].testo, u"CONFERMI LA CANCELLAZIONE DEL REGISTRO?"_s);
+    QCOMPARE(a->valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata WHERE SspCodice='C01'"_s).toInt(), 0);
+    QCOMPARE(w->DicKod->text(), u" "_s);
+}
+
+void TestManutenzione::refusedDeleteKeepsTheCode()
+{
+    digitaCodice(u"S01"_s);
+    d->risposte = {app::No};
+    QTest::mouseClick(w->cmdD[0], Qt::LeftButton);
+    QCOMPARE(w->DicKod->text(), u"S01"_s);
+    QCOMPARE(w->Txt[1]->text(), u" "_s);
+    QVERIFY(w->DicKod->isEnabled());
+    QCOMPARE(a->valore(u"SELECT COUNT(*) FROM TestataRegistriPS WHERE TpsCodice='S01'"_s).toInt(), 1);
+}
+
+void TestManutenzione::lookupErrorLeavesTheWindowWaiting()
+{
+    a->esegui({u"DROP TABLE TabellaSerieSemplificata"_s});
+    digitaCodice(u"C01"_s);
+    QCOMPARE(d->domande.size(), 1);
+    QCOMPARE(d->domande[0].testo, u"ERRORE IN LETTURA DEL REGISTRO"_s);
+    QVERIFY(w->DicKod->isEnabled());
+    QCOMPARE(w->Label1->text(), u"GESTIONE REGISTRI P.S. EXPORT"_s);
+}
+
+QTEST_MAIN(TestManutenzione)
+#include "tst_manutenzione.moc"
