@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/inifile.h"
+#include "app/misura.h"
 #include "app/tasti.h"
 #include "form/casella.h"
 #include "form/dialogsqt.h"
@@ -450,6 +451,7 @@ int Startup::esegui()
     dialoghi.impostaGenitore(&finestra);
     if (!finestra.Form_Load(QCoreApplication::applicationDirPath()))
         return 0;
+    app::misuraPrimoDisegno(&finestra);
     finestra.show();
     finestra.activateWindow();
     finestra.DicKod->setFocus(Qt::OtherFocusReason);
