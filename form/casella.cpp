@@ -10,15 +10,19 @@ bool cambioFinestra(Qt::FocusReason motivo)
 void Casella::focusInEvent(QFocusEvent* e)
 {
     QLineEdit::focusInEvent(e);
-    if (!cambioFinestra(e->reason()))
+    if (!entrato_) {
+        entrato_ = true;
         Q_EMIT entrata();
+    }
 }
 
 void Casella::focusOutEvent(QFocusEvent* e)
 {
     QLineEdit::focusOutEvent(e);
-    if (!cambioFinestra(e->reason()))
+    if (entrato_ && !cambioFinestra(e->reason())) {
+        entrato_ = false;
         Q_EMIT uscita();
+    }
 }
 
 void Casella::mouseDoubleClickEvent(QMouseEvent* e)

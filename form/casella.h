@@ -18,6 +18,9 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    bool entrato_ = false;  // the clerk is in this box, whatever window is active meanwhile
 };
 
 // Focus moves that come from switching windows or opening a popup are not the clerk leaving a field.
