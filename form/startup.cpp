@@ -193,8 +193,11 @@ void Startup::costruisci()
         t->setAccessibleName(QString(c.etichetta));
         const bool riga = c.indice >= mappa::primaRigaRegistro;
         t->setFont(fisso(riga ? 8.25 : 11.25));
+        // A box as wide as its limit, but a register's heading line follows the page width.
+        if (c.lunghezza <= 80)
+            t->setMinimumWidth(t->fontMetrics().horizontalAdvance(QString(c.lunghezza + 1, u'M')) + 8);
         if (!riga)
-            t->setFixedWidth(t->fontMetrics().horizontalAdvance(QString(c.lunghezza + 1, u'M')) + 8);
+            t->setFixedWidth(t->minimumWidth());
         if (c.indice == 1 || riga)
             sfondoTesto(t, Qt::white);
         if (c.indice == 7 || c.indice == 8)
