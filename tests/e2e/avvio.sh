@@ -13,15 +13,15 @@ oggi=$(date +%d/%m/%Y)
 [ "$titolo" = "GESTIONE REGISTRI PER PROCEDURE SEMPLIFICATE EXPORT$(printf '%40s' '')($oggi)" ] ||
   fallisci "titolo inatteso: '$titolo'"
 xdotool key alt+u
-stato=$(aspetta_fine "$pid")
-[ "$stato" = 0 ] || fallisci "uscita con stato $stato"
+aspetta_fine "$pid"
+[ "$STATO" = 0 ] || fallisci "uscita con stato $STATO"
 
 sed -i 's/DITTA=E2E/DITTA=NESSUNA/' "$PROGRAMMA/Quendrix.ini"
 "$PROGRAMMA/pemtarx" &
 pid=$!
 aspetta_finestra "TRESKO - ERRORE" >/dev/null
-xdotool search --name "GESTIONE REGISTRI" >/dev/null 2>&1 && fallisci "la finestra non doveva apparire"
+xdotool search --onlyvisible --name "GESTIONE REGISTRI" >/dev/null 2>&1 && fallisci "la finestra non doveva apparire"
 xdotool key Escape
-stato=$(aspetta_fine "$pid")
-[ "$stato" = 0 ] || fallisci "uscita con stato $stato"
+aspetta_fine "$pid"
+[ "$STATO" = 0 ] || fallisci "uscita con stato $STATO"
 echo "avvio: ok"

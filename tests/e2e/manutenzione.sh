@@ -49,6 +49,6 @@ aspetta_sql "$DATABASE" "$testate" 0
 
 sleep 0.3
 xdotool key alt+u
-stato=$(aspetta_fine "$pid")
-[ "$stato" = 0 ] || fallisci "uscita con stato $stato"
+aspetta_fine "$pid"
+[ "$STATO" = 0 ] || fallisci "uscita con stato $STATO"
 echo "manutenzione: ok"

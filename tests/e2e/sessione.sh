@@ -55,7 +55,7 @@ aspetta_chiusa() {
   return 1
 }
 
-# Waits for a process to end and prints its exit status.
+# Waits for a process of this shell to end and leaves its exit status in STATO.
 aspetta_fine() {
   local pid=$1
   for _ in $(seq "${2:-100}"); do
@@ -66,9 +66,8 @@ aspetta_fine() {
     echo "il programma non termina" >&2
     return 1
   fi
-  local stato=0
-  wait "$pid" || stato=$?
-  echo "$stato"
+  STATO=0
+  wait "$pid" || STATO=$?
 }
 
 # Polls an SQL query on a database file until it gives the expected text.
