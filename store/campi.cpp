@@ -5,6 +5,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 
 QString unCarattere(const QString& testo)
@@ -31,9 +32,9 @@ QString numeroCampo(const QVariant& valore)
         return QStringLiteral("0");
     const QString testo = valore.toString().trimmed();
     bool intero = false;
-    const qlonglong n = testo.toLongLong(&intero);
+    testo.toLongLong(&intero);
     if (intero)
-        return QString::number(n);
+        return testo;
     bool numero = false;
     const double d = testo.toDouble(&numero);
     if (!numero || !std::isfinite(d))
@@ -71,7 +72,8 @@ Register leggiRegistro(const QSqlRecord& r)
     g.SspCodice = r.value(QStringLiteral("SspCodice")).toString();
     g.SspDescrizione = testo(r, "SspDescrizione");
     g.SspCarScar = unCarattere(testoCampo(r.value(QStringLiteral("SspCarScar")), QStringLiteral("C")));
-    g.SspUltimoCarico = static_cast<qint32>(numeroCampo(r.value(QStringLiteral("SspUltimoCarico"))).toDouble());
+    g.SspUltimoCarico = static_cast<qint32>(std::clamp(numeroCampo(r.value(QStringLiteral("SspUltimoCarico"))).toDouble(),
+                                                       -2147483648.0, 2147483647.0));
     g.SspGruppoCarico = gruppo(r, "SspGruppoCarico");
     g.SspGruppoSCarico = gruppo(r, "SspGruppoSCarico");
     g.SspStampaperSerie = r.value(QStringLiteral("SspStampaperSerie")).toBool();

@@ -10,6 +10,8 @@ inline constexpr int erroreBloccata = 3261;
 inline constexpr int erroreGenerico = 1;
 // The company file is a database of the original engine, which this program never writes.
 inline constexpr int erroreVecchioFormato = 2;
+// The file exists but is not a database the engine can read.
+inline constexpr int erroreNonArchivio = 3;
 
 // Outcome of a store operation: ok, or an error number with the engine's own text.
 struct Esito {

@@ -8,6 +8,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
+#include <QUrl>
 
 namespace store {
 
@@ -170,8 +171,9 @@ Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
     db.close();
     if (vecchio_)
         return {};  // the table opening reports it, and the file is never handed to SQLite
-    db.setDatabaseName(percorso);
-    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(attesaMs));
+    // mode=rw: a file removed since the check above is reported, never created empty.
+    db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) + u"?mode=rw"_s);
+    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI"_s.arg(attesaMs));
     if (!db.open())
         return errore(db.lastError());
     QSqlQuery q(db);
@@ -181,138 +183,158 @@ Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
     return {};
 }
 
-Esito RegisterStore::errore(const QSqlError& e) const
+Esito RegisterStore::errore(const QSqlError& e) const { return esitoSql(e); }
+
+Esito esitoSql(const QSqlError& e)
 {
-    const QString codice = e.nativeErrorCode();
+    // Without extended codes the low byte is SQLite's primary result code.
+    const int codice = e.nativeErrorCode().toInt() & 0xff;
     const QString testo = e.databaseText().isEmpty() ? e.text() : e.databaseText();
     // SQLITE_BUSY and SQLITE_LOCKED: the table is held by another user.
-    if (codice == u"5"_s || codice == u"6"_s || testo.contains(u"locked"_s))
+    if (codice == 5 || codice == 6)
         return Esito::errore(erroreBloccata, testo);
+    if (codice == 26)  // SQLITE_NOTADB
+        return Esito::errore(erroreNonArchivio, testo);
     return Esito::errore(erroreGenerico, testo.isEmpty() ? u"errore sconosciuto"_s : testo);
 }
 
-Esito RegisterStore::prepara(QSqlQuery& q, const QString& sql) const
+Esito RegisterStore::prepara(std::optional<Istruzioni>& istruzioni, bool registri)
 {
-    if (!q.prepare(sql))
-        return errore(q.lastError());
+    istruzioni.reset();
+    QSqlDatabase db = database();
+    const QSqlDriver* d = db.driver();
+    const QLatin1StringView tabella = registri ? tabellaRegistri : tabellaTestata;
+    const std::span<const Colonna> colonne = registri ? colonneRegistri() : colonneTestata();
+    const QString chiave = u" WHERE "_s + quota(d, colonne.front().nome) + u" = ?"_s;
+    Istruzioni i{QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db)};
+    const std::pair<QSqlQuery*, QString> testi[] = {
+        {&i.cerca, sqlSeleziona(d, tabella, colonne)},
+        {&i.esiste, u"SELECT 1 FROM "_s + quota(d, tabella, QSqlDriver::TableName) + chiave},
+        {&i.inserisci, sqlInserisci(d, tabella, colonne)},
+        {&i.aggiorna, sqlAggiorna(d, tabella, colonne)},
+        {&i.elimina, sqlElimina(d, tabella, colonne)},
+    };
+    for (const auto& [q, sql] : testi) {
+        q->setForwardOnly(true);
+        if (!q->prepare(sql))
+            return errore(q->lastError());
+    }
+    istruzioni = std::move(i);
+    return {};
+}
+
+Esito RegisterStore::apri(std::optional<Istruzioni>& istruzioni, bool registri)
+{
+    if (vecchio_)
+        return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
+    // Prepared statements prove the columns; a read proves the table is not held by another user.
+    if (Esito e = prepara(istruzioni, registri); !e.ok())
+        return e;
+    QSqlQuery& q = istruzioni->cerca;
+    q.bindValue(0, QString());
+    if (!q.exec()) {
+        const Esito e = errore(q.lastError());
+        istruzioni.reset();
+        return e;
+    }
+    q.finish();
     return {};
 }
 
 Esito RegisterStore::apriRegistri()
 {
     registriAperti_ = false;
-    if (vecchio_)
-        return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
-    QSqlDatabase db = database();
-    QSqlQuery q(db);
-    if (Esito e = prepara(q, sqlSeleziona(db.driver(), tabellaRegistri, colonneRegistri())); !e.ok())
-        return e;
-    // A prepared statement proves the columns; a read proves the table is not held by another user.
-    q.addBindValue(QString());
-    if (!q.exec())
-        return errore(q.lastError());
-    q.finish();
-    cercaRegistro_ = std::move(q);
-    registriAperti_ = true;
-    return {};
+    const Esito e = apri(registri_, true);
+    registriAperti_ = e.ok();
+    return e;
 }
 
 Esito RegisterStore::apriTestata()
 {
     testataAperta_ = false;
-    if (vecchio_)
-        return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
-    QSqlDatabase db = database();
-    QSqlQuery q(db);
-    if (Esito e = prepara(q, sqlSeleziona(db.driver(), tabellaTestata, colonneTestata())); !e.ok())
-        return e;
-    q.addBindValue(QString());
-    if (!q.exec())
-        return errore(q.lastError());
-    q.finish();
-    cercaTestata_ = std::move(q);
-    testataAperta_ = true;
-    return {};
+    const Esito e = apri(testata_, false);
+    testataAperta_ = e.ok();
+    return e;
 }
 
 void RegisterStore::chiudi()
 {
-    cercaRegistro_.reset();
-    cercaTestata_.reset();
+    registri_.reset();
+    testata_.reset();
+    inizio_.reset();
     registriAperti_ = testataAperta_ = false;
 }
 
 namespace {
 
-Esito trova(std::optional<QSqlQuery>& q, const QString& codice, std::optional<QSqlRecord>& riga,
-            const std::function<Esito(const QSqlError&)>& errore)
+bool trova(QSqlQuery& q, const QString& codice, std::optional<QSqlRecord>& riga)
 {
-    riga.reset();
-    if (!q)
-        return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
-    q->bindValue(0, codice);
-    if (!q->exec())
-        return errore(q->lastError());
-    if (q->next())
-        riga = q->record();
-    q->finish();
-    return {};
+    q.bindValue(0, codice);
+    if (!q.exec())
+        return false;
+    if (q.next())
+        riga = q.record();
+    q.finish();
+    return true;
 }
 
 } // namespace
 
 Esito RegisterStore::trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga)
 {
-    return trova(cercaRegistro_, codice, riga, [this](const QSqlError& e) { return errore(e); });
+    riga.reset();
+    if (!registri_)
+        return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
+    if (!trova(registri_->cerca, codice, riga))
+        return errore(registri_->cerca.lastError());
+    return {};
 }
 
 Esito RegisterStore::trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga)
 {
-    return trova(cercaTestata_, codice, riga, [this](const QSqlError& e) { return errore(e); });
+    riga.reset();
+    if (!testata_)
+        return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
+    if (!trova(testata_->cerca, codice, riga))
+        return errore(testata_->cerca.lastError());
+    return {};
 }
 
 Esito RegisterStore::inizia()
 {
     QSqlDatabase db = database();
-    if (sqlite(db.driver())) {
-        // Take the write lock at the start, so the existence check and the write see the same table.
-        QSqlQuery q(db);
-        if (!q.exec(u"BEGIN IMMEDIATE"_s))
-            return errore(q.lastError());
+    if (!sqlite(db.driver())) {
+        if (!db.transaction())
+            return errore(db.lastError());
         return {};
     }
-    if (!db.transaction())
-        return errore(db.lastError());
+    // Take the write lock at the start, so the existence check and the write see the same table.
+    if (!inizio_) {
+        inizio_.emplace(db);
+        if (!inizio_->prepare(u"BEGIN IMMEDIATE"_s)) {
+            const Esito e = errore(inizio_->lastError());
+            inizio_.reset();
+            return e;
+        }
+    }
+    if (!inizio_->exec())
+        return errore(inizio_->lastError());
     return {};
 }
 
-namespace {
-
 // Insert or change one row by its key, whichever the table holds now.
-bool scriviRiga(QSqlDatabase& db, QLatin1StringView tabella, std::span<const Colonna> colonne,
-                const QVariantList& valori, QSqlError& err)
+bool RegisterStore::scriviRiga(Istruzioni& i, const QVariantList& valori, QSqlError& err)
 {
-    const QSqlDriver* d = db.driver();
-    QSqlQuery c(db);
-    if (!c.prepare(u"SELECT 1 FROM "_s + quota(d, tabella, QSqlDriver::TableName) + u" WHERE "_s +
-                   quota(d, colonne.front().nome) + u" = ?"_s)) {
-        err = c.lastError();
+    i.esiste.bindValue(0, valori.front());
+    if (!i.esiste.exec()) {
+        err = i.esiste.lastError();
         return false;
     }
-    c.addBindValue(valori.front());
-    if (!c.exec()) {
-        err = c.lastError();
-        return false;
-    }
-    const bool esiste = c.next();
-    c.finish();
-    QSqlQuery w(db);
-    if (!w.prepare(esiste ? sqlAggiorna(d, tabella, colonne) : sqlInserisci(d, tabella, colonne))) {
-        err = w.lastError();
-        return false;
-    }
+    const bool trovata = i.esiste.next();
+    i.esiste.finish();
+    QSqlQuery& w = trovata ? i.aggiorna : i.inserisci;
     QVariantList tutti = valori;
-    if (esiste)
+    if (trovata)
         tutti << valori.front();
     if (!esegui(w, tutti)) {
         err = w.lastError();
@@ -321,19 +343,24 @@ bool scriviRiga(QSqlDatabase& db, QLatin1StringView tabella, std::span<const Col
     return true;
 }
 
-} // namespace
-
 RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata)
 {
+    // The tables need not be open: the statements are prepared on the first write.
+    if (!registri_)
+        if (Esito e = prepara(registri_, true); !e.ok())
+            return {e, Fase::Registro};
+    if (!testata_)
+        if (Esito e = prepara(testata_, false); !e.ok())
+            return {e, Fase::Testata};
     if (Esito e = inizia(); !e.ok())
         return {e, Fase::Registro};
     QSqlDatabase db = database();
     QSqlError err;
     Fase fase = Fase::Registro;
-    bool ok = scriviRiga(db, tabellaRegistri, colonneRegistri(), valoriRegistro(registro), err);
+    bool ok = scriviRiga(*registri_, valoriRegistro(registro), err);
     if (ok) {
         fase = Fase::Testata;
-        ok = scriviRiga(db, tabellaTestata, colonneTestata(), valoriTestata(registro.SspCodice, testata), err);
+        ok = scriviRiga(*testata_, valoriTestata(registro.SspCodice, testata), err);
     }
     if (ok && !db.commit()) {
         err = db.lastError();
@@ -346,26 +373,37 @@ RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, co
     return {};
 }
 
-Esito RegisterStore::elimina(const QString& codice)
+Esito RegisterStore::elimina(const QString& codice, Fase* fase)
 {
-    if (Esito e = inizia(); !e.ok())
+    const auto fallita = [fase](Fase parte, const Esito& e) {
+        if (fase)
+            *fase = parte;
         return e;
+    };
+    if (!registri_)
+        if (Esito e = prepara(registri_, true); !e.ok())
+            return fallita(Fase::Registro, e);
+    if (!testata_)
+        if (Esito e = prepara(testata_, false); !e.ok())
+            return fallita(Fase::Testata, e);
+    if (Esito e = inizia(); !e.ok())
+        return fallita(Fase::Registro, e);
     QSqlDatabase db = database();
-    const QSqlDriver* d = db.driver();
-    for (auto [tabella, colonne] : {std::pair{tabellaRegistri, colonneRegistri()}, std::pair{tabellaTestata, colonneTestata()}}) {
-        QSqlQuery q(db);
-        if (!q.prepare(sqlElimina(d, tabella, colonne)) || (q.addBindValue(codice), !q.exec())) {
+    for (auto [istruzioni, parte] : {std::pair{&*registri_, Fase::Registro}, std::pair{&*testata_, Fase::Testata}}) {
+        QSqlQuery& q = istruzioni->elimina;
+        q.bindValue(0, codice);
+        if (!q.exec()) {
             const Esito e = errore(q.lastError());
             db.rollback();
-            return e;
+            return fallita(parte, e);
         }
     }
     if (!db.commit()) {
         const Esito e = errore(db.lastError());
         db.rollback();
-        return e;
+        return fallita(Fase::Testata, e);
     }
-    return {};
+    return fallita(Fase::Nessuna, {});
 }
 
 Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,

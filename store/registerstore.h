@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class QSqlError;
 struct Register;
 struct RegisterHeading;
 
@@ -44,7 +45,7 @@ public:
     // Inserts or changes both rows in one transaction, decided by the key at this moment.
     EsitoScrittura scrivi(const Register& registro, const RegisterHeading& testata);
     // Deletes both rows of the register in one transaction; a missing heading row is fine.
-    Esito elimina(const QString& codice);
+    Esito elimina(const QString& codice, Fase* fase = nullptr);
 
     // Runs a read-only statement from the store's own texts, each value bound.
     Esito leggi(const QString& sql, const QVariantList& valori, const std::function<void(const QSqlQuery&)>& riga);
@@ -60,16 +61,27 @@ public:
     static bool vecchioFormato(const QString& percorso);
 
 private:
+    // The statements of one table, prepared once and reused by every look-up and write.
+    struct Istruzioni {
+        QSqlQuery cerca, esiste, inserisci, aggiorna, elimina;
+    };
+
     Esito inizia();
     Esito errore(const QSqlError& e) const;
-    Esito prepara(QSqlQuery& q, const QString& sql) const;
+    Esito apri(std::optional<Istruzioni>& istruzioni, bool registri);
+    Esito prepara(std::optional<Istruzioni>& istruzioni, bool registri);
+    bool scriviRiga(Istruzioni& istruzioni, const QVariantList& valori, QSqlError& err);
 
     QString nome_;
     bool vecchio_ = false;
     bool registriAperti_ = false;
     bool testataAperta_ = false;
-    std::optional<QSqlQuery> cercaRegistro_, cercaTestata_;
+    std::optional<Istruzioni> registri_, testata_;
+    std::optional<QSqlQuery> inizio_;
 };
+
+// An engine error as the store reports it: a locked table as 3261, SQLite's own text kept.
+Esito esitoSql(const QSqlError& e);
 
 // The statement texts, built from the column list with quoted names.
 QString sqlCreaRegistri(const QSqlDriver* d);

@@ -1,0 +1,64 @@
+#include "tools/comandi.h"
+#include "tools/testi.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <array>
+
+using namespace Qt::StringLiterals;
+using namespace pemtarxdb;
+
+namespace {
+
+// One row per subcommand: a new one is a new row and its own source file.
+struct Comando {
+    QString nome;
+    QString argomenti;  // as the usage line shows them
+    qsizetype quanti;   // how many arguments it takes
+    const QString& aiuto;
+    int (*esegui)(const QStringList& argomenti);
+};
+
+const std::array comandi{
+    Comando{u"crea"_s, u"FILE"_s, 1, testi::aiutoCrea, &crea},
+    Comando{u"esempio"_s, u"FILE"_s, 1, testi::aiutoEsempio, &esempio},
+    Comando{u"verifica"_s, u"FILE"_s, 1, testi::aiutoVerifica, &verifica},
+};
+
+int aiuto()
+{
+    QString testo = testi::aiutoIntestazione;
+    for (const Comando& c : comandi)
+        testo += testi::aiutoRiga.arg(c.nome + u' ' + c.argomenti, c.aiuto);
+    QTextStream(stdout) << testo << testi::aiutoChiusura;
+    return esitoRiuscito;
+}
+
+int erroreUso(const QString& testo)
+{
+    segnala(testo);
+    segnala(testi::uso);
+    return esitoUso;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication applicazione(argc, argv);
+    QStringList argomenti = QCoreApplication::arguments().mid(1);
+    if (argomenti.isEmpty())
+        return erroreUso(testi::comandoMancante);
+    const QString nome = argomenti.takeFirst();
+    if (nome == u"--help"_s || nome == u"-h"_s)
+        return aiuto();
+    for (const Comando& c : comandi) {
+        if (c.nome != nome)
+            continue;
+        if (argomenti.size() != c.quanti)
+            return erroreUso(testi::argomentiErrati.arg(c.nome, c.argomenti));
+        return c.esegui(argomenti);
+    }
+    return erroreUso(testi::comandoSconosciuto.arg(nome));
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+
+// Every text the database tool shows, written once.
+namespace pemtarxdb::testi {
+
+using namespace Qt::StringLiterals;
+
+inline const QString uso = u"USO: pemtarx-db COMANDO FILE  (pemtarx-db --help PER L'AIUTO)"_s;
+inline const QString comandoMancante = u"COMANDO MANCANTE"_s;
+inline const QString comandoSconosciuto = u"COMANDO SCONOSCIUTO: %1"_s;
+inline const QString argomentiErrati = u"ARGOMENTI ERRATI: USO pemtarx-db %1 %2"_s;
+
+inline const QString fileEsistente = u"FILE ESISTENTE: %1"_s;
+inline const QString fileInesistente = u"FILE INESISTENTE: %1"_s;
+inline const QString erroreCreazione = u"ERRORE NELLA CREAZIONE DELL'ARCHIVIO: %1\n%2"_s;
+inline const QString archivioCreato = u"ARCHIVIO CREATO: %1"_s;
+inline const QString erroreEsempio = u"ERRORE NELLA SCRITTURA DEI REGISTRI DI ESEMPIO: %1\n%2"_s;
+inline const QString esempioCreato = u"ARCHIVIO DI ESEMPIO CREATO: %1 (%2 REGISTRI)"_s;
+
+inline const QString vecchioFormato = u"ARCHIVIO DEL VECCHIO FORMATO, LASCIATO COM'E': %1"_s;
+inline const QString nonArchivio = u"IL FILE NON E' UN ARCHIVIO DEI REGISTRI: %1\n%2"_s;
+inline const QString archivioBloccato = u"ARCHIVIO BLOCCATO DA UN ALTRO UTENTE: %1\n%2"_s;
+inline const QString erroreLettura = u"ERRORE IN LETTURA DELL'ARCHIVIO: %1\n%2"_s;
+inline const QString tabellaMancante = u"TABELLA MANCANTE: %1"_s;
+inline const QString colonnaMancante = u"COLONNA MANCANTE: %1"_s;
+inline const QString chiaveMancante = u"CHIAVE PRIMARIA MANCANTE NELLA TABELLA: %1"_s;
+inline const QString archivioDanneggiato = u"ARCHIVIO DANNEGGIATO: %1"_s;
+inline const QString registroSenzaTestata = u"ATTENZIONE: REGISTRO SENZA TESTATA: %1"_s;
+inline const QString testataSenzaRegistro = u"ATTENZIONE: TESTATA SENZA REGISTRO: %1"_s;
+inline const QString archivioNonValido = u"ARCHIVIO NON VALIDO: %1"_s;
+inline const QString archivioIntegro = u"ARCHIVIO INTEGRO: %1 (%2 REGISTRI, %3 TESTATE)"_s;
+
+inline const QString aiutoIntestazione =
+    u"pemtarx-db - archivi dei registri delle procedure semplificate export (dogana.mdb)\n"
+    u"\n"
+    u"USO: pemtarx-db COMANDO FILE\n"
+    u"\n"
+    u"COMANDI:\n"_s;
+inline const QString aiutoRiga = u"  %1\n      %2\n"_s;
+inline const QString aiutoChiusura =
+    u"  --help\n"
+    u"      mostra questo aiuto.\n"
+    u"\n"
+    u"I messaggi vanno sullo standard error. Esito: 0 riuscito, 1 errore, 2 comando o argomenti errati.\n"_s;
+
+inline const QString aiutoCrea =
+    u"crea un archivio vuoto della società, con la tabella dei registri e quella delle testate;\n"
+    u"      un file che esiste già non viene toccato."_s;
+inline const QString aiutoEsempio =
+    u"crea un archivio nuovo con circa 20 registri dimostrativi: gruppi di carico (G), registri\n"
+    u"      di carico (C) collegati ai gruppi e ai registri di scarico, registri di scarico (S) con le\n"
+    u"      righe di intestazione; un file che esiste già non viene toccato."_s;
+inline const QString aiutoVerifica =
+    u"controlla l'archivio senza modificarlo: le due tabelle con tutte le colonne e la chiave,\n"
+    u"      l'integrità del file; i registri senza testata e le testate senza registro sono solo\n"
+    u"      segnalati. Esce con 0 se l'archivio è sano, con 1 altrimenti (anche per un file che\n"
+    u"      manca, che non è SQLite o che è del vecchio formato)."_s;
+
+} // namespace pemtarxdb::testi
