@@ -56,6 +56,9 @@ void SceltaRegistri::List1_DblClick()
 
 void SceltaRegistri::Command1_Click()
 {
+    // Hiding a panel that holds the focus would hand it to the next box and change the current field.
+    if (QWidget* f = focusWidget(); f && isAncestorOf(f))
+        f->clearFocus();
     hide();
     stato_.paginaAttiva = 2;
     Q_EMIT chiuso();

@@ -1,0 +1,217 @@
+#include "ambiente.h"
+
+#include "form/casella.h"
+#include "form/startup.h"
+#include "lookup/sceltaregistri.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The keyboard contract of the edit page, with real key events.
+class TestTastiera : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void charactersAreFilteredPerField_data();
+    void charactersAreFilteredPerField();
+    void enterMovesByIndexOverUnavailableBoxes();
+    void arrowsWrapOverTheShownPage_data();
+    void arrowsWrapOverTheShownPage();
+    void enterInTheCodeAndInTheLastLineFollowsTheTabOrder();
+    void f4InTheCodeOpensTheSearchWithoutALookup();
+    void comboKeepsItsArrows();
+    void entryInABoxSelectsFiftyCharacters();
+    void waitingWithThePickerOpenGivesTheKeysBack();
+    void noAvailableBoxLeavesTheFocusAlone();
+
+private:
+    QWidget* fuoco() const { return QApplication::focusWidget(); }
+    void apri(const QString& codice);
+    std::unique_ptr<Ambiente> a;
+    std::unique_ptr<app::DialogsScript> d;
+    std::unique_ptr<Startup> w;
+};
+
+void TestTastiera::init()
+{
+    a = std::make_unique<Ambiente>();
+    a->creaDitta({
+        u"INSERT INTO TabellaSerieSemplificata VALUES ('C01','CARICO','C',1,'.','.',0,'','',0,'','',' ',0,0,' ','','G','A')"_s,
+        u"INSERT INTO TabellaSerieSemplificata VALUES ('S01','SCARICO','S',9,'','.',1,'','',0,'','',' ',0,0,' ','','N','C')"_s,
+    });
+    d = std::make_unique<app::DialogsScript>();
+    w = std::make_unique<Startup>(*d);
+    QVERIFY(w->Form_Load(a->programma));
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->DicKod->setFocus();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->DicKod));
+}
+
+void TestTastiera::cleanup()
+{
+    w.reset();
+    d.reset();
+    a.reset();
+}
+
+void TestTastiera::apri(const QString& codice)
+{
+    QTest::keyClicks(w->DicKod, codice);
+    QTest::keyClick(w->DicKod, Qt::Key_Return);
+    QApplication::processEvents();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[1]));
+}
+
+void TestTastiera::charactersAreFilteredPerField_data()
+{
+    QTest::addColumn<int>("campo");
+    QTest::addColumn<QString>("digitato");
+    QTest::addColumn<QString>("atteso");
+    QTest::newRow("digits only") << 3 << u"12a-3 "_s << u"123"_s;
+    QTest::newRow("last load") << 6 << u"4.5,6"_s << u"456"_s;
+    QTest::newRow("capitals") << 1 << u"dogana nord"_s << u"DOGANA NORD"_s;
+    QTest::newRow("serie EDI") << 2 << u"a1"_s << u"A1"_s;
+}
+
+void TestTastiera::charactersAreFilteredPerField()
+{
+    QFETCH(int, campo);
+    QFETCH(QString, digitato);
+    apri(u"C01"_s);
+    w->Txt[campo]->setFocus();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[campo]));
+    w->Txt[campo]->clear();
+    QTest::keyClicks(w->Txt[campo], digitato);
+    QTEST(w->Txt[campo]->text(), "atteso");
+    const QString prima = w->Txt[campo]->text();
+    QTest::keyClick(w->Txt[campo], Qt::Key_Backspace);
+    QCOMPARE(w->Txt[campo]->text(), prima.chopped(1));
+    // An accented letter is no letter a to z: it stays as typed, or is dropped by a digit box.
+    QTest::sendKeyEvent(QTest::Click, w->Txt[campo], Qt::Key_unknown, QString(u'é'), Qt::NoModifier);
+    QCOMPARE(w->Txt[campo]->text().endsWith(u'é'), campo == 1 || campo == 2);
+}
+
+void TestTastiera::enterMovesByIndexOverUnavailableBoxes()
+{
+    apri(u"C01"_s);
+    w->Txt[5]->setFocus();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[5]));
+    QTest::keyClick(fuoco(), Qt::Key_Return);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(w->Txt[6]));
+    w->Txt[7]->setFocus();
+    QTest::keyClicks(w->Txt[7], u"G"_s);  // a character in the group field opens its picker
+    QVERIFY(w->pctRice->isVisible());
+    QTest::mouseClick(w->findChild<QPushButton*>(u"Command1"_s), Qt::LeftButton);
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[7]));
+    w->Txt[7]->setText(u"GRP"_s);
+    w->Txt[5]->setFocus();  // leaving Txt(7) with a group closes Txt(6)
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[5]));
+    QVERIFY(!w->Txt[6]->isEnabled());
+    QTest::keyClick(fuoco(), Qt::Key_Return);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(w->Txt[7]));
+}
+
+void TestTastiera::arrowsWrapOverTheShownPage_data()
+{
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<int>("da");
+    QTest::addColumn<int>("tasto");
+    QTest::addColumn<int>("a");
+    QTest::newRow("loading down wraps") << u"C01"_s << 10 << int(Qt::Key_Down) << 1;
+    QTest::newRow("loading up wraps") << u"C01"_s << 1 << int(Qt::Key_Up) << 10;
+    QTest::newRow("unloading down") << u"S01"_s << 1 << int(Qt::Key_Down) << 12;
+    QTest::newRow("unloading up") << u"S01"_s << 12 << int(Qt::Key_Up) << 1;
+}
+
+void TestTastiera::arrowsWrapOverTheShownPage()
+{
+    QFETCH(QString, codice);
+    QFETCH(int, da);
+    QFETCH(int, tasto);
+    QFETCH(int, a);
+    apri(codice);
+    w->Txt[da]->setFocus();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[da]));
+    QTest::keyClick(fuoco(), static_cast<Qt::Key>(tasto));
+    QCOMPARE(fuoco(), static_cast<QWidget*>(w->Txt[a]));
+}
+
+void TestTastiera::enterInTheCodeAndInTheLastLineFollowsTheTabOrder()
+{
+    apri(u"S01"_s);  // Enter in the code field reached Txt(1) by the tab order
+    w->Txt[22]->setFocus();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[22]));
+    QTest::keyClick(fuoco(), Qt::Key_Return);
+    QTRY_VERIFY(fuoco() == w->Option1[0] || fuoco() == w->Option1[1]);
+}
+
+void TestTastiera::f4InTheCodeOpensTheSearchWithoutALookup()
+{
+    QTest::keyClicks(w->DicKod, u"zz"_s);
+    QTest::keyClick(w->DicKod, Qt::Key_F4);
+    QVERIFY(d->domande.isEmpty());
+    QVERIFY(w->Pict1->isVisible());
+    QCOMPARE(w->stato.paginaAttiva, 1);
+}
+
+void TestTastiera::comboKeepsItsArrows()
+{
+    apri(u"C01"_s);
+    w->Combo1->setFocus();
+    QTRY_VERIFY(w->stato.comboAttivo);
+    QTest::keyClick(w->Combo1, Qt::Key_Down);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(w->Combo1));
+    QCOMPARE(w->Combo1->currentText(), u"P=Progressivo"_s);
+}
+
+void TestTastiera::entryInABoxSelectsFiftyCharacters()
+{
+    apri(u"S01"_s);
+    w->Txt[13]->setText(QString(160, u'X'));
+    w->Txt[13]->setFocus();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[13]));
+    QCOMPARE(w->Txt[13]->selectionStart(), 0);
+    QCOMPARE(w->Txt[13]->selectedText().size(), 50);
+}
+
+void TestTastiera::waitingWithThePickerOpenGivesTheKeysBack()
+{
+    apri(u"C01"_s);
+    w->Txt[8]->setFocus();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[8]));
+    QTest::keyClick(fuoco(), Qt::Key_F4);
+    QVERIFY(w->pctRice->isVisible());
+    QCOMPARE(w->stato.paginaAttiva, 1);
+    QTest::mouseClick(w->cmdD[3], Qt::LeftButton);  // "&ANNULLA" of the edit page
+    QVERIFY(!w->pctRice->isVisible());
+    QCOMPARE(w->stato.paginaAttiva, 2);
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->DicKod));
+    QTest::keyClick(w->DicKod, Qt::Key_F4);
+    QVERIFY(w->Pict1->isVisible());
+}
+
+void TestTastiera::noAvailableBoxLeavesTheFocusAlone()
+{
+    apri(u"C01"_s);
+    w->Txt[1]->setFocus();
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[1]));
+    for (int i = 1; i <= 22; ++i)
+        if (i != 1)
+            w->Txt[i]->setEnabled(false);
+    w->OptCS[1]->setFocus();
+    w->Txt[1]->setEnabled(false);
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->OptCS[1]));
+    QTest::keyClick(fuoco(), Qt::Key_Down);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(w->OptCS[1]));
+}
+
+QTEST_MAIN(TestTastiera)
+#include "tst_tastiera.moc"
