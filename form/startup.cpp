@@ -40,9 +40,14 @@ int daTwip(double twip, const QWidget* w) { return qRound(twip * w->logicalDpiX(
 
 QFont fisso(double punti, bool grassetto = false)
 {
-    QFont f(u"Courier New"_s);
-    f.setStyleHint(QFont::TypeWriter);
-    f.setFixedPitch(true);
+    // Resolved once: the fixed-pitch fallback is looked up by the font system on first use.
+    static const QFont base = [] {
+        QFont f(u"Courier New"_s);
+        f.setStyleHint(QFont::TypeWriter);
+        f.setFixedPitch(true);
+        return f;
+    }();
+    QFont f = base;
     f.setPointSizeF(punti);
     f.setBold(grassetto);
     return f;
@@ -237,10 +242,6 @@ void Startup::costruisci()
     ordine << OptCS[0] << OptCS[1] << OptCS[3] << OptCS[2] << Combo1;
     for (int i = 1; i < ordine.size(); ++i)
         QWidget::setTabOrder(ordine[i - 1], ordine[i]);
-
-    for (QLabel* l : findChildren<QLabel*>())
-        if (l != Label1)
-            l->setFont(QFont(u"Sans Serif"_s, 9));
 }
 
 void Startup::costruisciCarico(QWidget* pagina)
