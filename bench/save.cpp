@@ -1,0 +1,311 @@
+// Prints the cost of saving and of looking up a register through the store, next to the same
+// statements on the raw sqlite3 API with the same pragmas, measured in interleaved pairs.
+#include "store/columns.h"
+#include "store/register.h"
+#include "store/registerstore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QVariantList>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using Orologio = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int codici = 50;
+
+QString codice(int i) { return u"B%1"_s.arg(i % codici, 3, 10, QChar(u'0')); }
+
+Register registro(int i)
+{
+    Register r{codice(i)};
+    r.SspDescrizione = u"REGISTRO DI PROVA %1"_s.arg(i);
+    r.SspCarScar = u"C"_s;
+    r.SspUltimoCarico = i;
+    r.SspGruppoCarico = u"GMI"_s;
+    r.SspGruppoSCarico = u"SMI"_s;
+    r.SspStampaperSerie = false;
+    r.SspCodiceDischetto = u"A1"_s;
+    r.SspMeccanogCin = u"K"_s;
+    r.SspMeccanogNum = static_cast<qint16>(i % 30000);
+    r.SspCodAutorizzazione = u"0123/PS/E"_s;
+    r.SspNTelefonoDaChiamare = u"M01"_s;
+    r.SspRiqA = u"AUT. 0123/PS"_s;
+    r.SspTipoProtocollo = u"P"_s;
+    r.SspACT = u"T"_s;
+    return r;
+}
+
+RegisterHeading testata(int i)
+{
+    RegisterHeading t;
+    t.TpsRiga = {u"DOGANA DI MILANO - SEZIONE EXPORT"_s, u"AUTOTRASPORTI LOMBARDI S.P.A."_s,
+                 u"VIA DELL'INDUSTRIA 12 - 20090 SEGRATE (MI)"_s, u"REGISTRO N. %1"_s.arg(i), u""_s};
+    t.TpsRigP = {u"PREAVVISO DI SPEDIZIONE"_s, u"AUTOTRASPORTI LOMBARDI S.P.A."_s, u""_s, u""_s, u""_s};
+    return t;
+}
+
+[[noreturn]] void fallisci(const QString& perche)
+{
+    QTextStream(stderr) << perche << u'\n';
+    std::exit(1);
+}
+
+// The same two-row transaction written by hand on the C API, statements prepared once.
+class Grezzo {
+public:
+    explicit Grezzo(const QString& percorso)
+    {
+        if (sqlite3_open_v2(percorso.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            fallisci(u"sqlite3_open_v2"_s);
+        esegui("PRAGMA journal_mode=DELETE");
+        esegui("PRAGMA synchronous=FULL");
+        esegui("PRAGMA busy_timeout=5000");
+        inizio_ = prepara(u"BEGIN IMMEDIATE"_s);
+        fine_ = prepara(u"COMMIT"_s);
+        for (auto [t, tabella, colonne] :
+             {std::tuple{&registri_, store::tabellaRegistri, store::colonneRegistri()},
+              std::tuple{&testata_, store::tabellaTestata, store::colonneTestata()}}) {
+            QStringList nomi, segni, assegna;
+            for (const store::Colonna& c : colonne) {
+                nomi << u'"' + c.nome + u'"';
+                segni << u"?"_s;
+                assegna << u'"' + c.nome + u"\" = ?"_s;
+            }
+            const QString chiave = u" WHERE \""_s + colonne.front().nome + u"\" = ?"_s;
+            const QString nome = u'"' + tabella + u'"';
+            t->cerca = prepara(u"SELECT "_s + nomi.join(u", "_s) + u" FROM "_s + nome + chiave);
+            t->esiste = prepara(u"SELECT 1 FROM "_s + nome + chiave);
+            t->inserisci = prepara(u"INSERT INTO "_s + nome + u" ("_s + nomi.join(u", "_s) + u") VALUES ("_s +
+                                   segni.join(u", "_s) + u')');
+            t->aggiorna = prepara(u"UPDATE "_s + nome + u" SET "_s + assegna.join(u", "_s) + chiave);
+        }
+    }
+    ~Grezzo()
+    {
+        for (sqlite3_stmt* s : tutte_)
+            sqlite3_finalize(s);
+        sqlite3_close(db_);
+    }
+
+    void salva(const Register& r, const RegisterHeading& t)
+    {
+        const QVariantList vr{r.SspCodice, r.SspDescrizione, unCarattere(r.SspCarScar), r.SspUltimoCarico,
+                              r.SspGruppoCarico, r.SspGruppoSCarico, r.SspStampaperSerie, r.SspCodiceDischetto,
+                              r.SspMeccanogCin, r.SspMeccanogNum, r.SspCodAutorizzazione, r.SspRiqA, u" "_s, 0.0,
+                              0, u" "_s, r.SspNTelefonoDaChiamare, unCarattere(r.SspTipoProtocollo),
+                              unCarattere(r.SspACT)};
+        QVariantList vt{r.SspCodice};
+        for (const QString& riga : t.TpsRiga)
+            vt << riga.trimmed();
+        for (const QString& riga : t.TpsRigP)
+            vt << riga.trimmed();
+        passo(inizio_);
+        scrivi(registri_, vr);
+        scrivi(testata_, vt);
+        passo(fine_);
+    }
+
+    // Both rows read to the last column, values copied out as the store hands them over.
+    int cerca(const QString& codice)
+    {
+        return leggi(registri_.cerca, codice) + leggi(testata_.cerca, codice);
+    }
+
+private:
+    struct Tabella {
+        sqlite3_stmt *cerca, *esiste, *inserisci, *aggiorna;
+    };
+
+    void esegui(const char* sql)
+    {
+        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            fallisci(QString::fromUtf8(sqlite3_errmsg(db_)));
+    }
+    sqlite3_stmt* prepara(const QString& sql)
+    {
+        sqlite3_stmt* s = nullptr;
+        const QByteArray testo = sql.toUtf8();
+        if (sqlite3_prepare_v2(db_, testo.constData(), -1, &s, nullptr) != SQLITE_OK)
+            fallisci(QString::fromUtf8(sqlite3_errmsg(db_)));
+        tutte_.push_back(s);
+        return s;
+    }
+    void passo(sqlite3_stmt* s)
+    {
+        if (sqlite3_step(s) != SQLITE_DONE)
+            fallisci(QString::fromUtf8(sqlite3_errmsg(db_)));
+        sqlite3_reset(s);
+    }
+    static void lega(sqlite3_stmt* s, int i, const QVariant& v)
+    {
+        switch (v.typeId()) {
+        case QMetaType::QString: {
+            const QString& t = *static_cast<const QString*>(v.constData());
+            sqlite3_bind_text16(s, i, t.utf16(), static_cast<int>(t.size() * 2), SQLITE_STATIC);
+            break;
+        }
+        case QMetaType::Double: sqlite3_bind_double(s, i, v.toDouble()); break;
+        default: sqlite3_bind_int(s, i, v.toInt()); break;
+        }
+    }
+    void scrivi(Tabella& t, const QVariantList& valori)
+    {
+        lega(t.esiste, 1, valori.front());
+        const int r = sqlite3_step(t.esiste);
+        sqlite3_reset(t.esiste);
+        sqlite3_stmt* w = r == SQLITE_ROW ? t.aggiorna : t.inserisci;
+        for (int i = 0; i < valori.size(); ++i)
+            lega(w, i + 1, valori.at(i));
+        if (r == SQLITE_ROW)
+            lega(w, static_cast<int>(valori.size()) + 1, valori.front());
+        passo(w);
+    }
+    static int leggi(sqlite3_stmt* s, const QString& codice)
+    {
+        lega(s, 1, codice);
+        QVariantList valori;
+        if (sqlite3_step(s) == SQLITE_ROW) {
+            const int n = sqlite3_column_count(s);
+            valori.reserve(n);
+            for (int i = 0; i < n; ++i) {
+                switch (sqlite3_column_type(s, i)) {
+                case SQLITE_INTEGER: valori << sqlite3_column_int64(s, i); break;
+                case SQLITE_FLOAT: valori << sqlite3_column_double(s, i); break;
+                case SQLITE_NULL: valori << QVariant(); break;
+                default:
+                    valori << QString(reinterpret_cast<const QChar*>(sqlite3_column_text16(s, i)),
+                                      sqlite3_column_bytes16(s, i) / 2);
+                }
+            }
+        }
+        sqlite3_reset(s);
+        return static_cast<int>(valori.size());
+    }
+
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt *inizio_, *fine_;
+    Tabella registri_{}, testata_{};
+    std::vector<sqlite3_stmt*> tutte_;
+};
+
+struct Misura {
+    std::vector<double> archivio, grezzo;  // microseconds
+};
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+template <typename F> double micro(F&& f)
+{
+    const auto t0 = Orologio::now();
+    f();
+    return std::chrono::duration<double, std::micro>(Orologio::now() - t0).count();
+}
+
+// Pairs alternate which side runs first, so drift of the disk or the cache hits both alike.
+template <typename A, typename B> Misura misura(int volte, A&& archivio, B&& grezzo)
+{
+    Misura m;
+    const int riscaldamento = std::max(5, volte / 20);
+    for (int i = 0; i < riscaldamento + volte; ++i) {
+        double a = 0, g = 0;
+        if (i % 2 == 0) {
+            a = micro([&] { archivio(i); });
+            g = micro([&] { grezzo(i); });
+        } else {
+            g = micro([&] { grezzo(i); });
+            a = micro([&] { archivio(i); });
+        }
+        if (i >= riscaldamento) {
+            m.archivio.push_back(a);
+            m.grezzo.push_back(g);
+        }
+    }
+    return m;
+}
+
+void stampa(const char* nome, const Misura& m, double obiettivo)
+{
+    const double ma = percentile(m.archivio, 0.5), mg = percentile(m.grezzo, 0.5);
+    const double pa = percentile(m.archivio, 0.99), pg = percentile(m.grezzo, 0.99);
+    std::printf("%-12s %7zu %12.1f %12.1f %12.1f %12.1f %8.2f %8.2f %8.1fx %s\n", nome, m.archivio.size(), ma, pa,
+                mg, pg, ma / mg, pa / pg, obiettivo, ma / mg <= obiettivo ? "ok" : "OLTRE");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication applicazione(argc, argv);
+    const QStringList a = QCoreApplication::arguments();
+    const int salvataggi = a.size() > 1 ? a.at(1).toInt() : 400;
+    const int ricerche = a.size() > 2 ? a.at(2).toInt() : 20000;
+    // The default folder is the current one, a real disk like the office's; /tmp may be memory.
+    QTemporaryDir cartella(QDir(a.size() > 3 ? a.at(3) : QDir::currentPath()).filePath(u"bench-save-XXXXXX"_s));
+    if (!cartella.isValid())
+        fallisci(u"cartella temporanea"_s);
+    const QString fileArchivio = cartella.filePath(u"archivio.mdb"_s);
+    const QString fileGrezzo = cartella.filePath(u"grezzo.mdb"_s);
+
+    store::RegisterStore archivio(u"bench"_s);
+    {
+        for (const QString& f : {fileArchivio, fileGrezzo}) {
+            if (!store::RegisterStore::crea(f).ok())
+                fallisci(u"crea "_s + f);
+            store::RegisterStore riempi(u"riempi"_s);
+            if (!riempi.apriDatabase(f).ok() || !riempi.apriRegistri().ok() || !riempi.apriTestata().ok())
+                fallisci(u"apri "_s + f);
+            for (int i = 0; i < codici; ++i)
+                if (!riempi.scrivi(registro(i), testata(i)).esito.ok())
+                    fallisci(u"scrivi "_s + f);
+        }
+    }
+    if (!archivio.apriDatabase(fileArchivio).ok() || !archivio.apriRegistri().ok() || !archivio.apriTestata().ok())
+        fallisci(u"apri "_s + fileArchivio);
+    Grezzo grezzo(fileGrezzo);
+
+    const Misura salva = misura(
+        salvataggi,
+        [&](int i) {
+            if (!archivio.scrivi(registro(i), testata(i)).esito.ok())
+                fallisci(u"scrivi"_s);
+        },
+        [&](int i) { grezzo.salva(registro(i), testata(i)); });
+
+    int letti = 0;
+    const Misura cerca = misura(
+        ricerche,
+        [&](int i) {
+            std::optional<QSqlRecord> r, t;
+            archivio.trovaRegistro(codice(i), r);
+            archivio.trovaTestata(codice(i), t);
+            letti += (r ? r->count() : 0) + (t ? t->count() : 0);
+        },
+        [&](int i) { letti += grezzo.cerca(codice(i)); });
+    if (letti != (ricerche + std::max(5, ricerche / 20)) * 2 * 30)
+        fallisci(u"righe lette: "_s + QString::number(letti));
+
+    std::printf("microsecondi; archivio = RegisterStore, sqlite3 = API C con le stesse pragma (%s)\n",
+                qPrintable(QDir::toNativeSeparators(cartella.path())));
+    std::printf("%-12s %7s %12s %12s %12s %12s %8s %8s %9s\n", "operazione", "n", "med.archiv", "p99 archiv",
+                "med.sqlite3", "p99 sqlite3", "rapp.med", "rapp.p99", "obiettivo");
+    stampa("salvataggio", salva, 1.2);
+    stampa("ricerca", cerca, 2.0);
+    return 0;
+}
