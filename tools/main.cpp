@@ -1,5 +1,7 @@
 #include "tools/comandi.h"
+#include "tools/importa.h"
 #include "tools/testi.h"
+#include "tools/testi_importa.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -24,6 +26,7 @@ const std::array comandi{
     Comando{u"crea"_s, u"FILE"_s, 1, testi::aiutoCrea, &crea},
     Comando{u"esempio"_s, u"FILE"_s, 1, testi::aiutoEsempio, &esempio},
     Comando{u"verifica"_s, u"FILE"_s, 1, testi::aiutoVerifica, &verifica},
+    Comando{u"importa"_s, testiImporta::argomenti, 2, testiImporta::aiuto, &importa},
 };
 
 int aiuto()
