@@ -1,0 +1,92 @@
+// A second user of a company file for the store tests.
+//   scrittore salva FILE   saves and deletes registers through the store without end, one line per commit
+//   scrittore blocca FILE  holds the file locked with a pending write until its standard input closes
+#include "store/register.h"
+#include "store/registerstore.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int fallisci(const QString& perche)
+{
+    QTextStream(stderr) << perche << u'\n';
+    return 1;
+}
+
+QString codice(quint64 i) { return u"K%1"_s.arg(i % 40); }
+
+int salva(const QString& file)
+{
+    store::RegisterStore archivio(u"scrittore"_s);
+    for (const store::Esito& e : {archivio.apriDatabase(file), archivio.apriRegistri(), archivio.apriTestata()})
+        if (!e.ok())
+            return fallisci(e.descrizione);
+    QTextStream uscita(stdout);
+    for (quint64 i = 0;; ++i) {
+        store::Esito e;
+        if (i % 5 == 4) {
+            e = archivio.elimina(codice(i * 7));
+        } else {
+            Register r{codice(i)};
+            r.SspDescrizione = u"SALVATAGGIO %1"_s.arg(i);
+            r.SspCarScar = i % 2 ? u"C"_s : u"S"_s;
+            r.SspUltimoCarico = static_cast<qint32>(i);
+            RegisterHeading t;
+            for (int n = 0; n < 5; ++n) {
+                t.TpsRiga[n] = u"RIGA %1 DEL SALVATAGGIO %2 "_s.arg(n).arg(i).repeated(4);
+                t.TpsRigP[n] = u"PREAVVISO %1"_s.arg(i);
+            }
+            e = archivio.scrivi(r, t).esito;
+        }
+        if (!e.ok())
+            return fallisci(e.descrizione);
+        uscita << i << Qt::endl;
+    }
+}
+
+int blocca(const QString& file)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"blocca"_s);
+        db.setDatabaseName(file);
+        if (!db.open())
+            return fallisci(db.lastError().text());
+        QSqlQuery q(db);
+        for (const QString& sql : {u"BEGIN EXCLUSIVE"_s,
+                                   u"INSERT INTO TestataRegistriPS (TpsCodice) VALUES ('BLOCCO')"_s})
+            if (!q.exec(sql))
+                return fallisci(q.lastError().text());
+        QTextStream(stdout) << "bloccato" << Qt::endl;
+        QFile ingresso;
+        if (!ingresso.open(stdin, QIODevice::ReadOnly))
+            return fallisci(u"stdin"_s);
+        while (!ingresso.read(64).isEmpty()) {
+        }
+        q.exec(u"ROLLBACK"_s);
+    }
+    QSqlDatabase::removeDatabase(u"blocca"_s);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication applicazione(argc, argv);
+    const QStringList a = QCoreApplication::arguments();
+    if (a.size() == 3 && a.at(1) == u"salva"_s)
+        return salva(a.at(2));
+    if (a.size() == 3 && a.at(1) == u"blocca"_s)
+        return blocca(a.at(2));
+    return fallisci(u"uso: scrittore salva|blocca FILE"_s);
+}

@@ -1,0 +1,193 @@
+#include "fileprova.h"
+
+#include "store/registerstore.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Opening a company file: what fails, what is reported, and that nothing is created or changed.
+class TestApertura final : public QObject {
+    Q_OBJECT
+private slots:
+    void fileMancanteNonCreato();
+    void fileEstraneoIntatto_data();
+    void fileEstraneoIntatto();
+    void tabellaMancante_data();
+    void tabellaMancante();
+    void fileSanoSiApre();
+    void bloccatoDaAltri_data();
+    void bloccatoDaAltri();
+};
+
+void TestApertura::fileMancanteNonCreato()
+{
+    FileProva f;
+    store::RegisterStore archivio(u"apertura"_s);
+    QVERIFY(!archivio.apriDatabase(f.percorso()).ok());
+    QVERIFY(!archivio.apriRegistri().ok());
+    QVERIFY(!archivio.registriAperti());
+    QCOMPARE(f.contenuto(), QStringList());
+}
+
+void TestApertura::fileEstraneoIntatto_data()
+{
+    QTest::addColumn<QByteArray>("byte");
+    QTest::addColumn<int>("numero");
+
+    QByteArray casuali(8192, '\0');
+    QRandomGenerator generatore(20240611);
+    for (char& c : casuali)
+        c = static_cast<char>(generatore.bounded(256));
+    QTest::newRow("byte casuali") << casuali << store::erroreNonArchivio;
+
+    QByteArray jet("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+    jet += QByteArray(4096 - jet.size(), '\x5a');
+    QTest::newRow("motore originale") << jet << store::erroreVecchioFormato;
+
+    QTest::newRow("testo") << QByteArray("[BASE]\r\nDITTA=001\r\n").repeated(200) << store::erroreNonArchivio;
+}
+
+void TestApertura::fileEstraneoIntatto()
+{
+    QFETCH(QByteArray, byte);
+    QFETCH(int, numero);
+    FileProva f;
+    QVERIFY(f.scriviByte(byte));
+    {
+        store::RegisterStore archivio(u"apertura"_s);
+        archivio.apriDatabase(f.percorso());
+        const store::Esito registri = archivio.apriRegistri();
+        QCOMPARE(registri.numero, numero);
+        QVERIFY(!archivio.registriAperti());
+        QVERIFY(!archivio.apriTestata().ok());
+        std::optional<QSqlRecord> riga;
+        QVERIFY(!archivio.trovaRegistro(u"X1"_s, riga).ok());
+    }
+    QCOMPARE(f.byte(), byte);
+    QCOMPARE(f.contenuto(), QStringList{u"dogana.mdb"_s});
+}
+
+void TestApertura::tabellaMancante_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("registri");
+    QTest::addColumn<bool>("testata");
+
+    QTest::newRow("senza testata") << u"DROP TABLE TestataRegistriPS"_s << true << false;
+    QTest::newRow("senza registri") << u"DROP TABLE TabellaSerieSemplificata"_s << false << true;
+    QTest::newRow("testata senza una riga del preavviso")
+        << u"ALTER TABLE TestataRegistriPS DROP COLUMN TpsRigP5"_s << true << false;
+    QTest::newRow("registri senza il timbro") << u"ALTER TABLE TabellaSerieSemplificata DROP COLUMN SspACT"_s
+                                              << false << true;
+}
+
+void TestApertura::tabellaMancante()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, registri);
+    QFETCH(bool, testata);
+    FileProva f;
+    QVERIFY(f.crea());
+    QCOMPARE(f.esegui({sql}), QString());
+    const QByteArray prima = f.byte();
+    {
+        store::RegisterStore archivio(u"apertura"_s);
+        QVERIFY(archivio.apriDatabase(f.percorso()).ok());
+        const store::Esito r = archivio.apriRegistri();
+        const store::Esito t = archivio.apriTestata();
+        QCOMPARE(r.ok(), registri);
+        QCOMPARE(t.ok(), testata);
+        QCOMPARE(archivio.registriAperti(), registri);
+        QCOMPARE(archivio.testataAperta(), testata);
+        // Only the locked-table case carries the engine's text to the clerk.
+        for (const store::Esito& e : {r, t})
+            if (!e.ok())
+                QCOMPARE(e.numero, store::erroreGenerico);
+    }
+    QCOMPARE(f.byte(), prima);
+}
+
+void TestApertura::fileSanoSiApre()
+{
+    FileProva f;
+    QVERIFY(f.crea());
+    store::RegisterStore archivio(u"apertura"_s);
+    QVERIFY(archivio.apriDatabase(f.percorso()).ok());
+    QVERIFY(archivio.apriRegistri().ok());
+    QVERIFY(archivio.apriTestata().ok());
+    QVERIFY(archivio.registriAperti());
+    QVERIFY(archivio.testataAperta());
+    QCOMPARE(f.valore(u"PRAGMA journal_mode"_s).toString(), u"delete"_s);
+}
+
+void TestApertura::bloccatoDaAltri_data()
+{
+    QTest::addColumn<bool>("processo");
+    QTest::newRow("altra connessione") << false;
+    QTest::newRow("altro processo") << true;
+}
+
+void TestApertura::bloccatoDaAltri()
+{
+    QFETCH(bool, processo);
+    FileProva f;
+    QVERIFY(f.crea());
+
+    QProcess altro;
+    QSqlDatabase connessione;
+    const QString nome = u"altro-utente"_s;
+    if (processo) {
+        altro.start(QStringLiteral(SCRITTORE), {u"blocca"_s, f.percorso()});
+        QVERIFY(altro.waitForStarted());
+        const QDeadlineTimer scadenza(10000);
+        while (!altro.canReadLine())
+            QVERIFY2(altro.waitForReadyRead(static_cast<int>(scadenza.remainingTime())),
+                     altro.readAllStandardError().constData());
+        QCOMPARE(altro.readLine().trimmed(), QByteArray("bloccato"));
+    } else {
+        connessione = QSqlDatabase::addDatabase(u"QSQLITE"_s, nome);
+        connessione.setDatabaseName(f.percorso());
+        QVERIFY(connessione.open());
+        QSqlQuery q(connessione);
+        QVERIFY(q.exec(u"BEGIN EXCLUSIVE"_s));
+        QVERIFY(q.exec(u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('BLOCCO')"_s));
+    }
+
+    {
+        store::RegisterStore archivio(u"apertura"_s);
+        QElapsedTimer tempo;
+        tempo.start();
+        archivio.apriDatabase(f.percorso(), 200);
+        const store::Esito e = archivio.apriRegistri();
+        QCOMPARE(e.numero, store::erroreBloccata);
+        QCOMPARE(e.descrizione, u"database is locked"_s);
+        QVERIFY(!archivio.registriAperti());
+        QVERIFY2(tempo.elapsed() < 5000, "the wait for the other user is the one asked for");
+
+        if (processo) {
+            altro.closeWriteChannel();
+            QVERIFY(altro.waitForFinished());
+            QCOMPARE(altro.exitCode(), 0);
+        } else {
+            QSqlQuery(connessione).exec(u"ROLLBACK"_s);
+            connessione.close();
+        }
+        // Retry once the other user lets go.
+        QVERIFY(archivio.apriRegistri().ok());
+        QVERIFY(archivio.apriTestata().ok());
+        std::optional<QSqlRecord> riga;
+        QVERIFY(archivio.trovaRegistro(u"BLOCCO"_s, riga).ok());
+        QVERIFY(!riga);
+    }
+    connessione = QSqlDatabase();
+    QSqlDatabase::removeDatabase(nome);
+    QCOMPARE(f.valore(u"SELECT COUNT(*) FROM TestataRegistriPS"_s).toInt(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestApertura)
+#include "tst_store_apertura.moc"

@@ -1,0 +1,92 @@
+#include "fileprova.h"
+
+#include "store/controllo.h"
+#include "store/registerstore.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <chrono>
+
+using namespace Qt::StringLiterals;
+
+// A save killed at any moment never leaves a register row without its heading row, nor the reverse.
+class TestInterruzioni final : public QObject {
+    Q_OBJECT
+private slots:
+    void salvataggioUcciso();
+};
+
+void TestInterruzioni::salvataggioUcciso()
+{
+    FileProva f;
+    QVERIFY(f.crea());
+    const quint32 seme = QRandomGenerator::global()->generate();
+    QRandomGenerator caso(seme);
+    qInfo("seme %u", seme);
+
+    int interruzioniInTransazione = 0;
+    int salvati = 0;
+    for (int volta = 0; volta < 100; ++volta) {
+        QProcess scrittore;
+        scrittore.start(QStringLiteral(SCRITTORE), {u"salva"_s, f.percorso()});
+        QVERIFY(scrittore.waitForStarted());
+        // Kill after a random number of commits: the next transaction is then somewhere under way.
+        const int attesi = caso.bounded(1, 6);
+        int visti = 0;
+        const QDeadlineTimer scadenza(20000);
+        while (visti < attesi) {
+            if (!scrittore.canReadLine())
+                QVERIFY2(scrittore.waitForReadyRead(static_cast<int>(scadenza.remainingTime())),
+                         qPrintable(u"volta %1: "_s.arg(volta) + QString::fromUtf8(scrittore.readAllStandardError())));
+            while (scrittore.canReadLine()) {
+                scrittore.readLine();
+                ++visti;
+            }
+        }
+        // Then a random moment within the next few transactions, so kills land in every step of one.
+        const QDeadlineTimer momento(std::chrono::microseconds(caso.bounded(0, 4000)), Qt::PreciseTimer);
+        while (!momento.hasExpired())
+            scrittore.waitForReadyRead(0);
+        scrittore.kill();
+        QVERIFY(scrittore.waitForFinished());
+        QCOMPARE(scrittore.exitStatus(), QProcess::CrashExit);
+        salvati += visti;
+        if (QFileInfo(f.percorso() + u"-journal"_s).size() > 0)
+            ++interruzioniInTransazione;
+
+        // The first reader rolls a half-done transaction back from the journal.
+        QCOMPARE(f.valore(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+        QCOMPARE(f.righe(u"SELECT SspCodice FROM TabellaSerieSemplificata LEFT JOIN TestataRegistriPS "
+                         u"ON TpsCodice = SspCodice WHERE TpsCodice IS NULL"_s),
+                 QList<QVariantList>());
+        QCOMPARE(f.righe(u"SELECT TpsCodice FROM TestataRegistriPS LEFT JOIN TabellaSerieSemplificata "
+                         u"ON SspCodice = TpsCodice WHERE SspCodice IS NULL"_s),
+                 QList<QVariantList>());
+    }
+    qInfo("%d commits seen, %d kills inside a transaction", salvati, interruzioniInTransazione);
+    QVERIFY2(interruzioniInTransazione > 0, "no kill left a journal to roll back");
+    QVERIFY(f.valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata"_s).toInt() > 0);
+
+    store::Controllo c;
+    {
+        store::RegisterStore archivio(u"controllo"_s);
+        QVERIFY(archivio.apriDatabase(f.percorso()).ok());
+        QVERIFY(store::controlla(archivio, c).ok());
+    }
+    QVERIFY(c.integro());
+    QCOMPARE(c.registriSenzaTestata, QStringList());
+    QCOMPARE(c.testateSenzaRegistro, QStringList());
+
+    QProcess verifica;
+    verifica.start(QStringLiteral(PEMTARX_DB), {u"verifica"_s, f.percorso()});
+    QVERIFY(verifica.waitForFinished(30000));
+    QVERIFY2(verifica.exitStatus() == QProcess::NormalExit && verifica.exitCode() == 0,
+             verifica.readAllStandardError().constData());
+}
+
+QTEST_GUILESS_MAIN(TestInterruzioni)
+#include "tst_store_interruzioni.moc"

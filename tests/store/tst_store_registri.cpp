@@ -1,0 +1,399 @@
+#include "fileprova.h"
+
+#include "store/campi.h"
+#include "store/columns.h"
+#include "store/register.h"
+#include "store/registerstore.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Fase = store::RegisterStore::Fase;
+
+Q_DECLARE_METATYPE(Fase)
+
+namespace {
+
+Register registro(const QString& codice, const QString& descrizione)
+{
+    Register r{codice};
+    r.SspDescrizione = descrizione;
+    r.SspCarScar = u"C"_s;
+    r.SspUltimoCarico = 41;
+    r.SspGruppoCarico = u"GMI"_s;
+    r.SspGruppoSCarico = u"SMI"_s;
+    r.SspStampaperSerie = false;
+    r.SspCodiceDischetto = u"A1"_s;
+    r.SspMeccanogCin = u"K"_s;
+    r.SspMeccanogNum = 12345;
+    r.SspCodAutorizzazione = u"0123/PS/E"_s;
+    r.SspNTelefonoDaChiamare = u"M01"_s;
+    r.SspRiqA = u"AUT. 0123/PS"_s;
+    r.SspTipoProtocollo = u"P"_s;
+    r.SspACT = u"T"_s;
+    return r;
+}
+
+RegisterHeading testata(const QString& prima)
+{
+    RegisterHeading t;
+    t.TpsRiga = {prima, u"AUTOTRASPORTI LOMBARDI S.P.A."_s, u""_s, u""_s, u""_s};
+    t.TpsRigP = {u"PREAVVISO DI SPEDIZIONE"_s, u""_s, u""_s, u""_s, u""_s};
+    return t;
+}
+
+// The buffer as the names and values a clerk would read, so a failure shows which member differs.
+QStringList descrivi(const Register& r)
+{
+    return {u"SspCodice="_s + r.SspCodice,
+            u"SspDescrizione="_s + r.SspDescrizione,
+            u"SspCarScar="_s + r.SspCarScar,
+            u"SspUltimoCarico="_s + QString::number(r.SspUltimoCarico),
+            u"SspGruppoCarico="_s + r.SspGruppoCarico,
+            u"SspGruppoSCarico="_s + r.SspGruppoSCarico,
+            u"SspStampaperSerie="_s + (r.SspStampaperSerie ? u"vero"_s : u"falso"_s),
+            u"SspCodiceDischetto="_s + r.SspCodiceDischetto,
+            u"SspMeccanogCin="_s + r.SspMeccanogCin,
+            u"SspMeccanogNum="_s + QString::number(r.SspMeccanogNum),
+            u"SspCodAutorizzazione="_s + r.SspCodAutorizzazione,
+            u"SspNTelefonoDaChiamare="_s + r.SspNTelefonoDaChiamare,
+            u"SspRiqA="_s + r.SspRiqA,
+            u"SspTipoProtocollo="_s + r.SspTipoProtocollo,
+            u"SspACT="_s + r.SspACT};
+}
+
+QString tutto(const FileProva& f)
+{
+    QStringList righe;
+    for (const QString& sql : {u"SELECT * FROM TabellaSerieSemplificata ORDER BY SspCodice"_s,
+                               u"SELECT * FROM TestataRegistriPS ORDER BY TpsCodice"_s})
+        for (const QVariantList& r : f.righe(sql)) {
+            QStringList campi;
+            for (const QVariant& v : r)
+                campi << (v.isNull() ? u"<null>"_s : v.toString());
+            righe << campi.join(u'|');
+        }
+    return righe.join(u'\n');
+}
+
+} // namespace
+
+// Look-ups, saves and deletes, checked in what the company file holds afterwards.
+class TestRegistri final : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void codiceSenzaRiguardoAlleMaiuscole();
+    void nessunNulloScritto();
+    void colonneDiAcquisizioneAzzerate_data();
+    void colonneDiAcquisizioneAzzerate();
+    void righeTestataRipulite_data();
+    void righeTestataRipulite();
+    void codiciDiUnCarattere_data();
+    void codiciDiUnCarattere();
+    void registroSenzaTestataNeRiceveUna();
+    void inseritoNelFrattempoVieneCambiato();
+    void eliminaEntrambeLeRighe();
+    void eliminaSenzaTestata();
+    void fallimentoAnnullaEntrambe_data();
+    void fallimentoAnnullaEntrambe();
+    void rigaDiAltriConNulli_data();
+    void rigaDiAltriConNulli();
+
+private:
+    std::unique_ptr<FileProva> f;
+    std::unique_ptr<store::RegisterStore> archivio;
+};
+
+void TestRegistri::init()
+{
+    f = std::make_unique<FileProva>();
+    QVERIFY(f->crea());
+    archivio = std::make_unique<store::RegisterStore>(u"registri"_s);
+    QVERIFY(archivio->apriDatabase(f->percorso()).ok());
+    QVERIFY(archivio->apriRegistri().ok());
+    QVERIFY(archivio->apriTestata().ok());
+}
+
+void TestRegistri::cleanup()
+{
+    archivio.reset();
+    f.reset();
+}
+
+void TestRegistri::codiceSenzaRiguardoAlleMaiuscole()
+{
+    QVERIFY(archivio->scrivi(registro(u"X1"_s, u"PRIMO"_s), testata(u"DOGANA DI MILANO"_s)).esito.ok());
+    std::optional<QSqlRecord> riga, righe;
+    QVERIFY(archivio->trovaRegistro(u"x1"_s, riga).ok());
+    QVERIFY(riga);
+    QCOMPARE(riga->value(u"SspDescrizione"_s).toString(), u"PRIMO"_s);
+    QVERIFY(archivio->trovaTestata(u"x1"_s, righe).ok());
+    QVERIFY(righe);
+    QCOMPARE(righe->value(u"TpsRiga1"_s).toString(), u"DOGANA DI MILANO"_s);
+
+    QVERIFY(archivio->scrivi(registro(u"x1"_s, u"SECONDO"_s), testata(u"DOGANA DI VERONA"_s)).esito.ok());
+    QCOMPARE(f->righe(u"SELECT SspCodice, SspDescrizione FROM TabellaSerieSemplificata"_s),
+             (QList<QVariantList>{{u"x1"_s, u"SECONDO"_s}}));
+    QCOMPARE(f->righe(u"SELECT TpsCodice, TpsRiga1 FROM TestataRegistriPS"_s),
+             (QList<QVariantList>{{u"x1"_s, u"DOGANA DI VERONA"_s}}));
+}
+
+void TestRegistri::nessunNulloScritto()
+{
+    Register r{u"VUOTO"_s};
+    r.SspDescrizione = QString();
+    r.SspCodiceDischetto = QString();
+    r.SspMeccanogCin = u""_s;
+    r.SspCodAutorizzazione = u""_s;
+    r.SspGruppoCarico = u""_s;
+    r.SspNTelefonoDaChiamare = QString();
+    r.SspRiqA = u""_s;
+    QVERIFY(archivio->scrivi(r, RegisterHeading{}).esito.ok());
+
+    for (const auto& [tabella, colonne] : {std::pair{store::tabellaRegistri, store::colonneRegistri()},
+                                           std::pair{store::tabellaTestata, store::colonneTestata()}})
+        for (const store::Colonna& c : colonne) {
+            const QString sql = u"SELECT typeof(\"%1\") FROM \"%2\""_s.arg(c.nome, tabella);
+            const QString tipo = f->valore(sql).toString();
+            QVERIFY2(tipo != u"null"_s, qPrintable(tabella + u'.' + c.nome));
+        }
+    QCOMPARE(f->righe(u"SELECT SspDescrizione, SspCodiceDischetto, SspMeccanogCin, SspGruppoCarico, "
+                      u"SspNTelefonoDaChiamare, SspRiqA FROM TabellaSerieSemplificata"_s),
+             (QList<QVariantList>{{u""_s, u""_s, u""_s, u""_s, u""_s, u""_s}}));
+    QCOMPARE(f->righe(u"SELECT TpsRiga1, TpsRiga5, TpsRigP1, TpsRigP5 FROM TestataRegistriPS"_s),
+             (QList<QVariantList>{{u""_s, u""_s, u""_s, u""_s}}));
+}
+
+void TestRegistri::colonneDiAcquisizioneAzzerate_data()
+{
+    QTest::addColumn<QString>("prima");
+    QTest::newRow("registro nuovo") << QString();
+    QTest::newRow("registro con un'altra acquisizione")
+        << u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione, SspUltimaFilialeCheHaAcquisito, "
+           u"SspDataUltimaAcquisizione, SspUltimoBloccoNumeriAcquisiti, SspFilialeCheHaIRegistri) "
+           u"VALUES ('ACQ', 'VECCHIO', 'FILIALE DI ROMA', 45123.5, 17, 'SEDE DI NAPOLI')"_s;
+    QTest::newRow("registro con Null nelle acquisizioni")
+        << u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ACQ')"_s;
+}
+
+void TestRegistri::colonneDiAcquisizioneAzzerate()
+{
+    QFETCH(QString, prima);
+    if (!prima.isEmpty())
+        QCOMPARE(f->esegui({prima}), QString());
+    QVERIFY(archivio->scrivi(registro(u"ACQ"_s, u"NUOVO"_s), testata(u""_s)).esito.ok());
+    QCOMPARE(f->righe(u"SELECT SspDescrizione, SspUltimaFilialeCheHaAcquisito, SspDataUltimaAcquisizione, "
+                      u"SspUltimoBloccoNumeriAcquisiti, SspFilialeCheHaIRegistri FROM TabellaSerieSemplificata"_s),
+             (QList<QVariantList>{{u"NUOVO"_s, u" "_s, 0, 0, u" "_s}}));
+}
+
+void TestRegistri::righeTestataRipulite_data()
+{
+    QTest::addColumn<QString>("scritta");
+    QTest::addColumn<QString>("salvata");
+    QTest::newRow("spazi intorno") << u"   DOGANA DI MILANO - SEZIONE EXPORT  "_s
+                                   << u"DOGANA DI MILANO - SEZIONE EXPORT"_s;
+    QTest::newRow("spazi interni conservati") << u"SERIE  @   BIMESTRE #"_s << u"SERIE  @   BIMESTRE #"_s;
+    QTest::newRow("solo spazi") << u"      "_s << u""_s;
+    QTest::newRow("vuota") << u""_s << u""_s;
+    QTest::newRow("nulla") << QString() << u""_s;
+}
+
+void TestRegistri::righeTestataRipulite()
+{
+    QFETCH(QString, scritta);
+    QFETCH(QString, salvata);
+    RegisterHeading t = testata(u"PRIMA"_s);
+    t.TpsRiga[2] = scritta;
+    t.TpsRigP[4] = scritta;
+    QVERIFY(archivio->scrivi(registro(u"S1"_s, u"SCARICO"_s), t).esito.ok());
+    QCOMPARE(f->righe(u"SELECT TpsRiga3, typeof(TpsRiga3), TpsRigP5, typeof(TpsRigP5), TpsRiga1 "
+                      u"FROM TestataRegistriPS"_s),
+             (QList<QVariantList>{{salvata, u"text"_s, salvata, u"text"_s, u"PRIMA"_s}}));
+}
+
+void TestRegistri::codiciDiUnCarattere_data()
+{
+    QTest::addColumn<QString>("tipo");
+    QTest::addColumn<QString>("protocollo");
+    QTest::addColumn<QString>("salvati");
+    QTest::newRow("codici semplici") << u"G"_s << u"N"_s << u"G|N"_s;
+    QTest::newRow("voce di elenco") << u"S"_s << u"P=Progressivo"_s << u"S|P"_s;
+    QTest::newRow("nessun tipo scelto") << u" "_s << u"G"_s << u" |G"_s;
+    QTest::newRow("testo vuoto") << u""_s << u""_s << u" | "_s;
+}
+
+void TestRegistri::codiciDiUnCarattere()
+{
+    QFETCH(QString, tipo);
+    QFETCH(QString, protocollo);
+    QFETCH(QString, salvati);
+    Register r = registro(u"T1"_s, u"TIPI"_s);
+    r.SspCarScar = tipo;
+    r.SspTipoProtocollo = protocollo;
+    QVERIFY(archivio->scrivi(r, testata(u""_s)).esito.ok());
+    QCOMPARE(f->valore(u"SELECT SspCarScar || '|' || SspTipoProtocollo FROM TabellaSerieSemplificata"_s).toString(),
+             salvati);
+}
+
+void TestRegistri::registroSenzaTestataNeRiceveUna()
+{
+    QCOMPARE(f->esegui({u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione) VALUES ('SOLO', 'X')"_s}),
+             QString());
+    QVERIFY(archivio->scrivi(registro(u"SOLO"_s, u"CON TESTATA"_s), testata(u"DOGANA DI TORINO"_s)).esito.ok());
+    QCOMPARE(f->righe(u"SELECT TpsCodice, TpsRiga1, TpsRigP1 FROM TestataRegistriPS"_s),
+             (QList<QVariantList>{{u"SOLO"_s, u"DOGANA DI TORINO"_s, u"PREAVVISO DI SPEDIZIONE"_s}}));
+}
+
+void TestRegistri::inseritoNelFrattempoVieneCambiato()
+{
+    std::optional<QSqlRecord> riga;
+    QVERIFY(archivio->trovaRegistro(u"N1"_s, riga).ok());
+    QVERIFY(!riga);
+    // Another clerk stores the same code between this look-up and the save.
+    {
+        store::RegisterStore collega(u"collega"_s);
+        QVERIFY(collega.apriDatabase(f->percorso()).ok());
+        QVERIFY(collega.scrivi(registro(u"n1"_s, u"DEL COLLEGA"_s), testata(u"DEL COLLEGA"_s)).esito.ok());
+    }
+    QVERIFY(archivio->scrivi(registro(u"N1"_s, u"MIO"_s), testata(u"MIA"_s)).esito.ok());
+    QCOMPARE(f->righe(u"SELECT SspCodice, SspDescrizione FROM TabellaSerieSemplificata"_s),
+             (QList<QVariantList>{{u"N1"_s, u"MIO"_s}}));
+    QCOMPARE(f->righe(u"SELECT TpsCodice, TpsRiga1 FROM TestataRegistriPS"_s),
+             (QList<QVariantList>{{u"N1"_s, u"MIA"_s}}));
+}
+
+void TestRegistri::eliminaEntrambeLeRighe()
+{
+    QVERIFY(archivio->scrivi(registro(u"E1"_s, u"DA TOGLIERE"_s), testata(u"X"_s)).esito.ok());
+    QVERIFY(archivio->scrivi(registro(u"E2"_s, u"DA TENERE"_s), testata(u"Y"_s)).esito.ok());
+    Fase fase = Fase::Testata;
+    QVERIFY(archivio->elimina(u"e1"_s, &fase).ok());
+    QCOMPARE(fase, Fase::Nessuna);
+    QCOMPARE(f->righe(u"SELECT SspCodice FROM TabellaSerieSemplificata"_s), (QList<QVariantList>{{u"E2"_s}}));
+    QCOMPARE(f->righe(u"SELECT TpsCodice FROM TestataRegistriPS"_s), (QList<QVariantList>{{u"E2"_s}}));
+}
+
+void TestRegistri::eliminaSenzaTestata()
+{
+    QCOMPARE(f->esegui({u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ORFANO')"_s}), QString());
+    QVERIFY(archivio->elimina(u"ORFANO"_s).ok());
+    QCOMPARE(f->valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata"_s).toInt(), 0);
+}
+
+void TestRegistri::fallimentoAnnullaEntrambe_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<bool>("elimina");
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<Fase>("fase");
+
+    const auto rifiuta = [](const char* quando, const char* tabella) {
+        return u"CREATE TRIGGER rifiuta BEFORE %1 ON %2 BEGIN SELECT RAISE(ABORT, 'rifiutato dalla prova'); END"_s
+            .arg(QLatin1StringView(quando), QLatin1StringView(tabella));
+    };
+    QTest::newRow("nuovo registro, testata rifiutata")
+        << rifiuta("INSERT", "TestataRegistriPS") << false << u"NUOVO"_s << Fase::Testata;
+    QTest::newRow("registro esistente, testata rifiutata")
+        << rifiuta("UPDATE", "TestataRegistriPS") << false << u"ESISTE"_s << Fase::Testata;
+    QTest::newRow("nuovo registro rifiutato")
+        << rifiuta("INSERT", "TabellaSerieSemplificata") << false << u"NUOVO"_s << Fase::Registro;
+    QTest::newRow("registro esistente rifiutato")
+        << rifiuta("UPDATE", "TabellaSerieSemplificata") << false << u"ESISTE"_s << Fase::Registro;
+    QTest::newRow("cancellazione della testata rifiutata")
+        << rifiuta("DELETE", "TestataRegistriPS") << true << u"ESISTE"_s << Fase::Testata;
+    QTest::newRow("cancellazione del registro rifiutata")
+        << rifiuta("DELETE", "TabellaSerieSemplificata") << true << u"ESISTE"_s << Fase::Registro;
+}
+
+void TestRegistri::fallimentoAnnullaEntrambe()
+{
+    QFETCH(QString, trigger);
+    QFETCH(bool, elimina);
+    QFETCH(QString, codice);
+    QFETCH(Fase, fase);
+    QVERIFY(archivio->scrivi(registro(u"ESISTE"_s, u"COME PRIMA"_s), testata(u"COME PRIMA"_s)).esito.ok());
+    // The trigger arrives after the store prepared its statements, as a schema change by another program would.
+    QCOMPARE(f->esegui({trigger}), QString());
+    const QString prima = tutto(*f);
+
+    Fase riportata = Fase::Nessuna;
+    store::Esito e;
+    if (elimina) {
+        e = archivio->elimina(codice, &riportata);
+    } else {
+        const auto esito = archivio->scrivi(registro(codice, u"CAMBIATO"_s), testata(u"CAMBIATA"_s));
+        e = esito.esito;
+        riportata = esito.fase;
+    }
+    QVERIFY(!e.ok());
+    QCOMPARE(riportata, fase);
+    QVERIFY2(e.descrizione.contains(u"rifiutato dalla prova"_s), qPrintable(e.descrizione));
+    QCOMPARE(tutto(*f), prima);
+
+    // Nothing stays open or locked: the next save goes through.
+    QCOMPARE(f->esegui({u"DROP TRIGGER rifiuta"_s}), QString());
+    QVERIFY(archivio->scrivi(registro(codice, u"CAMBIATO"_s), testata(u"CAMBIATA"_s)).esito.ok());
+    QCOMPARE(f->valore(u"SELECT TpsRiga1 FROM TestataRegistriPS WHERE TpsCodice = ?"_s, {codice}).toString(),
+             u"CAMBIATA"_s);
+}
+
+void TestRegistri::rigaDiAltriConNulli_data()
+{
+    QTest::addColumn<QString>("valori");
+    QTest::addColumn<QStringList>("attesi");
+
+    const QStringList predefiniti{u"SspCodice=ALTRI"_s,         u"SspDescrizione= "_s,
+                                  u"SspCarScar=C"_s,            u"SspUltimoCarico=0"_s,
+                                  u"SspGruppoCarico= "_s,       u"SspGruppoSCarico= "_s,
+                                  u"SspStampaperSerie=falso"_s, u"SspCodiceDischetto= "_s,
+                                  u"SspMeccanogCin= "_s,        u"SspMeccanogNum=0"_s,
+                                  u"SspCodAutorizzazione= "_s,  u"SspNTelefonoDaChiamare= "_s,
+                                  u"SspRiqA= "_s,               u"SspTipoProtocollo=G"_s,
+                                  u"SspACT=A"_s};
+    QTest::newRow("Null in ogni colonna tranne il codice") << QString() << predefiniti;
+
+    QStringList strani = predefiniti;
+    strani[2] = u"SspCarScar=C"_s;
+    strani[4] = u"SspGruppoCarico= "_s;
+    strani[9] = u"SspMeccanogNum=0"_s;
+    strani[10] = u"SspCodAutorizzazione= "_s;
+    strani[13] = u"SspTipoProtocollo= "_s;
+    QTest::newRow("spazi, punto e lettere al posto dei numeri")
+        << u"SspCarScar = '   ', SspGruppoCarico = ' . ', SspMeccanogNum = '12A', "
+           u"SspCodAutorizzazione = char(0) || 'X', SspTipoProtocollo = ''"_s
+        << strani;
+}
+
+void TestRegistri::rigaDiAltriConNulli()
+{
+    QFETCH(QString, valori);
+    QFETCH(QStringList, attesi);
+    QStringList sql{u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ALTRI')"_s,
+                    u"INSERT INTO TestataRegistriPS (TpsCodice) VALUES ('ALTRI')"_s};
+    if (!valori.isEmpty())
+        sql << u"UPDATE TabellaSerieSemplificata SET "_s + valori;
+    QCOMPARE(f->esegui(sql), QString());
+
+    std::optional<QSqlRecord> riga, righe;
+    QVERIFY(archivio->trovaRegistro(u"ALTRI"_s, riga).ok());
+    QVERIFY(riga);
+    const QStringList letti = descrivi(store::leggiRegistro(*riga));
+    QCOMPARE(letti, attesi);
+    QVERIFY(!letti.join(u'\n').contains(u"NULL"_s, Qt::CaseInsensitive));
+
+    QVERIFY(archivio->trovaTestata(u"ALTRI"_s, righe).ok());
+    QVERIFY(righe);
+    const RegisterHeading t = store::leggiTestata(*righe);
+    QCOMPARE(t.TpsCodice, u"ALTRI"_s);
+    for (const QString& linea : t.TpsRiga)
+        QCOMPARE(linea, u""_s);
+    for (const QString& linea : t.TpsRigP)
+        QCOMPARE(linea, u""_s);
+}
+
+QTEST_GUILESS_MAIN(TestRegistri)
+#include "tst_store_registri.moc"
