@@ -370,9 +370,11 @@ Lettura leggi(const QString& percorso, const QStringList& tabelle, const Avanzam
     if (!intestazioneJet(percorso))
         return fallita(Esito::NonJet, {});
     // Pages are whole: a file cut anywhere else was truncated, and libmdb would read less without a word.
-    if (dimensione < 3 * dimensionePagina || dimensione % dimensionePagina != 0)
+    if (dimensione % dimensionePagina != 0)
         return fallita(Esito::Illeggibile,
                        u"%1 byte: non è un numero intero di pagine di %2 byte, il file è troncato"_s.arg(dimensione).arg(dimensionePagina));
+    if (dimensione < 3 * dimensionePagina)
+        return fallita(Esito::Illeggibile, u"%1 byte: troppo corto per contenere l'elenco delle tabelle"_s.arg(dimensione));
 
     int tubo[2];
     if (pipe2(tubo, O_CLOEXEC) != 0)
