@@ -218,20 +218,22 @@ bool preparaTabella(const jet::Tabella& t, QLatin1StringView nome, std::span<con
 {
     QList<int> indice;
     QSet<int> usate;
+    QStringList diverse;
     for (const store::Colonna& c : colonne) {
         int trovata = -1;
         for (int i = 0; i < t.colonne.size(); ++i)
             if (t.colonne[i].nome.compare(c.nome, Qt::CaseInsensitive) == 0)
                 trovata = i;
         if (trovata < 0)
-            errori << testi::colonnaMancante.arg(t.nome, c.nome);
+            diverse << testi::colonnaMancante.arg(t.nome, c.nome);
         indice << trovata;
         usate << trovata;
     }
     for (int i = 0; i < t.colonne.size(); ++i)
         if (!usate.contains(i))
-            errori << testi::colonnaInattesa.arg(t.nome, t.colonne[i].nome);
-    if (!errori.isEmpty())
+            diverse << testi::colonnaInattesa.arg(t.nome, t.colonne[i].nome);
+    errori << diverse;
+    if (!diverse.isEmpty())
         return false;
 
     QHash<std::pair<qsizetype, int>, QString> difettiLettura;
@@ -347,7 +349,7 @@ bool scriviTabella(QSqlDatabase& db, QLatin1StringView tabella, std::span<const 
         for (size_t c = 0; c < colonne.size(); ++c) {
             const QVariant& scritto = righe[i][qsizetype(c)];
             if (!stessoValore(colonne[c].tipo, scritto, letta.value(qsizetype(c))))
-                difetti << Difetto{tabella, i + 1, scritto.toString(), colonne[c].nome,
+                difetti << Difetto{tabella, i + 1, righe[i].front().toString(), colonne[c].nome,
                                    testi::motivoRiletto.arg(mostra(scritto), mostra(letta.value(qsizetype(c))))};
         }
     });

@@ -339,6 +339,16 @@ bool leggiTutto(int fd, char* dove, size_t quanti, int& attesa)
     return true;
 }
 
+// The format's version byte: 0 for Jet 3, 1 for Jet 4, higher for the ACE formats.
+int versioneJet(const QString& percorso)
+{
+    QFile f(percorso);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(0x14))
+        return -1;
+    const QByteArray b = f.read(1);
+    return b.size() == 1 ? uchar(b[0]) : -1;
+}
+
 Lettura fallita(Esito esito, const QString& dettaglio)
 {
     Lettura l;
@@ -369,6 +379,8 @@ Lettura leggi(const QString& percorso, const QStringList& tabelle, const Avanzam
     f.close();
     if (!intestazioneJet(percorso))
         return fallita(Esito::NonJet, {});
+    if (versioneJet(percorso) == 0)
+        return fallita(Esito::Illeggibile, u"formato Jet 3 (Access 97), non gestito"_s);
     // Pages are whole: a file cut anywhere else was truncated, and libmdb would read less without a word.
     if (dimensione % dimensionePagina != 0)
         return fallita(Esito::Illeggibile,
