@@ -11,6 +11,8 @@
 #include "lookup/paginaricerca.h"
 #include "lookup/sceltaregistri.h"
 #include "store/campi.h"
+#include "suite/processi.h"
+#include "suite/tastiglobali.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -27,7 +29,10 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QTimer>
 #include <QWindow>
+
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
@@ -448,13 +453,38 @@ void Startup::closeEvent(QCloseEvent* evento)
     qApp->quit();
 }
 
+namespace {
+
+// The window as the hot keys see it.
+class FinestraTasti final : public suite::FinestraSuite {
+public:
+    explicit FinestraTasti(Startup& finestra) : finestra_(finestra) {}
+    void premiUscitaVisibile() override
+    {
+        // After the key being handled, as a keystroke typed next would be.
+        QTimer::singleShot(0, finestra_.uscitaVisibile(), &QAbstractButton::click);
+    }
+    void terminaSubito() override { std::_Exit(0); }
+
+private:
+    Startup& finestra_;
+};
+
+} // namespace
+
 int Startup::esegui()
 {
     DialogsQt dialoghi;
     Startup finestra(dialoghi);
     dialoghi.impostaGenitore(&finestra);
+    FinestraTasti perTasti(finestra);
+    suite::ProcessiSistema processi;
+    suite::TastiGlobali tasti(perTasti, dialoghi, processi);
+    finestra.tastiGlobali = [&tasti](int codice, int maschera) { tasti.tastiGlobali(codice, maschera); };
     if (!finestra.Form_Load(QCoreApplication::applicationDirPath()))
         return 0;
+    tasti.fileIni = finestra.fileIni;
+    tasti.codiceSocieta = finestra.codiceSocieta;
     app::misuraPrimoDisegno(&finestra);
     finestra.show();
     finestra.activateWindow();
@@ -881,7 +911,9 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
     if (evento->type() != QEvent::KeyPress || inoltro_)
         return false;
     auto* destinatario = qobject_cast<QWidget*>(oggetto);
-    if (!destinatario || destinatario->window() != this || !isEnabled())
+    // A key the focused control leaves unused travels on to its parents: handle it once only.
+    if (!destinatario || destinatario->window() != this || !isEnabled() ||
+        destinatario != (QApplication::focusWidget() ? QApplication::focusWidget() : this))
         return false;
     auto* tasto = static_cast<QKeyEvent*>(evento);
     int codice = app::tasti::codice(tasto->key());
