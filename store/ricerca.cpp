@@ -1,0 +1,75 @@
+#include "store/ricerca.h"
+
+#include "store/columns.h"
+#include "store/registerstore.h"
+
+#include <QSqlDriver>
+#include <QStringList>
+
+namespace store {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString nome(const QSqlDriver* d, QLatin1StringView colonna)
+{
+    return d->escapeIdentifier(colonna, QSqlDriver::FieldName);
+}
+
+QString tabella(const QSqlDriver* d) { return d->escapeIdentifier(tabellaRegistri, QSqlDriver::TableName); }
+
+QString colonneTrovate(const QSqlDriver* d)
+{
+    static constexpr QLatin1StringView colonne[trColonne] = {
+        "SspCodice"_L1,      "SspDescrizione"_L1,  "SspCodAutorizzazione"_L1, "SspMeccanogNum"_L1,
+        "SspMeccanogCin"_L1, "SspUltimoCarico"_L1, "SspGruppoSCarico"_L1,     "SspCodiceDischetto"_L1};
+    QStringList nomi;
+    for (QLatin1StringView c : colonne)
+        nomi << nome(d, c);
+    return nomi.join(u", "_s);
+}
+
+} // namespace
+
+Istruzione cercaRegistri(const QSqlDriver* d, TipoRicerca tipo, const QString& chiave,
+                         const std::optional<Seguito>& dopo, int righe)
+{
+    const QString codice = nome(d, "SspCodice"_L1);
+    const QString cercata = tipo == TipoRicerca::Codice ? codice : nome(d, "SspDescrizione"_L1);
+    const QString ordine = tipo == TipoRicerca::Codice ? codice : cercata + u", "_s + codice;
+    const QString fine = chiave + u"zz"_s;
+    Istruzione i;
+    i.sql = u"SELECT "_s + colonneTrovate(d) + u" FROM "_s + tabella(d) + u" WHERE "_s;
+    if (!dopo) {
+        i.sql += cercata + u" BETWEEN ? AND ?"_s;
+        i.valori = {chiave, fine};
+    } else if (tipo == TipoRicerca::Codice) {
+        // The last row read is the lower bound, so the index starts there and skips nothing.
+        i.sql += codice + u" > ? AND "_s + codice + u" <= ?"_s;
+        i.valori = {dopo->codice, fine};
+    } else {
+        i.sql += u'(' + cercata + u", "_s + codice + u") > (?, ?) AND "_s + cercata + u" <= ?"_s;
+        i.valori = {dopo->colonna, dopo->codice, fine};
+    }
+    i.sql += u" ORDER BY "_s + ordine + u" LIMIT ?"_s;
+    i.valori << righe;
+    return i;
+}
+
+Istruzione elencoRegistri(const QSqlDriver* d, const QString& tipo)
+{
+    const QString codice = nome(d, "SspCodice"_L1);
+    return {u"SELECT "_s + codice + u", "_s + nome(d, "SspDescrizione"_L1) + u" FROM "_s + tabella(d) +
+                u" WHERE "_s + nome(d, "SspCarScar"_L1) + u" = ? ORDER BY "_s + codice,
+            {tipo}};
+}
+
+Esito esegui(RegisterStore& archivio, const Istruzione& istruzione, QString& testoSql,
+             const std::function<void(const QSqlQuery&)>& riga)
+{
+    testoSql = istruzione.sql;
+    return archivio.leggi(istruzione.sql, istruzione.valori, riga);
+}
+
+} // namespace store
