@@ -12,6 +12,8 @@ inline constexpr int erroreGenerico = 1;
 inline constexpr int erroreVecchioFormato = 2;
 // The file exists but is not a database the engine can read.
 inline constexpr int erroreNonArchivio = 3;
+// The engine found the file damaged.
+inline constexpr int erroreDanneggiato = 4;
 
 // Outcome of a store operation: ok, or an error number with the engine's own text.
 struct Esito {

@@ -195,6 +195,8 @@ Esito esitoSql(const QSqlError& e)
         return Esito::errore(erroreBloccata, testo);
     if (codice == 26)  // SQLITE_NOTADB
         return Esito::errore(erroreNonArchivio, testo);
+    if (codice == 11)  // SQLITE_CORRUPT
+        return Esito::errore(erroreDanneggiato, testo);
     return Esito::errore(erroreGenerico, testo.isEmpty() ? u"errore sconosciuto"_s : testo);
 }
 

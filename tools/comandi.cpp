@@ -25,6 +25,7 @@ int erroreArchivio(const QString& file, const store::Esito& e)
     case store::erroreBloccata: segnala(testi::archivioBloccato.arg(file, e.descrizione)); break;
     case store::erroreNonArchivio: segnala(testi::nonArchivio.arg(file, e.descrizione)); break;
     case store::erroreVecchioFormato: segnala(testi::vecchioFormato.arg(file)); break;
+    case store::erroreDanneggiato: segnala(testi::archivioDanneggiato.arg(file + u'\n' + e.descrizione)); break;
     default: segnala(testi::erroreLettura.arg(file, e.descrizione)); break;
     }
     return esitoErrore;

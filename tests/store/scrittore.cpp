@@ -1,5 +1,5 @@
 // A second user of a company file for the store tests.
-//   scrittore salva FILE   saves and deletes registers through the store without end, one line per commit
+//   scrittore salva FILE N saves and deletes registers through the store without end, one line per commit
 //   scrittore blocca FILE  holds the file locked with a pending write until its standard input closes
 #include "store/register.h"
 #include "store/registerstore.h"
@@ -25,19 +25,20 @@ int fallisci(const QString& perche)
 
 QString codice(quint64 i) { return u"K%1"_s.arg(i % 40); }
 
-int salva(const QString& file)
+// Step k inserts or changes one code, changes it again, then deletes another: new rows keep coming.
+int salva(const QString& file, quint64 inizio)
 {
     store::RegisterStore archivio(u"scrittore"_s);
     for (const store::Esito& e : {archivio.apriDatabase(file), archivio.apriRegistri(), archivio.apriTestata()})
         if (!e.ok())
             return fallisci(e.descrizione);
     QTextStream uscita(stdout);
-    for (quint64 i = 0;; ++i) {
+    for (quint64 i = inizio;; ++i) {
         store::Esito e;
-        if (i % 5 == 4) {
-            e = archivio.elimina(codice(i * 7));
+        if (i % 3 == 2) {
+            e = archivio.elimina(codice(i / 3 + 20));
         } else {
-            Register r{codice(i)};
+            Register r{codice(i / 3)};
             r.SspDescrizione = u"SALVATAGGIO %1"_s.arg(i);
             r.SspCarScar = i % 2 ? u"C"_s : u"S"_s;
             r.SspUltimoCarico = static_cast<qint32>(i);
@@ -84,9 +85,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication applicazione(argc, argv);
     const QStringList a = QCoreApplication::arguments();
-    if (a.size() == 3 && a.at(1) == u"salva"_s)
-        return salva(a.at(2));
+    if (a.size() == 4 && a.at(1) == u"salva"_s)
+        return salva(a.at(2), a.at(3).toULongLong());
     if (a.size() == 3 && a.at(1) == u"blocca"_s)
         return blocca(a.at(2));
-    return fallisci(u"uso: scrittore salva|blocca FILE"_s);
+    return fallisci(u"uso: scrittore salva FILE N | blocca FILE"_s);
 }

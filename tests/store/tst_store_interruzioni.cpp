@@ -32,7 +32,7 @@ void TestInterruzioni::salvataggioUcciso()
     int salvati = 0;
     for (int volta = 0; volta < 100; ++volta) {
         QProcess scrittore;
-        scrittore.start(QStringLiteral(SCRITTORE), {u"salva"_s, f.percorso()});
+        scrittore.start(QStringLiteral(SCRITTORE), {u"salva"_s, f.percorso(), QString::number(caso.bounded(1000))});
         QVERIFY(scrittore.waitForStarted());
         // Kill after a random number of commits: the next transaction is then somewhere under way.
         const int attesi = caso.bounded(1, 6);
