@@ -12,6 +12,7 @@ ferma_sorella() { [ -n "$sorella" ] && kill "$sorella" 2>/dev/null || true; }
 "$PROGRAMMA/pemtarx" &
 pid=$!
 principale=$(aspetta_finestra "GESTIONE REGISTRI PER PROCEDURE")
+xdotool windowactivate --sync "$principale"
 sleep 0.3
 xdotool key ctrl+shift+s
 sveglia=$(aspetta_finestra "Zevedez prova")
