@@ -76,14 +76,17 @@ void ferma(qint64 pid)
     }
 }
 
-QString rigaGrezza(const QString& file, const QString& chiave)
+QString rigaGrezza(const QString& file, const QString& sezione, const QString& chiave)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return {};
+    bool dentro = false;
     for (const QByteArray& riga : f.readAll().split('\n')) {
         const QString testo = QString::fromLatin1(riga).remove(u'\r');
-        if (testo.startsWith(chiave + u'=', Qt::CaseInsensitive))
+        if (testo.startsWith(u'['))
+            dentro = testo.compare(u'[' + sezione + u']', Qt::CaseInsensitive) == 0;
+        else if (dentro && testo.startsWith(chiave + u'=', Qt::CaseInsensitive))
             return testo;
     }
     return {};

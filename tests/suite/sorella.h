@@ -25,8 +25,8 @@ bool vivo(qint64 pid);
 // Ends `pid` with SIGTERM, then SIGKILL if it lingers; waits until it is gone.
 void ferma(qint64 pid);
 
-// The raw line of `chiave` in `file`, as written (blanks kept); empty when absent.
-QString rigaGrezza(const QString& file, const QString& chiave);
+// The raw line of `chiave` in `sezione` of `file`, as written (blanks kept); empty when absent.
+QString rigaGrezza(const QString& file, const QString& sezione, const QString& chiave);
 
 // The real processes, with a record of what was asked of them.
 class ProcessiRegistrati final : public suite::Processi {

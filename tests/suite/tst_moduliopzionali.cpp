@@ -1,0 +1,478 @@
+#include "sorella.h"
+
+#include "suite/moduliopzionali.h"
+
+#include "app/dialogs.h"
+#include "app/inifile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+using Operazione = std::function<void(suite::ModuliOpzionali&)>;
+Q_DECLARE_METATYPE(Operazione)
+
+namespace {
+
+const QString zevedez = u"Zevedez"_s;
+const QString assente = u"<assente>"_s;
+
+// The raw value of the called section's HANDLE: the file keeps the blanks it had after '=', so
+// what this class wrote shows as a blank before the digits.
+bool handleScritto(const QString& ini, qint64 pid)
+{
+    const QString riga = prova::rigaGrezza(ini, zevedez, u"HANDLE"_s);
+    return riga.startsWith(u"HANDLE= "_s) && riga.mid(7).trimmed() == QString::number(pid);
+}
+
+} // namespace
+
+class TestModuliOpzionali : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void missingProcedureShowsThePathAndStartsNothing_data();
+    void missingProcedureShowsThePathAndStartsNothing();
+    void notRunningStartsAndWritesTheHandle_data();
+    void notRunningStartsAndWritesTheHandle();
+    void companyOfTheCallerIsWrittenWhenNoneWasRead_data();
+    void companyOfTheCallerIsWrittenWhenNoneWasRead();
+    void runningForTheSameCompanyIsActivated_data();
+    void runningForTheSameCompanyIsActivated();
+    void runningForAnotherCompanyStartsASecondInstance();
+    void endedTaskStartsANewInstance();
+    void handleOfAnUnrelatedProcessStartsANewInstance_data();
+    void handleOfAnUnrelatedProcessStartsANewInstance();
+    void commandLineWithQuotedArguments();
+    void programThatCannotStartIsReported();
+    void operationsWriteTheCalledSection_data();
+    void operationsWriteTheCalledSection();
+    void readersGiveWhatTheFileHolds();
+    void writesReplaceTheFileWholeAndKeepItsLayout();
+    void siblingWritingAtTheSameTimeLosesNothing();
+
+private:
+    std::unique_ptr<suite::ModuliOpzionali> modulo(const QString& codiceSocieta = u"X1"_s);
+    void imposta(const QString& sezione, const QString& chiave, const QString& valore) const;
+    QString leggi(const QString& sezione, const QString& chiave) const;
+    // Starts a sibling as if an earlier request had, and records it as running for `ditta`.
+    qint64 giaInEsecuzione(const QString& ditta);
+
+    std::unique_ptr<QTemporaryDir> cartella;
+    QString programma;
+    QString contatore;
+    QString ini;
+    QString rigaComando;
+    app::DialogsScript dialoghi;
+    prova::ProcessiRegistrati processi;
+    std::unique_ptr<QProcess> estraneo;
+};
+
+void TestModuliOpzionali::initTestCase()
+{
+    // A blank in every path: each start goes through the quoting of the command line.
+    cartella = std::make_unique<QTemporaryDir>(QDir::tempPath() + u"/pemtarx suite-XXXXXX"_s);
+    QVERIFY(cartella->isValid());
+    programma = cartella->filePath(u"sveglia"_s);
+    QVERIFY(prova::copiaSorella(programma));
+    contatore = cartella->filePath(u"conta"_s);
+    ini = cartella->filePath(u"Quendrix.ini"_s);
+    rigaComando = prova::tra(programma) + u' ' + prova::tra(contatore) + u" prova"_s;
+}
+
+void TestModuliOpzionali::init()
+{
+    QFile::remove(contatore);
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QString testo = u"; impostazioni della suite\r\n[BASE]\r\nDITTA=X1\r\n[APPLICATIVI]\r\nZevedez="_s +
+                          rigaComando + u"\r\n[Zevedez]\r\nHANDLE=\r\nDITTA=\r\n"_s;
+    file.write(testo.toLatin1());
+    file.close();
+    dialoghi.domande.clear();
+    dialoghi.risposte.clear();
+}
+
+void TestModuliOpzionali::cleanup()
+{
+    processi.fermaTutti();
+    processi.avviati.clear();
+    processi.richieste.clear();
+    processi.attivati.clear();
+    if (estraneo) {
+        estraneo->kill();
+        estraneo->waitForFinished(5000);
+        estraneo.reset();
+    }
+}
+
+std::unique_ptr<suite::ModuliOpzionali> TestModuliOpzionali::modulo(const QString& codiceSocieta)
+{
+    auto m = std::make_unique<suite::ModuliOpzionali>(ini, codiceSocieta, dialoghi, processi);
+    m->nomeProceduraChiamata(zevedez);
+    m->nomeProceduraChiamante(u"BASE"_s);
+    return m;
+}
+
+void TestModuliOpzionali::imposta(const QString& sezione, const QString& chiave, const QString& valore) const
+{
+    app::scriviIni(ini, sezione, chiave, valore == assente ? std::nullopt : std::optional<QString>(valore));
+}
+
+QString TestModuliOpzionali::leggi(const QString& sezione, const QString& chiave) const
+{
+    return app::leggiIni(ini, sezione, chiave);
+}
+
+qint64 TestModuliOpzionali::giaInEsecuzione(const QString& ditta)
+{
+    const qint64 pid = processi.avvia(rigaComando);
+    if (pid <= 0)
+        return 0;
+    QDeadlineTimer termine(10000);
+    while (!prova::pidAvviati(contatore).contains(pid) && !termine.hasExpired())
+        QTest::qWait(10);
+    imposta(zevedez, u"HANDLE"_s, u' ' + QString::number(pid));
+    imposta(zevedez, u"DITTA"_s, ditta);
+    return prova::pidAvviati(contatore).contains(pid) ? pid : 0;
+}
+
+void TestModuliOpzionali::missingProcedureShowsThePathAndStartsNothing_data()
+{
+    QTest::addColumn<QString>("sezione");
+    QTest::addColumn<QString>("valore");
+    QTest::newRow("name missing") << u"APPLICATIVI"_s << assente;
+    QTest::newRow("blank command") << u"APPLICATIVI"_s << u"   "_s;
+    QTest::newRow("named in another section") << u"ALTRI"_s << rigaComando;
+}
+
+void TestModuliOpzionali::missingProcedureShowsThePathAndStartsNothing()
+{
+    QFETCH(QString, sezione);
+    QFETCH(QString, valore);
+    imposta(u"APPLICATIVI"_s, zevedez, assente);
+    imposta(sezione, zevedez, valore);
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray prima = file.readAll();
+    file.close();
+
+    modulo()->attivaProcedura();
+
+    QCOMPARE(dialoghi.domande.size(), 1);
+    QCOMPARE(dialoghi.domande[0].testo, u"Zevedez non presente su "_s + ini);
+    QCOMPARE(dialoghi.domande[0].titolo, u"Pemtarx"_s);
+    QCOMPARE(dialoghi.domande[0].pulsanti, app::Pulsanti::Ok);
+    QCOMPARE(dialoghi.domande[0].icona, app::Icona::Nessuna);
+    QVERIFY(processi.avviati.isEmpty());
+    QVERIFY(processi.richieste.isEmpty());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), prima);
+}
+
+void TestModuliOpzionali::notRunningStartsAndWritesTheHandle_data()
+{
+    QTest::addColumn<QString>("handle");
+    QTest::newRow("no handle key") << assente;
+    QTest::newRow("empty") << QString();
+    QTest::newRow("blanks") << u"   "_s;
+    QTest::newRow("not a number") << u"abc"_s;
+    QTest::newRow("number followed by text") << u"12abc"_s;
+    QTest::newRow("zero") << u"0"_s;
+    QTest::newRow("negative") << u"-4"_s;
+    QTest::newRow("beyond a task number") << u"99999999999"_s;
+}
+
+void TestModuliOpzionali::notRunningStartsAndWritesTheHandle()
+{
+    QFETCH(QString, handle);
+    imposta(zevedez, u"HANDLE"_s, handle);
+    imposta(zevedez, u"DITTA"_s, u"X1"_s);
+    auto m = modulo();
+
+    m->attivaProcedura();
+
+    QCOMPARE(processi.avviati.size(), 1);
+    const qint64 pid = processi.avviati.first();
+    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{pid}, 10000);
+    QVERIFY(processi.richieste.isEmpty());
+    QVERIFY(handleScritto(ini, pid));
+    QCOMPARE(m->numeroHandleString().toString(), u' ' + QString::number(pid));
+    QVERIFY(dialoghi.domande.isEmpty());
+}
+
+void TestModuliOpzionali::companyOfTheCallerIsWrittenWhenNoneWasRead_data()
+{
+    QTest::addColumn<QString>("comando");
+    QTest::addColumn<QString>("handle");
+    QTest::addColumn<int>("avvii");
+    QTest::newRow("started, a stale company left") << rigaComando << QString() << 1;
+    QTest::newRow("started over a handle that is no number") << rigaComando << u"abc"_s << 1;
+    QTest::newRow("procedure not configured") << assente << QString() << 0;
+}
+
+void TestModuliOpzionali::companyOfTheCallerIsWrittenWhenNoneWasRead()
+{
+    QFETCH(QString, comando);
+    QFETCH(QString, handle);
+    QFETCH(int, avvii);
+    imposta(u"BASE"_s, u"DITTA"_s, u"x1"_s);
+    imposta(u"APPLICATIVI"_s, zevedez, comando);
+    imposta(zevedez, u"HANDLE"_s, handle);
+    imposta(zevedez, u"DITTA"_s, u"Y2"_s);
+    auto m = modulo(u"P9"_s);
+
+    m->attivaProcedura();
+    m->scriviCodiceSocieta();
+
+    QCOMPARE(processi.avviati.size(), avvii);
+    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
+}
+
+void TestModuliOpzionali::runningForTheSameCompanyIsActivated_data()
+{
+    QTest::addColumn<QString>("dittaChiamante");
+    QTest::addColumn<QString>("dittaChiamata");
+    QTest::newRow("same text") << u"X1"_s << u"X1"_s;
+    QTest::newRow("caller in lower case") << u"x1"_s << u"X1"_s;
+    QTest::newRow("sibling in lower case") << u"X1"_s << u"x1"_s;
+}
+
+void TestModuliOpzionali::runningForTheSameCompanyIsActivated()
+{
+    QFETCH(QString, dittaChiamante);
+    QFETCH(QString, dittaChiamata);
+    imposta(u"BASE"_s, u"DITTA"_s, dittaChiamante);
+    const qint64 pid = giaInEsecuzione(dittaChiamata);
+    QVERIFY(pid > 0);
+    auto m = modulo();
+
+    m->attivaProcedura();
+    m->scriviCodiceSocieta();
+
+    QCOMPARE(processi.richieste, QList<qint64>{pid});
+    QCOMPARE(processi.attivati, QList<qint64>{pid});
+    QCOMPARE(processi.avviati, QList<qint64>{pid});
+    QVERIFY(handleScritto(ini, pid));
+    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
+    QVERIFY(dialoghi.domande.isEmpty());
+}
+
+void TestModuliOpzionali::runningForAnotherCompanyStartsASecondInstance()
+{
+    const qint64 prima = giaInEsecuzione(u"Y2"_s);
+    QVERIFY(prima > 0);
+    auto m = modulo();
+
+    m->attivaProcedura();
+    m->scriviCodiceSocieta();
+
+    QVERIFY(processi.richieste.isEmpty());
+    QCOMPARE(processi.avviati.size(), 2);
+    const qint64 seconda = processi.avviati[1];
+    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), (QList<qint64>{prima, seconda}), 10000);
+    QVERIFY(prova::vivo(prima));
+    QVERIFY(handleScritto(ini, seconda));
+    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
+}
+
+void TestModuliOpzionali::endedTaskStartsANewInstance()
+{
+    const qint64 finita = giaInEsecuzione(u"X1"_s);
+    QVERIFY(finita > 0);
+    prova::ferma(finita);
+    QVERIFY(!prova::vivo(finita));
+
+    modulo()->attivaProcedura();
+
+    QCOMPARE(processi.richieste, QList<qint64>{finita});
+    QVERIFY(processi.attivati.isEmpty());
+    QCOMPARE(processi.avviati.size(), 2);
+    const qint64 nuova = processi.avviati[1];
+    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), (QList<qint64>{finita, nuova}), 10000);
+    QVERIFY(handleScritto(ini, nuova));
+}
+
+void TestModuliOpzionali::handleOfAnUnrelatedProcessStartsANewInstance_data()
+{
+    QTest::addColumn<bool>("questoTest");
+    QTest::newRow("a task now running sleep") << false;
+    QTest::newRow("the caller's own task") << true;
+}
+
+void TestModuliOpzionali::handleOfAnUnrelatedProcessStartsANewInstance()
+{
+    QFETCH(bool, questoTest);
+    qint64 altro = QCoreApplication::applicationPid();
+    if (!questoTest) {
+        estraneo = std::make_unique<QProcess>();
+        estraneo->start(u"sleep"_s, {u"30"_s});
+        QVERIFY(estraneo->waitForStarted(5000));
+        altro = estraneo->processId();
+    }
+    imposta(zevedez, u"HANDLE"_s, u' ' + QString::number(altro));
+    imposta(zevedez, u"DITTA"_s, u"X1"_s);
+
+    modulo()->attivaProcedura();
+
+    QCOMPARE(processi.richieste, QList<qint64>{altro});
+    QVERIFY(processi.attivati.isEmpty());
+    QCOMPARE(processi.avviati.size(), 1);
+    const qint64 nuova = processi.avviati.first();
+    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{nuova}, 10000);
+    QVERIFY(handleScritto(ini, nuova));
+}
+
+void TestModuliOpzionali::commandLineWithQuotedArguments()
+{
+    // The settings file drops one pair of quotes around a whole value, so the line ends unquoted.
+    const QString riga = prova::tra(programma) + u' ' + prova::tra(contatore) + u" \"due parole\" ultimo"_s;
+    imposta(u"APPLICATIVI"_s, zevedez, riga);
+
+    auto primo = modulo();
+    primo->attivaProcedura();
+    primo->scriviCodiceSocieta();
+    QCOMPARE(processi.avviati.size(), 1);
+    const qint64 pid = processi.avviati.first();
+    QTRY_COMPARE_WITH_TIMEOUT(prova::avvii(contatore).size(), 1, 10000);
+    QCOMPARE(prova::avvii(contatore).first(),
+             (QStringList{QString::number(pid), contatore, u"due parole"_s, u"ultimo"_s}));
+
+    modulo()->attivaProcedura();
+    QCOMPARE(processi.attivati, QList<qint64>{pid});
+    QCOMPARE(processi.avviati.size(), 1);
+}
+
+void TestModuliOpzionali::programThatCannotStartIsReported()
+{
+    const QString riga = prova::tra(cartella->filePath(u"manca"_s)) + u" uno"_s;
+    imposta(u"APPLICATIVI"_s, zevedez, riga);
+    imposta(zevedez, u"HANDLE"_s, u" 77"_s);
+    imposta(zevedez, u"DITTA"_s, u"Y2"_s);
+
+    modulo()->attivaProcedura();
+
+    QCOMPARE(dialoghi.domande.size(), 1);
+    QCOMPARE(dialoghi.domande[0].testo, riga + u" non trovato"_s);
+    QCOMPARE(dialoghi.domande[0].titolo, u"Pemtarx"_s);
+    QCOMPARE(dialoghi.domande[0].pulsanti, app::Pulsanti::Ok);
+    QCOMPARE(dialoghi.domande[0].icona, app::Icona::Nessuna);
+    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"HANDLE"_s), u"HANDLE= 77"_s);
+}
+
+void TestModuliOpzionali::operationsWriteTheCalledSection_data()
+{
+    QTest::addColumn<Operazione>("operazione");
+    QTest::addColumn<QString>("chiave");
+    QTest::addColumn<QString>("riga");
+    QTest::newRow("scriviHandle: own task, after a blank")
+        << Operazione([](suite::ModuliOpzionali& m) { m.scriviHandle(); }) << u"HANDLE"_s
+        << u"HANDLE= "_s + QString::number(QCoreApplication::applicationPid());
+    QTest::newRow("pulisciHandle: kept, empty")
+        << Operazione([](suite::ModuliOpzionali& m) { m.pulisciHandle(); }) << u"HANDLE"_s << u"HANDLE="_s;
+    QTest::newRow("codiceDitta: the program's company, whatever given")
+        << Operazione([](suite::ModuliOpzionali& m) {
+               m.codiceDitta(u"ZZ"_s);
+               m.scriviCodiceSocieta();
+           })
+        << u"DITTA"_s << u"DITTA=P9"_s;
+    QTest::newRow("leggiCodiceSocieta: upper-cased")
+        << Operazione([](suite::ModuliOpzionali& m) {
+               m.leggiCodiceSocieta();
+               m.scriviCodiceSocieta();
+           })
+        << u"DITTA"_s << u"DITTA=Y3"_s;
+}
+
+void TestModuliOpzionali::operationsWriteTheCalledSection()
+{
+    QFETCH(Operazione, operazione);
+    QFETCH(QString, chiave);
+    QFETCH(QString, riga);
+    imposta(zevedez, u"HANDLE"_s, u"4321"_s);
+    imposta(zevedez, u"DITTA"_s, u"y3"_s);
+    auto m = modulo(u"P9"_s);
+
+    operazione(*m);
+
+    QCOMPARE(prova::rigaGrezza(ini, zevedez, chiave), riga);
+    QCOMPARE(leggi(u"BASE"_s, u"DITTA"_s), u"X1"_s);
+    QVERIFY(processi.avviati.isEmpty());
+}
+
+void TestModuliOpzionali::readersGiveWhatTheFileHolds()
+{
+    imposta(zevedez, u"HANDLE"_s, u" 4321"_s);
+    imposta(zevedez, u"DITTA"_s, u"y3"_s);
+    auto m = modulo();
+    m->leggiHandle();
+    m->leggiCodiceSocieta();
+    QCOMPARE(m->numeroHandleString().toString(), u"4321"_s);
+    QCOMPARE(m->codiceDitta().toString(), u"Y3"_s);
+}
+
+void TestModuliOpzionali::writesReplaceTheFileWholeAndKeepItsLayout()
+{
+    QFile vecchio(ini);
+    QVERIFY(vecchio.open(QIODevice::ReadOnly));
+    const QByteArray prima = vecchio.readAll();
+
+    auto m = modulo();
+    m->attivaProcedura();
+    m->scriviCodiceSocieta();
+
+    QCOMPARE(processi.avviati.size(), 1);
+    // Replaced by a rename: a sibling that had the file open still reads it whole and unchanged.
+    QVERIFY(vecchio.seek(0));
+    QCOMPARE(vecchio.readAll(), prima);
+    QFile nuovo(ini);
+    QVERIFY(nuovo.open(QIODevice::ReadOnly));
+    const QByteArray testo = nuovo.readAll();
+    QVERIFY(testo != prima);
+    QVERIFY(testo.startsWith("; impostazioni della suite\r\n[BASE]\r\nDITTA=X1\r\n[APPLICATIVI]\r\n"));
+    QCOMPARE(testo.count("\r\n"), testo.count('\n'));
+    QCOMPARE(leggi(u"APPLICATIVI"_s, zevedez), rigaComando);
+    QVERIFY(handleScritto(ini, processi.avviati.first()));
+    QCOMPARE(leggi(zevedez, u"DITTA"_s), u"X1"_s);
+}
+
+void TestModuliOpzionali::siblingWritingAtTheSameTimeLosesNothing()
+{
+    constexpr int scritture = 40;
+    QProcess sorella;
+    sorella.start(prova::programmaSorella(),
+                  {u"--scrivi"_s, ini, zevedez, QString::number(scritture)});
+    QVERIFY(sorella.waitForStarted(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(leggi(zevedez, u"SVEGLIA1"_s), u"1"_s, 10000);
+
+    auto m = modulo(u"P9"_s);
+    m->codiceDitta(QString());
+    for (int i = 0; i < scritture; ++i) {
+        m->pulisciHandle();
+        m->scriviCodiceSocieta();
+        m->scriviHandle();
+    }
+
+    QVERIFY(sorella.waitForFinished(60000));
+    QCOMPARE(sorella.exitCode(), 0);
+    for (int i = 1; i <= scritture; ++i)
+        QCOMPARE(leggi(zevedez, u"SVEGLIA"_s + QString::number(i)), QString::number(i));
+    QVERIFY(handleScritto(ini, QCoreApplication::applicationPid()));
+    QCOMPARE(leggi(zevedez, u"DITTA"_s), u"P9"_s);
+    QCOMPARE(leggi(u"BASE"_s, u"DITTA"_s), u"X1"_s);
+    QCOMPARE(leggi(u"APPLICATIVI"_s, zevedez), rigaComando);
+}
+
+QTEST_MAIN(TestModuliOpzionali)
+#include "tst_moduliopzionali.moc"
