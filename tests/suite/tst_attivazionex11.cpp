@@ -1,0 +1,339 @@
+// Bringing a sibling's window forward on a real X server. Run without arguments of its own, the
+// program starts a private Xvfb and session bus and runs itself on them as the test proper.
+#include "sorella.h"
+
+#include "suite/processi.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr char variabileFiglio[] = "PEMTARX_PROVA_X11";
+
+struct Libera {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using Risposta = std::unique_ptr<T, Libera>;
+
+xcb_connection_t* connessione()
+{
+    auto* nativa = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return nativa ? nativa->connection() : nullptr;
+}
+
+xcb_window_t radice()
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(connessione())).data->root;
+}
+
+xcb_atom_t atomo(const char* nome)
+{
+    xcb_connection_t* c = connessione();
+    const Risposta<xcb_intern_atom_reply_t> r(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(qstrlen(nome)), nome), nullptr));
+    return r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The first 32-bit value of a property, 0 when there is none.
+uint32_t valore(xcb_window_t finestra, const char* proprieta, xcb_atom_t tipo)
+{
+    xcb_connection_t* c = connessione();
+    xcb_generic_error_t* errore = nullptr;
+    const Risposta<xcb_get_property_reply_t> r(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, finestra, atomo(proprieta), tipo, 0, 1), &errore));
+    std::free(errore);
+    if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4)
+        return 0;
+    return *static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
+}
+
+bool visibile(xcb_window_t finestra)
+{
+    xcb_connection_t* c = connessione();
+    xcb_generic_error_t* errore = nullptr;
+    const Risposta<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, finestra), &errore));
+    std::free(errore);
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+QList<xcb_window_t> figli(xcb_window_t padre)
+{
+    xcb_connection_t* c = connessione();
+    xcb_generic_error_t* errore = nullptr;
+    const Risposta<xcb_query_tree_reply_t> albero(xcb_query_tree_reply(c, xcb_query_tree(c, padre), &errore));
+    std::free(errore);
+    if (!albero)
+        return {};
+    const xcb_window_t* primo = xcb_query_tree_children(albero.get());
+    return QList<xcb_window_t>(primo, primo + xcb_query_tree_children_length(albero.get()));
+}
+
+// The shown window of `pid` anywhere under `padre`, 0 when there is none.
+xcb_window_t finestraDi(qint64 pid, xcb_window_t padre = XCB_WINDOW_NONE)
+{
+    for (const xcb_window_t figlio : figli(padre ? padre : radice())) {
+        if (valore(figlio, "_NET_WM_PID", XCB_ATOM_CARDINAL) == pid && visibile(figlio))
+            return figlio;
+        if (const xcb_window_t sotto = finestraDi(pid, figlio))
+            return sotto;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+// The shown child of the root at the top of the stack.
+xcb_window_t inCima()
+{
+    const QList<xcb_window_t> tutte = figli(radice());
+    for (auto it = tutte.crbegin(); it != tutte.crend(); ++it) {
+        if (visibile(*it))
+            return *it;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+xcb_window_t fuoco()
+{
+    xcb_connection_t* c = connessione();
+    const Risposta<xcb_get_input_focus_reply_t> r(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    return r ? r->focus : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+xcb_window_t finestraAttiva()
+{
+    return valore(radice(), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+}
+
+bool gestorePronto()
+{
+    const uint32_t verifica = valore(radice(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
+    return verifica && valore(verifica, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW) == verifica;
+}
+
+// Asks the window manager to minimise `finestra`, as its title-bar button would.
+void riduciAIcona(xcb_window_t finestra)
+{
+    xcb_client_message_event_t messaggio{};
+    messaggio.response_type = XCB_CLIENT_MESSAGE;
+    messaggio.format = 32;
+    messaggio.window = finestra;
+    messaggio.type = atomo("WM_CHANGE_STATE");
+    messaggio.data.data32[0] = 3;  // IconicState
+    xcb_send_event(connessione(), 0, radice(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&messaggio));
+    xcb_flush(connessione());
+}
+
+// The first line a server prints: Xvfb its display number, the bus daemon its address.
+QString primaRiga(QProcess& processo, int ms)
+{
+    const QDeadlineTimer termine(ms);
+    while (!processo.canReadLine()) {
+        if (termine.hasExpired() || !processo.waitForReadyRead(int(termine.remainingTime())))
+            return {};
+    }
+    return QString::fromUtf8(processo.readLine()).trimmed();
+}
+
+void fermaServer(QProcess& processo)
+{
+    if (processo.state() == QProcess::NotRunning)
+        return;
+    processo.terminate();
+    if (!processo.waitForFinished(5000)) {
+        processo.kill();
+        processo.waitForFinished(5000);
+    }
+}
+
+int conServer(const QStringList& argomenti)
+{
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    QTemporaryDir runtime;
+    ambiente.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    QProcess server;
+    QProcess bus;
+    const QString xvfb = QStandardPaths::findExecutable(u"Xvfb"_s);
+    if (xvfb.isEmpty()) {
+        ambiente.insert(QString::fromLatin1(variabileFiglio), u"assente"_s);
+    } else {
+        server.setStandardErrorFile(QProcess::nullDevice());
+        server.start(xvfb, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s, u"-screen"_s, u"0"_s,
+                            u"1024x768x24"_s});
+        const QString schermo = primaRiga(server, 20000);
+        if (schermo.isEmpty()) {
+            qCritical("Xvfb did not start");
+            fermaServer(server);
+            return 1;
+        }
+        bus.setStandardErrorFile(QProcess::nullDevice());
+        bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        const QString indirizzo = primaRiga(bus, 10000);
+        if (indirizzo.isEmpty()) {
+            qCritical("the session bus did not start");
+            fermaServer(bus);
+            fermaServer(server);
+            return 1;
+        }
+        ambiente.insert(u"DISPLAY"_s, u':' + schermo);
+        ambiente.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, indirizzo);
+        ambiente.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        ambiente.insert(QString::fromLatin1(variabileFiglio), u"1"_s);
+    }
+    QProcess prova;
+    prova.setProcessChannelMode(QProcess::ForwardedChannels);
+    prova.setProcessEnvironment(ambiente);
+    prova.start(QCoreApplication::applicationFilePath(), argomenti.mid(1));
+    if (!prova.waitForFinished(110000)) {
+        prova.kill();
+        prova.waitForFinished(5000);
+    }
+    const int esito = prova.exitStatus() == QProcess::NormalExit ? prova.exitCode() : 1;
+    fermaServer(bus);
+    fermaServer(server);
+    return esito;
+}
+
+} // namespace
+
+class TestAttivazioneX11 : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void withoutAWindowManagerTheWindowIsRaisedAndFocused();
+    void withoutAWindowAProcessIsNotActivated();
+    void withAWindowManagerTheWindowBecomesActive();
+
+private:
+    // Starts a sibling and waits for its window; 0 when it has none in time.
+    xcb_window_t avviaConFinestra(qint64& pid);
+
+    std::unique_ptr<QTemporaryDir> cartella;
+    QString contatore;
+    QString rigaComando;
+    prova::ProcessiRegistrati processi;
+    std::unique_ptr<QProcess> gestore;
+};
+
+void TestAttivazioneX11::initTestCase()
+{
+    if (qEnvironmentVariable(variabileFiglio) == u"assente"_s)
+        QSKIP("Xvfb is not installed");
+    QCOMPARE(QGuiApplication::platformName(), u"xcb"_s);
+    QVERIFY(connessione());
+    cartella = std::make_unique<QTemporaryDir>();
+    QVERIFY(cartella->isValid());
+    const QString programma = cartella->filePath(u"sveglia"_s);
+    QVERIFY(prova::copiaSorella(programma));
+    contatore = cartella->filePath(u"conta"_s);
+    rigaComando = programma + u' ' + contatore;
+}
+
+void TestAttivazioneX11::init()
+{
+    QFile::remove(contatore);
+}
+
+void TestAttivazioneX11::cleanup()
+{
+    processi.fermaTutti();
+    processi.avviati.clear();
+    if (gestore) {
+        fermaServer(*gestore);
+        gestore.reset();
+    }
+}
+
+xcb_window_t TestAttivazioneX11::avviaConFinestra(qint64& pid)
+{
+    pid = processi.avvia(rigaComando);
+    QDeadlineTimer termine(15000);
+    xcb_window_t finestra = XCB_WINDOW_NONE;
+    while (pid && !(finestra = finestraDi(pid)) && !termine.hasExpired())
+        QTest::qWait(20);
+    return finestra;
+}
+
+void TestAttivazioneX11::withoutAWindowManagerTheWindowIsRaisedAndFocused()
+{
+    QVERIFY(!gestorePronto());
+    qint64 primo = 0, secondo = 0;
+    const xcb_window_t a = avviaConFinestra(primo);
+    QVERIFY(a);
+    const xcb_window_t b = avviaConFinestra(secondo);
+    QVERIFY(b);
+    QTRY_COMPARE(inCima(), b);
+
+    QVERIFY(processi.attiva(primo, rigaComando));
+
+    QTRY_COMPARE(inCima(), a);
+    QTRY_COMPARE(fuoco(), a);
+}
+
+void TestAttivazioneX11::withoutAWindowAProcessIsNotActivated()
+{
+    const qint64 pid = processi.avvia(rigaComando + u" --senza-finestra"_s);
+    QVERIFY(pid > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{pid}, 10000);
+    QVERIFY(prova::vivo(pid));
+    QVERIFY(!processi.attiva(pid, rigaComando));
+}
+
+void TestAttivazioneX11::withAWindowManagerTheWindowBecomesActive()
+{
+    const QString openbox = QStandardPaths::findExecutable(u"openbox"_s);
+    QVERIFY2(!openbox.isEmpty(), "openbox is not installed");
+    gestore = std::make_unique<QProcess>();
+    gestore->setStandardOutputFile(QProcess::nullDevice());
+    gestore->setStandardErrorFile(QProcess::nullDevice());
+    gestore->start(openbox, {u"--sm-disable"_s});
+    QVERIFY(gestore->waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(gestorePronto(), 15000);
+
+    qint64 primo = 0, secondo = 0;
+    const xcb_window_t a = avviaConFinestra(primo);
+    QVERIFY(a);
+    const xcb_window_t b = avviaConFinestra(secondo);
+    QVERIFY(b);
+    QTRY_COMPARE_WITH_TIMEOUT(finestraAttiva(), b, 10000);
+
+    QVERIFY(processi.attiva(primo, rigaComando));
+    QTRY_COMPARE_WITH_TIMEOUT(finestraAttiva(), a, 10000);
+
+    // Minimised, it comes back as well.
+    riduciAIcona(a);
+    QTRY_VERIFY_WITH_TIMEOUT(!visibile(a), 10000);
+    QVERIFY(processi.attiva(primo, rigaComando));
+    QTRY_VERIFY_WITH_TIMEOUT(visibile(a), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(finestraAttiva(), a, 10000);
+}
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet(variabileFiglio)) {
+        QCoreApplication applicazione(argc, argv);
+        return conServer(QCoreApplication::arguments());
+    }
+    QApplication applicazione(argc, argv);
+    TestAttivazioneX11 prova;
+    return QTest::qExec(&prova, argc, argv);
+}
+
+#include "tst_attivazionex11.moc"
