@@ -1,6 +1,10 @@
 #include "ambiente.h"
 
+#include "form/casella.h"
+#include "form/startup.h"
 #include "store/registerstore.h"
+
+#include <QApplication>
 
 #include <QDir>
 #include <QFile>
@@ -61,4 +65,28 @@ QVariant Ambiente::valore(const QString& sql) const
     }
     QSqlDatabase::removeDatabase(u"prova"_s);
     return v;
+}
+
+Banco::Banco(const QStringList& sql)
+{
+    a.creaDitta(sql);
+    w = std::make_unique<Startup>(d);
+    if (!w->Form_Load(a.programma))
+        return;
+    w->show();
+    w->activateWindow();
+    if (!QTest::qWaitForWindowActive(w.get()))
+        return;
+    w->DicKod->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod), 5000);
+    pronto = true;
+}
+
+Banco::~Banco() = default;
+
+void Banco::digitaCodice(const QString& codice)
+{
+    QTest::keyClicks(w->DicKod, codice);
+    QTest::keyClick(w->DicKod, Qt::Key_Return);
+    QApplication::processEvents();
 }

@@ -27,6 +27,19 @@ struct Ambiente {
     QVariant valore(const QString& sql) const;
 };
 
+// The window loaded on a company filled by `sql`, shown, active, with the focus in the code field.
+struct Banco {
+    Ambiente a;
+    app::DialogsScript d;
+    std::unique_ptr<Startup> w;
+    bool pronto = false;
+
+    explicit Banco(const QStringList& sql);
+    ~Banco();
+    // Types a code and Enter; the Enter arrives as a queued Tab.
+    void digitaCodice(const QString& codice);
+};
+
 // Answers message boxes through a function, so a test can act between two questions.
 class DialogsFunzione final : public app::Dialogs {
 public:

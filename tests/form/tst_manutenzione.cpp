@@ -32,43 +32,35 @@ private Q_SLOTS:
 
 private:
     void digitaCodice(const QString& codice);
-    std::unique_ptr<Ambiente> a;
-    std::unique_ptr<app::DialogsScript> d;
-    std::unique_ptr<Startup> w;
+    std::unique_ptr<Banco> b;
+    Ambiente* a = nullptr;
+    app::DialogsScript* d = nullptr;
+    Startup* w = nullptr;
 };
 
 void TestManutenzione::init()
 {
-    a = std::make_unique<Ambiente>();
-    a->creaDitta({
+    b = std::make_unique<Banco>(QStringList{
         u"INSERT INTO TabellaSerieSemplificata VALUES ('C01','CARICO NORD','C',12,'.','S01',0,'AB','7',123,"
         "'AUT1','TIMBRO',' ',0,0,' ','M01','P','T')"_s,
         u"INSERT INTO TabellaSerieSemplificata VALUES ('G01','GRUPPO','G',5,'.','.',0,'','',0,'','',' ',0,0,' ','','G','A')"_s,
         u"INSERT INTO TabellaSerieSemplificata VALUES ('S01','SCARICO','S',9,'','.',1,'','',0,'','',' ',0,0,' ','','N','C')"_s,
         u"INSERT INTO TestataRegistriPS VALUES ('S01','RIGA UNO','','','','','PREAVVISO','','','','')"_s,
     });
-    d = std::make_unique<app::DialogsScript>();
-    w = std::make_unique<Startup>(*d);
-    QVERIFY(w->Form_Load(a->programma));
-    w->show();
-    w->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    w->DicKod->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod));
+    QVERIFY(b->pronto);
+    a = &b->a;
+    d = &b->d;
+    w = b->w.get();
 }
 
 void TestManutenzione::cleanup()
 {
-    w.reset();
-    d.reset();
-    a.reset();
+    b.reset();
 }
 
 void TestManutenzione::digitaCodice(const QString& codice)
 {
-    QTest::keyClicks(w->DicKod, codice);
-    QTest::keyClick(w->DicKod, Qt::Key_Return);
-    QApplication::processEvents();  // the Enter arrives as a queued Tab
+    b->digitaCodice(codice);
 }
 
 void TestManutenzione::existingCodeOpensChangeMode()
@@ -137,7 +129,7 @@ void TestManutenzione::pressOnExitWhileInTheCodeAsksNothing()
 {
     QTest::keyClicks(w->DicKod, u"XY"_s);
     // Through the window, as a real press arrives, not straight to the button.
-    const QPoint centro = w->cmdD[2]->mapTo(w.get(), w->cmdD[2]->rect().center());
+    const QPoint centro = w->cmdD[2]->mapTo(w, w->cmdD[2]->rect().center());
     QTest::mousePress(w->windowHandle(), Qt::RightButton, {}, centro);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->cmdD[2]));
     QVERIFY(d->domande.isEmpty());

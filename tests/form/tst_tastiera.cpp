@@ -33,40 +33,32 @@ private Q_SLOTS:
 private:
     QWidget* fuoco() const { return QApplication::focusWidget(); }
     void apri(const QString& codice);
-    std::unique_ptr<Ambiente> a;
-    std::unique_ptr<app::DialogsScript> d;
-    std::unique_ptr<Startup> w;
+    std::unique_ptr<Banco> b;
+    Ambiente* a = nullptr;
+    app::DialogsScript* d = nullptr;
+    Startup* w = nullptr;
 };
 
 void TestTastiera::init()
 {
-    a = std::make_unique<Ambiente>();
-    a->creaDitta({
+    b = std::make_unique<Banco>(QStringList{
         u"INSERT INTO TabellaSerieSemplificata VALUES ('C01','CARICO','C',1,'.','.',0,'','',0,'','',' ',0,0,' ','','G','A')"_s,
         u"INSERT INTO TabellaSerieSemplificata VALUES ('S01','SCARICO','S',9,'','.',1,'','',0,'','',' ',0,0,' ','','N','C')"_s,
     });
-    d = std::make_unique<app::DialogsScript>();
-    w = std::make_unique<Startup>(*d);
-    QVERIFY(w->Form_Load(a->programma));
-    w->show();
-    w->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    w->DicKod->setFocus();
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->DicKod));
+    QVERIFY(b->pronto);
+    a = &b->a;
+    d = &b->d;
+    w = b->w.get();
 }
 
 void TestTastiera::cleanup()
 {
-    w.reset();
-    d.reset();
-    a.reset();
+    b.reset();
 }
 
 void TestTastiera::apri(const QString& codice)
 {
-    QTest::keyClicks(w->DicKod, codice);
-    QTest::keyClick(w->DicKod, Qt::Key_Return);
-    QApplication::processEvents();
+    b->digitaCodice(codice);
     QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[1]));
 }
 
