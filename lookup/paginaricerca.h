@@ -1,11 +1,14 @@
 #pragma once
 
+#include "store/ricerca.h"
+
 #include <QWidget>
 #include <array>
 
+class CampoRicerca;
+class Elenco;
+class ModelloRicerca;
 class QLabel;
-class QLineEdit;
-class QListView;
 class QPushButton;
 struct StatoFinestra;
 namespace app { class Dialogs; }
@@ -30,6 +33,7 @@ public:
     void premuto(QWidget* w);
 
     QPushButton* uscita() const { return cmd_r[1]; }
+    store::TipoRicerca tipo() const { return tipoRicerca; }
 
 Q_SIGNALS:
     // The page closed on this code: the edit page looks it up.
@@ -37,19 +41,45 @@ Q_SIGNALS:
     // "&USCITA" of the page: the program ends.
     void uscitaRichiesta();
 
+protected:
+    bool eventFilter(QObject* oggetto, QEvent* evento) override;
+
 private:
+    struct Azione;
+
+    CampoRicerca* campo(store::TipoRicerca tipo) const;
+    void campo_GotFocus(store::TipoRicerca tipo);
+    void campo_Change(store::TipoRicerca tipo);
+    void campo_LostFocus(store::TipoRicerca tipo);
+    void Lista_MouseDown();
+    void Lista_GotFocus();
+    void Lista_LostFocus();
+    void Lista_DblClick();
+    void cmd_r_MouseDown(int i);
+    void cmd_r_GotFocus(int i);
+    void cmd_r_Click(int i);
+    void cercaRegistri(const QString& chiave);
     void chiudiRicerca();
+    void letturaFallita(const QString& descrizione);
+    void avvisa(const QString& descrizione);
 
     store::RegisterStore& archivio_;
     StatoFinestra& stato_;
     app::Dialogs& dialoghi_;
+    ModelloRicerca* modello_ = nullptr;
+    store::TipoRicerca tipoRicerca = store::TipoRicerca::Codice;
+    QString rigaScelta;
+    int annidamento_ = 0;     // handlers running for the clerk's current action
+    bool avvisato_ = false;   // this action has already reported a failing search
+    bool chiusura_ = false;   // the page is being left: focus moves are not the clerk's
+
     QLabel* IETab = nullptr;
     QLabel* Lcod = nullptr;
     QLabel* Ldesc = nullptr;
-    QLineEdit* CodTab = nullptr;
-    QLineEdit* DescTab = nullptr;
+    CampoRicerca* CodTab = nullptr;
+    CampoRicerca* DescTab = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label2 = nullptr;
-    QListView* Lista = nullptr;
+    Elenco* Lista = nullptr;
     std::array<QPushButton*, 2> cmd_r{};
 };

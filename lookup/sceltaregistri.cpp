@@ -1,10 +1,18 @@
 #include "sceltaregistri.h"
 
+#include "app/dialogs.h"
 #include "app/statofinestra.h"
+#include "lookup/elenco.h"
+#include "lookup/righe.h"
+#include "lookup/testi.h"
+#include "store/registerstore.h"
+#include "store/ricerca.h"
 
+#include <QItemSelectionModel>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
+#include <QSqlQuery>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -16,41 +24,58 @@ SceltaRegistri::SceltaRegistri(store::RegisterStore& archivio, StatoFinestra& st
     setObjectName(u"pctRice"_s);
     setAutoFillBackground(true);
     auto* colonna = new QVBoxLayout(this);
-    Label5 = new QLabel(u"      REGISTRI DI SCARICO"_s, this);
+    Label5 = new QLabel(testiRicerca::registriScarico, this);
     Label5->setObjectName(u"Label5"_s);
-    List1 = new QListWidget(this);
+    List1 = new Elenco(this);
     List1->setObjectName(u"List1"_s);
-    List1->setAccessibleName(u"Registri"_s);
+    List1->setAccessibleName(testiRicerca::registri);
     QFont fisso(u"Courier New"_s);
     fisso.setStyleHint(QFont::TypeWriter);
     fisso.setPointSizeF(9.75);
     List1->setFont(fisso);
-    Command1 = new QPushButton(u"&ANNULLA"_s, this);
+    righe_ = new QStringListModel(this);
+    List1->setModel(righe_);
+    Command1 = new QPushButton(testiRicerca::annulla, this);
     Command1->setObjectName(u"Command1"_s);
     colonna->addWidget(Label5);
     colonna->addWidget(List1);
     colonna->addWidget(Command1);
     resize(330, 190);
     hide();
-    connect(List1, &QListWidget::itemDoubleClicked, this, &SceltaRegistri::List1_DblClick);
+    connect(List1, &Elenco::doppioClic, this, &SceltaRegistri::List1_DblClick);
     connect(Command1, &QPushButton::clicked, this, &SceltaRegistri::Command1_Click);
 }
 
 void SceltaRegistri::caricaElencoRegistri(const QString& tipo, QWidget* campo)
 {
-    List1->clear();
-    Label5->setText(tipo == u"S"_s ? u"      REGISTRI DI SCARICO"_s : u"       GRUPPI DI CARICO"_s);
-    if (campo)
-        move(campo->mapTo(parentWidget(), QPoint(0, campo->height())));
+    QStringList righe;
+    const store::Istruzione istruzione = store::elencoRegistri(archivio_.database().driver(), tipo);
+    const store::Esito e = store::esegui(archivio_, istruzione, stato_.testoSql, [&righe](const QSqlQuery& q) {
+        righe << righe::rigaElenco(q.value(store::elCodice), q.value(store::elDescrizione));
+    });
+    if (!e.ok())
+        righe.clear();
+    righe_->setStringList(righe);  // afresh each time: nothing is kept between openings
+    const bool scarico = tipo == u"S"_s;
+    Label5->setText(scarico ? testiRicerca::registriScarico : testiRicerca::gruppiCarico);
+    if (campo && parentWidget()) {
+        const QPoint sotto = parentWidget()->mapFromGlobal(campo->mapToGlobal(QPoint(0, campo->height())));
+        move(scarico ? sotto.x() : parentWidget()->contentsRect().right() + 1 - width(), sotto.y());
+    }
     show();
     raise();
     List1->setFocus();
+    if (!e.ok())
+        dialoghi_.ask(testiRicerca::erroreElenco + u'\n' + e.descrizione, testiRicerca::titoloProgramma,
+                      app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 
 void SceltaRegistri::List1_DblClick()
 {
-    const QListWidgetItem* voce = List1->currentItem();
-    Q_EMIT scelto(voce ? voce->text().left(10).trimmed() : QString());
+    const QModelIndexList scelte = List1->selectionModel()->selectedIndexes();
+    rigaScelta = scelte.isEmpty() ? QString() : scelte.first().data().toString();
+    rigaScelta = rigaScelta.left(10).trimmed();
+    Q_EMIT scelto(rigaScelta);
     Command1_Click();
 }
 

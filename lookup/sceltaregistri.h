@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
+class Elenco;
 class QLabel;
-class QListWidget;
 class QPushButton;
+class QStringListModel;
 struct StatoFinestra;
 namespace app { class Dialogs; }
 namespace store { class RegisterStore; }
@@ -33,7 +35,9 @@ private:
     store::RegisterStore& archivio_;
     StatoFinestra& stato_;
     app::Dialogs& dialoghi_;
+    QString rigaScelta;
+    QStringListModel* righe_ = nullptr;
     QLabel* Label5 = nullptr;
-    QListWidget* List1 = nullptr;
+    Elenco* List1 = nullptr;
     QPushButton* Command1 = nullptr;
 };

@@ -38,12 +38,14 @@ Istruzione cercaRegistri(const QSqlDriver* d, TipoRicerca tipo, const QString& c
     const QString codice = nome(d, "SspCodice"_L1);
     const QString cercata = tipo == TipoRicerca::Codice ? codice : nome(d, "SspDescrizione"_L1);
     const QString ordine = tipo == TipoRicerca::Codice ? codice : cercata + u", "_s + codice;
-    const QString fine = chiave + u"zz"_s;
+    // A null text would be bound as Null and match nothing; the empty key means every register.
+    const QString da = chiave.isNull() ? u""_s : chiave;
+    const QString fine = da + u"zz"_s;
     Istruzione i;
     i.sql = u"SELECT "_s + colonneTrovate(d) + u" FROM "_s + tabella(d) + u" WHERE "_s;
     if (!dopo) {
         i.sql += cercata + u" BETWEEN ? AND ?"_s;
-        i.valori = {chiave, fine};
+        i.valori = {da, fine};
     } else if (tipo == TipoRicerca::Codice) {
         // The last row read is the lower bound, so the index starts there and skips nothing.
         i.sql += codice + u" > ? AND "_s + codice + u" <= ?"_s;

@@ -1,0 +1,732 @@
+#include "banco.h"
+
+#include "app/dialogs.h"
+#include "app/statofinestra.h"
+#include "lookup/paginaricerca.h"
+
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using store::TipoRicerca;
+
+Q_DECLARE_METATYPE(TipoRicerca)
+
+namespace {
+
+// Registers whose codes and descriptions sit at the edges of the ranges and of the letter case.
+const QList<std::pair<QString, QString>> elencoProva = {
+    {u"0001"_s, u"ZETA"_s},  {u"A1"_s, u"alfa"_s},     {u"AB1"_s, u"BETA"_s}, {u"AB2"_s, u"ALFA"_s},
+    {u"ab3"_s, u"GAMMA"_s},  {u"ABZ"_s, u"BETA UNO"_s}, {u"AC1"_s, u"DELTA"_s}, {u"B1"_s, u"BETA"_s},
+    {u"ZZ"_s, u"ZZ"_s},      {u"ZZA"_s, u"ZZA"_s},      {u"~X"_s, u"~TILDE"_s},
+};
+
+const QString inserisci = u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione, SspCarScar, "
+                          "SspCodAutorizzazione, SspMeccanogNum, SspMeccanogCin, SspUltimoCarico, SspGruppoSCarico, "
+                          "SspCodiceDischetto) VALUES (?, ?, 'C', ?, ?, ?, ?, ?, ?)"_s;
+
+QString sp(int n) { return QString(n, u' '); }
+
+} // namespace
+
+// The search page in a plain window on a real company file, worked with real keys and clicks.
+class TestRicerca : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void rowLayout_data();
+    void rowLayout();
+    void rowAsTheProgramWritesIt();
+    void rangeByCode_data();
+    void rangeByCode();
+    void rangeByDescription_data();
+    void rangeByDescription();
+    void typingRebuildsTheListAfterEachKey();
+    void openingPrefillsTheTrimmedCode();
+    void quotesAndWildcardsInKeys_data();
+    void quotesAndWildcardsInKeys();
+    void leavingAnEmptyFieldSwitchesKinds_data();
+    void leavingAnEmptyFieldSwitchesKinds();
+    void leavingAFilledFieldKeepsTheKind();
+    void clickingIntoTheListDoesNotSwitch();
+    void pressingAButtonDoesNotSwitch();
+    void tabbingOntoAButtonClearsTheActivation();
+    void focusFromOtherWindowsRunsNoHandler_data();
+    void focusFromOtherWindowsRunsNoHandler();
+    void captionsFollowTheResult_data();
+    void captionsFollowTheResult();
+    void newCodeClosesOnItself();
+    void selectButtonSendsTheKeyboardIntoTheList();
+    void emptyListGivesTheFocusBack();
+    void pickByDoubleClickFromTheDescription();
+    void pickWithoutASelectedRowDoesNothing();
+    void exitButtonAsksToEnd();
+    void everyRowIsReachableByScrolling_data();
+    void everyRowIsReachableByScrolling();
+    void equalDescriptionsAcrossPages();
+    void failingSearchShowsOneMessageAndAnEmptyList_data();
+    void failingSearchShowsOneMessageAndAnEmptyList();
+    void failingLaterPageEmptiesTheList();
+
+private:
+    void scriviElenco();
+    void scriviGrezzo(const QVariantList& valori);
+    void apri(const QString& codice);
+    void aDescrizione();
+    // Every row the search has found, fetched to the end as scrolling would.
+    QStringList righe();
+    QStringList codici();
+    QWidget* fuoco() const { return QApplication::focusWidget(); }
+
+    std::unique_ptr<Archivio> archivio;
+    StatoFinestra stato;
+    app::DialogsScript dialoghi;
+    std::unique_ptr<Finestra> finestra;
+    PaginaRicerca* pagina = nullptr;
+    QLineEdit* CodTab = nullptr;
+    QLineEdit* DescTab = nullptr;
+    QListView* Lista = nullptr;
+    QPushButton* cmd_r0 = nullptr;
+    QPushButton* cmd_r1 = nullptr;
+};
+
+void TestRicerca::init()
+{
+    archivio = std::make_unique<Archivio>();
+    QVERIFY(archivio->pronto);
+    stato = StatoFinestra{};
+    stato.paginaAttiva = 1;
+    dialoghi = app::DialogsScript{};
+    finestra = std::make_unique<Finestra>();
+    auto* colonna = new QVBoxLayout(finestra.get());
+    pagina = new PaginaRicerca(archivio->store, stato, dialoghi, finestra.get());
+    colonna->addWidget(pagina);
+    finestra->premuto = [this](QWidget* w) { pagina->premuto(w); };
+    CodTab = pagina->findChild<QLineEdit*>(u"CodTab"_s);
+    DescTab = pagina->findChild<QLineEdit*>(u"DescTab"_s);
+    Lista = pagina->findChild<QListView*>(u"Lista"_s);
+    cmd_r0 = pagina->findChild<QPushButton*>(u"cmd_r(0)"_s);
+    cmd_r1 = pagina->findChild<QPushButton*>(u"cmd_r(1)"_s);
+    QVERIFY(CodTab && DescTab && Lista && cmd_r0 && cmd_r1);
+    QVERIFY(finestra->mostra());
+}
+
+void TestRicerca::cleanup()
+{
+    finestra.reset();
+    archivio.reset();
+}
+
+void TestRicerca::scriviElenco()
+{
+    for (const auto& [codice, descrizione] : elencoProva)
+        QVERIFY(archivio->scrivi(registro(codice, descrizione)));
+}
+
+void TestRicerca::scriviGrezzo(const QVariantList& valori) { QVERIFY(archivio->esegui(inserisci, valori)); }
+
+void TestRicerca::apri(const QString& codice)
+{
+    pagina->apri(codice);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(CodTab));
+}
+
+// Leaves the empty code field, as the clerk does to search by description.
+void TestRicerca::aDescrizione()
+{
+    apri(QString());
+    QTest::keyClick(CodTab, Qt::Key_Tab);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(DescTab));
+    QCOMPARE(pagina->tipo(), TipoRicerca::Descrizione);
+}
+
+QStringList TestRicerca::righe()
+{
+    QAbstractItemModel* m = Lista->model();
+    while (m->canFetchMore({}))
+        m->fetchMore({});
+    QStringList r;
+    for (int i = 0; i < m->rowCount(); ++i)
+        r << m->index(i, 0).data().toString();
+    return r;
+}
+
+QStringList TestRicerca::codici()
+{
+    QStringList c;
+    for (const QString& r : righe())
+        c << (pagina->tipo() == TipoRicerca::Codice ? r.left(10) : r.mid(31, 10)).trimmed();
+    return c;
+}
+
+// ---- the row, column by column ----------------------------------------------------------------
+
+void TestRicerca::rowLayout_data()
+{
+    QTest::addColumn<QVariantList>("valori");  // code, description, authorisation, number, check, last, unloading, EDI
+    QTest::addColumn<TipoRicerca>("tipo");
+    QTest::addColumn<QStringList>("colonne");  // the expected row, one piece per column
+    const QVariant nullo;
+    const QVariantList pieno{u"AB1"_s, u"GRUPPO NORD"_s, u"0123/PS/E"_s, 4567, u"K"_s, 89, u"S01"_s, u"A1"_s};
+    const QStringList coda{u"0123/PS/E   "_s, u" "_s, u"004567K "_s, u" "_s, u"    89"_s, u"  "_s,
+                           u"S01       "_s,   u" "_s, u"A1"_s};
+    QTest::newRow("every column, by code")
+        << pieno << TipoRicerca::Codice
+        << (QStringList{u"AB1       "_s, u" "_s, u"GRUPPO NORD"_s + sp(19), u" "_s} + coda);
+    QTest::newRow("every column, by description")
+        << pieno << TipoRicerca::Descrizione
+        << (QStringList{u"GRUPPO NORD"_s + sp(19), u" "_s, u"AB1       "_s, u" "_s} + coda);
+    QTest::newRow("mechanographic 0")
+        << QVariantList{u"M0"_s, u"D"_s, u"A"_s, 0, u"K"_s, 1, u"S"_s, u"E"_s} << TipoRicerca::Codice
+        << QStringList{u"M0        "_s, u" "_s, u"D"_s + sp(29), u" "_s, u"A"_s + sp(11), u" "_s, sp(8),
+                       u" "_s, u"     1"_s, u"  "_s, u"S"_s + sp(9), u" "_s, u"E"_s};
+    QTest::newRow("mechanographic 123, check 4")
+        << QVariantList{u"M123"_s, u"D"_s, u"A"_s, 123, u"4"_s, 1, u"S"_s, u"E"_s} << TipoRicerca::Codice
+        << QStringList{u"M123      "_s, u" "_s, u"D"_s + sp(29), u" "_s, u"A"_s + sp(11), u" "_s, u"0001234 "_s,
+                       u" "_s, u"     1"_s, u"  "_s, u"S"_s + sp(9), u" "_s, u"E"_s};
+    QTest::newRow("mechanographic 123, no check")
+        << QVariantList{u"M123N"_s, u"D"_s, u"A"_s, 123, nullo, 1, u"S"_s, u"E"_s} << TipoRicerca::Codice
+        << QStringList{u"M123N     "_s, u" "_s, u"D"_s + sp(29), u" "_s, u"A"_s + sp(11), u" "_s, u"000123  "_s,
+                       u" "_s, u"     1"_s, u"  "_s, u"S"_s + sp(9), u" "_s, u"E"_s};
+    QTest::newRow("last number 0")
+        << QVariantList{u"U0"_s, u"D"_s, u"A"_s, 1, u"C"_s, 0, u"S"_s, u"E"_s} << TipoRicerca::Codice
+        << QStringList{u"U0        "_s, u" "_s, u"D"_s + sp(29), u" "_s, u"A"_s + sp(11), u" "_s, u"000001C "_s,
+                       u" "_s, u"     0"_s, u"  "_s, u"S"_s + sp(9), u" "_s, u"E"_s};
+    QTest::newRow("last number 1234567 moves the rest")
+        << QVariantList{u"U7"_s, u"D"_s, u"A"_s, 1, u"C"_s, 1234567, u"S"_s, u"E"_s} << TipoRicerca::Codice
+        << QStringList{u"U7        "_s, u" "_s, u"D"_s + sp(29), u" "_s, u"A"_s + sp(11), u" "_s, u"000001C "_s,
+                       u" "_s, u"1234567"_s, u"  "_s, u"S"_s + sp(9), u" "_s, u"E"_s};
+    QTest::newRow("empty EDI series ends on the blank of column 83")
+        << QVariantList{u"E0"_s, u"D"_s, u"A"_s, 1, u"C"_s, 1, u"S"_s, u""_s} << TipoRicerca::Codice
+        << QStringList{u"E0        "_s, u" "_s, u"D"_s + sp(29), u" "_s, u"A"_s + sp(11), u" "_s, u"000001C "_s,
+                       u" "_s, u"     1"_s, u"  "_s, u"S"_s + sp(9), u" "_s};
+    QTest::newRow("Null columns")
+        << QVariantList{u"N1"_s, nullo, nullo, nullo, nullo, nullo, nullo, nullo} << TipoRicerca::Codice
+        << QStringList{u"N1        "_s, u" "_s, sp(30), u" "_s, sp(12), u" "_s, sp(8),
+                       u" "_s, u"     0"_s, u"  "_s, sp(10), u" "_s};
+    QTest::newRow("blank and NUL-led texts read as a blank")
+        << QVariantList{u"B1"_s, u"D"_s, u"   "_s, 1, u"C"_s, 1, QString(QString(QChar(0)) + u"X"_s), u"E"_s}
+        << TipoRicerca::Codice
+        << QStringList{u"B1        "_s, u" "_s, u"D"_s + sp(29), u" "_s, sp(12), u" "_s, u"000001C "_s,
+                       u" "_s, u"     1"_s, u"  "_s, sp(10), u" "_s, u"E"_s};
+    QTest::newRow("overlong values are cut, the EDI series is not")
+        << QVariantList{u"L1"_s, u"D"_s.repeated(35), u"A"_s.repeated(15), 5, u"XYZ"_s, 1, u"S"_s.repeated(12),
+                        u"EDIEDI"_s}
+        << TipoRicerca::Codice
+        << QStringList{u"L1        "_s, u" "_s, u"D"_s.repeated(30), u" "_s, u"A"_s.repeated(12), u" "_s,
+                       u"000005XY"_s, u" "_s, u"     1"_s, u"  "_s, u"S"_s.repeated(10), u" "_s, u"EDIEDI"_s};
+}
+
+void TestRicerca::rowLayout()
+{
+    QFETCH(QVariantList, valori);
+    QFETCH(TipoRicerca, tipo);
+    QFETCH(QStringList, colonne);
+    scriviGrezzo(valori);
+    if (tipo == TipoRicerca::Codice) {
+        apri(valori.at(0).toString());
+    } else {
+        aDescrizione();
+        DescTab->setText(valori.at(1).toString());
+    }
+    const QStringList trovate = righe();
+    QCOMPARE(trovate.size(), 1);
+    const QString atteso = colonne.join(QString());
+    const QString riga = trovate.first();
+    int colonna = 1;
+    for (const QString& pezzo : colonne) {
+        QVERIFY2(riga.mid(colonna - 1, pezzo.size()) == pezzo,
+                 qPrintable(u"from column %1: \"%2\" instead of \"%3\""_s.arg(colonna).arg(
+                     riga.mid(colonna - 1, pezzo.size()), pezzo)));
+        colonna += static_cast<int>(pezzo.size());
+    }
+    QCOMPARE(riga, atteso);
+}
+
+void TestRicerca::rowAsTheProgramWritesIt()
+{
+    Register r = registro(u"C01"_s, u"CARICO NORD"_s);
+    r.SspCodAutorizzazione = u"AUT1"_s;
+    r.SspMeccanogNum = 123;
+    r.SspMeccanogCin = u"7"_s;
+    r.SspUltimoCarico = 12;
+    r.SspGruppoSCarico = u"S01"_s;
+    r.SspCodiceDischetto = u"AB"_s;
+    QVERIFY(archivio->scrivi(r));
+    apri(u"C01"_s);
+    QCOMPARE(righe(), QStringList{u"C01        CARICO NORD                    AUT1         0001237      12  S01        AB"_s});
+}
+
+// ---- ranges ----------------------------------------------------------------------------------
+
+void TestRicerca::rangeByCode_data()
+{
+    QTest::addColumn<QString>("chiave");
+    QTest::addColumn<QStringList>("attesi");
+    QTest::newRow("empty key: everything up to zz")
+        << u""_s << QStringList{u"0001"_s, u"A1"_s, u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s, u"AC1"_s, u"B1"_s, u"ZZ"_s};
+    QTest::newRow("one letter") << u"A"_s
+                                << QStringList{u"A1"_s, u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s, u"AC1"_s};
+    QTest::newRow("two letters") << u"AB"_s << QStringList{u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s};
+    QTest::newRow("lower case key") << u"ab"_s << QStringList{u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s};
+    QTest::newRow("full code") << u"AB1"_s << QStringList{u"AB1"_s};
+    QTest::newRow("Z up to Zzz") << u"Z"_s << QStringList{u"ZZ"_s, u"ZZA"_s};
+    QTest::newRow("nothing") << u"XY"_s << QStringList{};
+    QTest::newRow("a blank") << u" "_s << QStringList{};
+}
+
+void TestRicerca::rangeByCode()
+{
+    QFETCH(QString, chiave);
+    QFETCH(QStringList, attesi);
+    scriviElenco();
+    apri(QString());
+    CodTab->setText(chiave);
+    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
+    QCOMPARE(codici(), attesi);
+}
+
+void TestRicerca::rangeByDescription_data()
+{
+    QTest::addColumn<QString>("chiave");
+    QTest::addColumn<QStringList>("attesi");
+    // Equal descriptions in either case follow each other by code.
+    QTest::newRow("empty key") << u""_s
+                               << QStringList{u"A1"_s,  u"AB2"_s, u"AB1"_s,  u"B1"_s, u"ABZ"_s,
+                                              u"AC1"_s, u"ab3"_s, u"0001"_s, u"ZZ"_s};
+    QTest::newRow("one word") << u"BETA"_s << QStringList{u"AB1"_s, u"B1"_s, u"ABZ"_s};
+    QTest::newRow("lower case key") << u"beta"_s << QStringList{u"AB1"_s, u"B1"_s, u"ABZ"_s};
+    QTest::newRow("two letters") << u"AL"_s << QStringList{u"A1"_s, u"AB2"_s};
+    QTest::newRow("nothing") << u"Q"_s << QStringList{};
+}
+
+void TestRicerca::rangeByDescription()
+{
+    QFETCH(QString, chiave);
+    QFETCH(QStringList, attesi);
+    scriviElenco();
+    aDescrizione();
+    DescTab->setText(chiave);
+    QCOMPARE(codici(), attesi);
+}
+
+void TestRicerca::typingRebuildsTheListAfterEachKey()
+{
+    scriviElenco();
+    apri(QString());
+    QTest::keyClicks(CodTab, u"A"_s);
+    QCOMPARE(codici(), (QStringList{u"A1"_s, u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s, u"AC1"_s}));
+    QTest::keyClicks(CodTab, u"B"_s);
+    QCOMPARE(codici(), (QStringList{u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s}));
+    // The statement last run names no key: the key and its end are bound.
+    QVERIFY2(stato.testoSql.contains(u"BETWEEN ? AND ?"_s), qPrintable(stato.testoSql));
+    QVERIFY(!stato.testoSql.contains(u"AB"_s));
+    QTest::keyClick(CodTab, Qt::Key_Backspace);
+    QCOMPARE(codici().size(), 6);
+}
+
+void TestRicerca::openingPrefillsTheTrimmedCode()
+{
+    scriviElenco();
+    DescTab->setText(u"OLD"_s);
+    apri(u"  AB "_s);
+    QCOMPARE(CodTab->text(), u"AB"_s);
+    QVERIFY(DescTab->text().isEmpty());
+    QVERIFY(DescTab->isHidden());
+    QCOMPARE(CodTab->selectedText(), u"AB"_s);
+    QCOMPARE(codici(), (QStringList{u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s}));
+    QCOMPARE(cmd_r0->text(), u"&X SELEZIONA"_s);
+    QVERIFY(cmd_r0->isVisible());
+    QVERIFY(!stato.listaAttiva);
+}
+
+void TestRicerca::quotesAndWildcardsInKeys_data()
+{
+    QTest::addColumn<TipoRicerca>("tipo");
+    QTest::addColumn<QString>("chiave");
+    QTest::addColumn<QStringList>("attesi");
+    QTest::newRow("code O'BRIEN") << TipoRicerca::Codice << u"O'BRIEN"_s << QStringList{u"O'BRIEN"_s, u"O'BRIEN2"_s};
+    QTest::newRow("code quote alone") << TipoRicerca::Codice << u"'"_s << QStringList{};
+    QTest::newRow("code %_") << TipoRicerca::Codice << u"%_"_s << QStringList{u"%_1"_s};
+    QTest::newRow("code %") << TipoRicerca::Codice << u"%"_s << QStringList{u"%_1"_s, u"%A"_s};
+    QTest::newRow("code _") << TipoRicerca::Codice << u"_"_s << QStringList{u"_X"_s};
+    QTest::newRow("code injection") << TipoRicerca::Codice << u"' OR ''='"_s << QStringList{};
+    QTest::newRow("description O'BRIEN") << TipoRicerca::Descrizione << u"O'BRIEN"_s
+                                         << QStringList{u"O'BRIEN"_s, u"O'BRIEN2"_s};
+    QTest::newRow("description %_") << TipoRicerca::Descrizione << u"100%_"_s << QStringList{u"%_1"_s};
+    QTest::newRow("description injection") << TipoRicerca::Descrizione << u"x' OR 1=1 --"_s << QStringList{};
+}
+
+void TestRicerca::quotesAndWildcardsInKeys()
+{
+    QFETCH(TipoRicerca, tipo);
+    QFETCH(QString, chiave);
+    QFETCH(QStringList, attesi);
+    for (const auto& [c, d] : {std::pair{u"O'BRIEN"_s, u"O'BRIEN SPA"_s}, std::pair{u"O'BRIEN2"_s, u"O'BRIEN SRL"_s},
+                               std::pair{u"OBRIEN"_s, u"OBRIEN"_s}, std::pair{u"%_1"_s, u"100%_ PIENO"_s},
+                               std::pair{u"%A"_s, u"100% A"_s}, std::pair{u"_X"_s, u"100 X"_s}})
+        QVERIFY(archivio->scrivi(registro(c, d)));
+    if (tipo == TipoRicerca::Codice) {
+        apri(QString());
+        QTest::keyClicks(CodTab, chiave);
+    } else {
+        aDescrizione();
+        QTest::keyClicks(DescTab, chiave);
+    }
+    QCOMPARE(codici(), attesi);
+    QVERIFY(dialoghi.domande.isEmpty());
+    QVERIFY(!stato.testoSql.contains(chiave));
+    QCOMPARE(archivio->store.database().tables().size(), 2);
+}
+
+// ---- switching kinds -------------------------------------------------------------------------
+
+void TestRicerca::leavingAnEmptyFieldSwitchesKinds_data()
+{
+    QTest::addColumn<int>("tasto");
+    QTest::newRow("Tab") << int(Qt::Key_Tab);
+    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab);
+}
+
+void TestRicerca::leavingAnEmptyFieldSwitchesKinds()
+{
+    QFETCH(int, tasto);
+    scriviElenco();
+    apri(QString());
+    QCOMPARE(codici().first(), u"0001"_s);
+    QTest::keyClick(CodTab, static_cast<Qt::Key>(tasto));
+    QCOMPARE(fuoco(), static_cast<QWidget*>(DescTab));
+    QVERIFY(CodTab->isHidden());
+    QVERIFY(!pagina->findChild<QWidget*>(u"Ldesc"_s)->isHidden());
+    QVERIFY(pagina->findChild<QWidget*>(u"Lcod"_s)->isHidden());
+    QCOMPARE(CodTab->text(), u" "_s);
+    QVERIFY(DescTab->text().isEmpty());
+    QCOMPARE(pagina->tipo(), TipoRicerca::Descrizione);
+    QCOMPARE(righe().first().left(10), u"alfa      "_s);  // descriptions from the empty text to zz
+    QCOMPARE(codici().size(), 9);
+
+    QTest::keyClick(DescTab, static_cast<Qt::Key>(tasto));
+    QCOMPARE(fuoco(), static_cast<QWidget*>(CodTab));
+    QVERIFY(DescTab->isHidden());
+    QCOMPARE(DescTab->text(), u" "_s);
+    QVERIFY(CodTab->text().isEmpty());
+    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
+    QCOMPARE(righe().first().left(10), u"0001      "_s);
+}
+
+void TestRicerca::leavingAFilledFieldKeepsTheKind()
+{
+    scriviElenco();
+    apri(u"AB"_s);
+    QTest::keyClick(CodTab, Qt::Key_Tab);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(cmd_r0));  // the buttons come first in the page's tab order
+    QVERIFY(!CodTab->isHidden());
+    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
+}
+
+void TestRicerca::clickingIntoTheListDoesNotSwitch()
+{
+    scriviElenco();
+    apri(QString());
+    const QRect prima = Lista->visualRect(Lista->model()->index(1, 0));
+    finestra->clic(Lista->viewport(), prima.center());
+    QCOMPARE(fuoco(), static_cast<QWidget*>(Lista));
+    QVERIFY(!CodTab->isHidden());
+    QVERIFY(DescTab->isHidden());
+    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
+    QVERIFY(stato.listaAttiva);
+    QCOMPARE(cmd_r0->text(), u"&X RICERCA"_s);
+    QCOMPARE(Lista->currentIndex().row(), 1);
+    // Back into the search box: the list is no longer in use.
+    CodTab->setFocus();
+    QVERIFY(!stato.listaAttiva);
+}
+
+void TestRicerca::pressingAButtonDoesNotSwitch()
+{
+    scriviElenco();
+    apri(QString());
+    stato.formAttivata = true;
+    QSignalSpy fine(pagina, &PaginaRicerca::uscitaRichiesta);
+    finestra->premi(cmd_r1);
+    QVERIFY(stato.saltaControllo);
+    QVERIFY(!stato.formAttivata);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(cmd_r1));
+    QVERIFY(!CodTab->isHidden());
+    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
+    QCOMPARE(fine.count(), 0);
+    QTest::mouseRelease(finestra->windowHandle(), Qt::LeftButton, {}, cmd_r1->mapTo(finestra.get(), cmd_r1->rect().center()));
+    QCOMPARE(fine.count(), 1);
+}
+
+void TestRicerca::tabbingOntoAButtonClearsTheActivation()
+{
+    scriviElenco();
+    apri(u"A"_s);
+    stato.formAttivata = true;
+    QTest::keyClick(CodTab, Qt::Key_Tab);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(cmd_r0));
+    QVERIFY(!stato.formAttivata);
+}
+
+void TestRicerca::focusFromOtherWindowsRunsNoHandler_data()
+{
+    QTest::addColumn<bool>("popup");
+    QTest::newRow("another window") << false;
+    QTest::newRow("a popup") << true;
+}
+
+void TestRicerca::focusFromOtherWindowsRunsNoHandler()
+{
+    QFETCH(bool, popup);
+    scriviElenco();
+    apri(QString());
+    stato.testoSql.clear();
+    stato.formAttivata = true;
+    if (popup) {
+        QMenu menu(finestra.get());
+        menu.addAction(u"x"_s);
+        menu.popup(finestra->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        menu.close();
+    } else {
+        QWidget altra;
+        altra.show();
+        altra.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&altra));
+        finestra->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(finestra.get()));
+    }
+    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(CodTab));
+    QVERIFY(!CodTab->isHidden());  // leaving the window is not leaving the empty field
+    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
+    QVERIFY(stato.testoSql.isEmpty());  // and coming back ran no search
+}
+
+// ---- the action button -----------------------------------------------------------------------
+
+void TestRicerca::captionsFollowTheResult_data()
+{
+    QTest::addColumn<TipoRicerca>("tipo");
+    QTest::addColumn<QString>("chiave");
+    QTest::addColumn<QString>("didascalia");
+    QTest::addColumn<bool>("visibile");
+    QTest::newRow("rows found") << TipoRicerca::Codice << u"A"_s << u"&X SELEZIONA"_s << true;
+    QTest::newRow("new code") << TipoRicerca::Codice << u"XY"_s << u"&NUOVO"_s << true;
+    QTest::newRow("blank code") << TipoRicerca::Codice << u"  "_s << u""_s << false;
+    QTest::newRow("description rows") << TipoRicerca::Descrizione << u"BETA"_s << u"&X SELEZIONA"_s << true;
+    QTest::newRow("description nothing") << TipoRicerca::Descrizione << u"QQ"_s << u""_s << false;
+}
+
+void TestRicerca::captionsFollowTheResult()
+{
+    QFETCH(TipoRicerca, tipo);
+    QFETCH(QString, chiave);
+    QFETCH(QString, didascalia);
+    QFETCH(bool, visibile);
+    scriviElenco();
+    if (tipo == TipoRicerca::Codice) {
+        apri(QString());
+        CodTab->setText(chiave);
+    } else {
+        aDescrizione();
+        DescTab->setText(chiave);
+    }
+    QCOMPARE(cmd_r0->text(), didascalia);
+    QCOMPARE(cmd_r0->isVisible(), visibile);
+}
+
+void TestRicerca::newCodeClosesOnItself()
+{
+    scriviElenco();
+    apri(u"XY"_s);
+    QCOMPARE(cmd_r0->text(), u"&NUOVO"_s);
+    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
+    finestra->clic(cmd_r0);
+    QCOMPARE(chiusa.count(), 1);
+    QCOMPARE(chiusa.first().first().toString(), u"XY"_s);
+    QCOMPARE(stato.paginaAttiva, 2);
+    QVERIFY(!stato.saltaControllo);
+    QVERIFY(!stato.listaAttiva);
+}
+
+void TestRicerca::selectButtonSendsTheKeyboardIntoTheList()
+{
+    scriviElenco();
+    apri(u"AB"_s);
+    finestra->clic(cmd_r0);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(Lista));
+    QVERIFY(stato.listaAttiva);
+    QCOMPARE(cmd_r0->text(), u"&X RICERCA"_s);
+    QCOMPARE(Lista->selectionModel()->selectedIndexes().size(), 1);
+    QCOMPARE(Lista->selectionModel()->selectedIndexes().first().row(), 0);
+    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
+    QTest::keyClick(Lista, Qt::Key_Down);
+    pagina->scegli();  // Enter while the list is in use
+    QCOMPARE(chiusa.count(), 1);
+    QCOMPARE(chiusa.first().first().toString(), u"AB2"_s);
+    QCOMPARE(CodTab->text(), u"AB2"_s);
+}
+
+void TestRicerca::emptyListGivesTheFocusBack()
+{
+    scriviElenco();
+    apri(u"XY"_s);
+    Lista->setFocus();
+    QCOMPARE(fuoco(), static_cast<QWidget*>(CodTab));
+    QVERIFY(!stato.listaAttiva);
+    QCOMPARE(cmd_r0->text(), u"&NUOVO"_s);
+}
+
+void TestRicerca::pickByDoubleClickFromTheDescription()
+{
+    scriviElenco();
+    Register r = registro(u"AUT9"_s, u"BETA TRE"_s);
+    r.SspCodAutorizzazione = u"0123/PS/E"_s;
+    QVERIFY(archivio->scrivi(r));
+    aDescrizione();
+    QTest::keyClicks(DescTab, u"BETA"_s);
+    QCOMPARE(codici(), (QStringList{u"AB1"_s, u"B1"_s, u"AUT9"_s, u"ABZ"_s}));
+    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
+    finestra->doppioClic(Lista->viewport(), Lista->visualRect(Lista->model()->index(2, 0)).center());
+    QCOMPARE(chiusa.count(), 1);
+    QCOMPARE(chiusa.first().first().toString(), u"AUT9"_s);  // the code only, columns 32 to 41
+    QVERIFY(!CodTab->isHidden());
+    QVERIFY(DescTab->isHidden());
+    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
+    QCOMPARE(codici(), QStringList{u"AUT9"_s});
+}
+
+void TestRicerca::pickWithoutASelectedRowDoesNothing()
+{
+    scriviElenco();
+    apri(u"A"_s);
+    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
+    pagina->scegli();
+    QCOMPARE(chiusa.count(), 0);
+    QCOMPARE(stato.paginaAttiva, 1);
+}
+
+void TestRicerca::exitButtonAsksToEnd()
+{
+    apri(QString());
+    QSignalSpy fine(pagina, &PaginaRicerca::uscitaRichiesta);
+    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
+    finestra->clic(cmd_r1);
+    QCOMPARE(fine.count(), 1);
+    QCOMPARE(chiusa.count(), 0);
+}
+
+// ---- long ranges -----------------------------------------------------------------------------
+
+void TestRicerca::everyRowIsReachableByScrolling_data()
+{
+    QTest::addColumn<TipoRicerca>("tipo");
+    QTest::newRow("by code") << TipoRicerca::Codice;
+    QTest::newRow("by description") << TipoRicerca::Descrizione;
+}
+
+void TestRicerca::everyRowIsReachableByScrolling()
+{
+    QFETCH(TipoRicerca, tipo);
+    constexpr int quanti = 3000;
+    QVERIFY(archivio->riempi(quanti));
+    if (tipo == TipoRicerca::Codice)
+        apri(QString());
+    else
+        aDescrizione();
+    QAbstractItemModel* m = Lista->model();
+    QVERIFY(m->rowCount() < quanti);  // a keystroke reads one page, not the range
+    QVERIFY(m->canFetchMore({}));
+    finestra->clic(cmd_r0);  // "&X SELEZIONA": into the list without leaving an empty key behind
+    QCOMPARE(fuoco(), static_cast<QWidget*>(Lista));
+    const QString ultimo = tipo == TipoRicerca::Codice ? u"R03000"_s : u"R00001"_s;
+    int tasti = 0;
+    auto codiceCorrente = [&] {
+        const QString r = Lista->currentIndex().data().toString();
+        return (tipo == TipoRicerca::Codice ? r.left(10) : r.mid(31, 10)).trimmed();
+    };
+    while (codiceCorrente() != ultimo && tasti < 50) {
+        QTest::keyClick(Lista, Qt::Key_End);
+        QCoreApplication::processEvents();
+        ++tasti;
+    }
+    QCOMPARE(codiceCorrente(), ultimo);
+    QCOMPARE(m->rowCount(), quanti);
+    QVERIFY(!m->canFetchMore({}));
+    QStringList attesi;
+    for (int i = 1; i <= quanti; ++i)
+        attesi << u"R%1"_s.arg(tipo == TipoRicerca::Codice ? i : quanti + 1 - i, 5, 10, QChar(u'0'));
+    QCOMPARE(codici(), attesi);
+}
+
+void TestRicerca::equalDescriptionsAcrossPages()
+{
+    QVERIFY(archivio->riempi(300));
+    QVERIFY(archivio->esegui(u"UPDATE TabellaSerieSemplificata SET SspDescrizione = 'UGUALE'"_s));
+    aDescrizione();
+    QTest::keyClicks(DescTab, u"UG"_s);
+    QStringList attesi;
+    for (int i = 1; i <= 300; ++i)
+        attesi << u"R%1"_s.arg(i, 5, 10, QChar(u'0'));
+    QCOMPARE(codici(), attesi);
+}
+
+// ---- failures --------------------------------------------------------------------------------
+
+void TestRicerca::failingSearchShowsOneMessageAndAnEmptyList_data()
+{
+    QTest::addColumn<bool>("digitando");
+    QTest::newRow("opening the page") << false;
+    QTest::newRow("typing a key") << true;
+}
+
+void TestRicerca::failingSearchShowsOneMessageAndAnEmptyList()
+{
+    QFETCH(bool, digitando);
+    scriviElenco();
+    if (digitando)
+        apri(QString());
+    QVERIFY(archivio->esegui(u"DROP TABLE TabellaSerieSemplificata"_s));
+    dialoghi.domande.clear();
+    if (digitando)
+        QTest::keyClicks(CodTab, u"A"_s);
+    else
+        pagina->apri(u"AB"_s);
+    QCOMPARE(dialoghi.domande.size(), 1);  // one message for one action of the clerk
+    const auto& domanda = dialoghi.domande.first();
+    QVERIFY2(domanda.testo.startsWith(u"ERRORE NELLA RICERCA DEI REGISTRI"_s), qPrintable(domanda.testo));
+    QCOMPARE(domanda.titolo, u"Pemtarx"_s);
+    QCOMPARE(domanda.pulsanti, app::Pulsanti::Ok);
+    QCOMPARE(Lista->model()->rowCount(), 0);
+    QVERIFY(!cmd_r0->isVisible());
+    QCOMPARE(fuoco(), static_cast<QWidget*>(CodTab));
+}
+
+void TestRicerca::failingLaterPageEmptiesTheList()
+{
+    QVERIFY(archivio->riempi(500));
+    apri(QString());
+    finestra->clic(cmd_r0);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(Lista));
+    QVERIFY(archivio->esegui(u"DROP TABLE TabellaSerieSemplificata"_s));
+    QTest::keyClick(Lista, Qt::Key_End);
+    QTRY_VERIFY(!dialoghi.domande.isEmpty());
+    QCOMPARE(dialoghi.domande.size(), 1);
+    QCOMPARE(dialoghi.domande.first().titolo, u"Pemtarx"_s);
+    QCOMPARE(Lista->model()->rowCount(), 0);
+    QCOMPARE(fuoco(), static_cast<QWidget*>(CodTab));  // the focus cannot rest in an empty list
+    QVERIFY(!stato.listaAttiva);
+}
+
+QTEST_MAIN(TestRicerca)
+#include "tst_lookup_ricerca.moc"
