@@ -77,7 +77,7 @@ Esito controlla(RegisterStore& archivio, Controllo& c)
     // A first read tells a foreign or locked file apart before the schema is looked at.
     if (sqlite) {
         if (!colonna(db, u"PRAGMA integrity_check"_s, righe, err))
-            return esitoSql(err);
+            return esitoSql(err, d);
         if (righe != QStringList{u"ok"_s})
             c.integrita = righe;
     }
@@ -91,7 +91,9 @@ Esito controlla(RegisterStore& archivio, Controllo& c)
             complete = false;
             continue;
         }
-        const QSqlRecord campi = db.record(t.nome);
+        // Quoted, or the server would look for the name in lower case.
+        const QString nome = quota(d, t.nome, QSqlDriver::TableName);
+        const QSqlRecord campi = db.record(nome);
         for (const Colonna& col : t.colonne) {
             bool trovata = false;
             for (int i = 0; i < campi.count() && !trovata; ++i)
@@ -101,7 +103,7 @@ Esito controlla(RegisterStore& archivio, Controllo& c)
                 complete = false;
             }
         }
-        const QSqlIndex chiave = db.primaryIndex(t.nome);
+        const QSqlIndex chiave = db.primaryIndex(nome);
         if (chiave.count() != 1 || chiave.fieldName(0).compare(t.colonne.front().nome, Qt::CaseInsensitive) != 0)
             c.chiaviMancanti << t.nome;
     }
@@ -111,7 +113,7 @@ Esito controlla(RegisterStore& archivio, Controllo& c)
     if (!colonna(db, sqlConta(d, registri), numeri, err) || !colonna(db, sqlConta(d, testata), numeri, err) ||
         !colonna(db, sqlSenzaCompagna(d, registri, testata), c.registriSenzaTestata, err) ||
         !colonna(db, sqlSenzaCompagna(d, testata, registri), c.testateSenzaRegistro, err))
-        return esitoSql(err);
+        return esitoSql(err, d);
     c.registri = numeri.value(0).toInt();
     c.testate = numeri.value(1).toInt();
     return {};

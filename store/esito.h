@@ -14,6 +14,8 @@ inline constexpr int erroreVecchioFormato = 2;
 inline constexpr int erroreNonArchivio = 3;
 // The engine found the file damaged.
 inline constexpr int erroreDanneggiato = 4;
+// The company's tables are already there: a store is never made over one.
+inline constexpr int erroreEsistente = 5;
 
 // Outcome of a store operation: ok, or an error number with the engine's own text.
 struct Esito {

@@ -1,6 +1,7 @@
 #include "store/grezzo.h"
 
 #include "store/columns.h"
+#include "store/registerstore.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -94,37 +95,59 @@ std::optional<QVariant> daLegare(const Colonna& c, const QVariant& v)
     return std::nullopt;
 }
 
-Esito errore(const QSqlError& e)
+// Every failure here is the caller's to explain; the engine's text says what it was.
+Esito errore(const QSqlError& e, const QSqlDriver* d)
 {
-    const QString testo = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    return Esito::errore(erroreGenerico, testo);
+    return Esito::errore(erroreGenerico, esitoSql(e, d).descrizione);
 }
 
 } // namespace
 
-Esito inserisciGrezzo(QSqlDatabase& db, QLatin1StringView tabella, const QVariantList& valori)
+InserimentoGrezzo::InserimentoGrezzo(QSqlDatabase& db, QLatin1StringView tabella) : tabella_(tabella)
 {
     const auto cc = colonne(tabella);
-    if (!cc)
-        return Esito::errore(erroreGenerico, u"tabella sconosciuta: "_s + tabella);
-    if (valori.size() != qsizetype(cc->size()))
-        return Esito::errore(erroreGenerico, u"%1 valori per le %2 colonne di %3"_s.arg(valori.size()).arg(cc->size()).arg(tabella));
+    if (!cc) {
+        esito_ = Esito::errore(erroreGenerico, u"tabella sconosciuta: "_s + tabella);
+        return;
+    }
+    colonne_ = *cc;
     const QSqlDriver* d = db.driver();
-    QStringList segni(valori.size(), u"?"_s);
-    QSqlQuery q(db);
-    if (!q.prepare(u"INSERT INTO "_s + d->escapeIdentifier(tabella, QSqlDriver::TableName) + u" ("_s + elenco(d, *cc) +
-                   u") VALUES ("_s + segni.join(u", "_s) + u')'))
-        return errore(q.lastError());
+    QStringList segni(qsizetype(colonne_.size()), u"?"_s);
+    q_.emplace(db);
+    if (!q_->prepare(u"INSERT INTO "_s + d->escapeIdentifier(tabella, QSqlDriver::TableName) + u" ("_s +
+                     elenco(d, colonne_) + u") VALUES ("_s + segni.join(u", "_s) + u')')) {
+        esito_ = errore(q_->lastError(), d);
+        q_.reset();
+    }
+}
+
+Esito InserimentoGrezzo::inserisci(const QVariantList& valori)
+{
+    if (!q_)
+        return esito_;
+    if (valori.size() != qsizetype(colonne_.size()))
+        return esito_ = Esito::errore(erroreGenerico, u"%1 valori per le %2 colonne di %3"_s.arg(valori.size())
+                                                          .arg(colonne_.size())
+                                                          .arg(tabella_));
     for (qsizetype i = 0; i < valori.size(); ++i) {
-        const Colonna& c = (*cc)[size_t(i)];
+        const Colonna& c = colonne_[size_t(i)];
         const std::optional<QVariant> v = daLegare(c, valori.at(i));
         if (!v)
-            return Esito::errore(erroreGenerico, u"valore non adatto alla colonna %1: %2"_s.arg(c.nome, valori.at(i).toString()));
-        q.bindValue(int(i), *v);
+            return esito_ = Esito::errore(erroreGenerico, u"valore non adatto alla colonna %1: %2"_s.arg(
+                                                              c.nome, valori.at(i).toString()));
+        q_->bindValue(int(i), *v);
     }
-    if (!q.exec())
-        return errore(q.lastError());
-    return {};
+    if (!q_->exec())
+        return esito_ = errore(q_->lastError(), q_->driver());
+    return esito_ = {};
+}
+
+Esito inserisciGrezzo(QSqlDatabase& db, QLatin1StringView tabella, const QVariantList& valori)
+{
+    InserimentoGrezzo inserimento(db, tabella);
+    if (!inserimento.esito().ok())
+        return inserimento.esito();
+    return inserimento.inserisci(valori);
 }
 
 Esito leggiGrezzo(QSqlDatabase& db, QLatin1StringView tabella, const std::function<void(const QVariantList&)>& riga)
@@ -137,9 +160,9 @@ Esito leggiGrezzo(QSqlDatabase& db, QLatin1StringView tabella, const std::functi
     q.setForwardOnly(true);
     if (!q.prepare(u"SELECT "_s + elenco(d, *cc) + u" FROM "_s + d->escapeIdentifier(tabella, QSqlDriver::TableName) +
                    u" ORDER BY "_s + d->escapeIdentifier(cc->front().nome, QSqlDriver::FieldName)))
-        return errore(q.lastError());
+        return errore(q.lastError(), d);
     if (!q.exec())
-        return errore(q.lastError());
+        return errore(q.lastError(), d);
     const int n = int(cc->size());
     while (q.next()) {
         QVariantList valori;
@@ -149,7 +172,7 @@ Esito leggiGrezzo(QSqlDatabase& db, QLatin1StringView tabella, const std::functi
         riga(valori);
     }
     if (q.lastError().isValid())
-        return errore(q.lastError());
+        return errore(q.lastError(), d);
     return {};
 }
 

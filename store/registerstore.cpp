@@ -1,6 +1,7 @@
 #include "store/registerstore.h"
 
 #include "store/columns.h"
+#include "store/posizione.h"
 #include "store/register.h"
 
 #include <QFile>
@@ -21,10 +22,17 @@ QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::Identifie
     return d->escapeIdentifier(nome, tipo);
 }
 
-QString tipoSql(const Colonna& c)
+bool sqlite(const QSqlDriver* d) { return d->dbmsType() == QSqlDriver::SQLite; }
+
+QString tipoSql(const QSqlDriver* d, const Colonna& c)
 {
     switch (c.tipo) {
-    case Tipo::Testo: return u"VARCHAR(%1)"_s.arg(c.lunghezza > 0 ? c.lunghezza : 255);
+    // Codes and descriptions compare without regard to case, as the office has always typed them:
+    // NOCASE folds ASCII only and then compares bytes; citext in the "C" collation does the same.
+    case Tipo::Testo:
+        if (!sqlite(d))
+            return u"CITEXT COLLATE \"C\""_s;
+        return u"VARCHAR(%1) COLLATE NOCASE"_s.arg(c.lunghezza > 0 ? c.lunghezza : 255);
     case Tipo::Intero16: return u"SMALLINT"_s;
     case Tipo::Intero32: return u"INTEGER"_s;
     case Tipo::Booleano: return u"BOOLEAN"_s;
@@ -33,16 +41,11 @@ QString tipoSql(const Colonna& c)
     return {};
 }
 
-bool sqlite(const QSqlDriver* d) { return d->dbmsType() == QSqlDriver::SQLite; }
-
 QString creaTabella(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
 {
     QStringList righe;
     for (const Colonna& c : colonne) {
-        QString r = quota(d, c.nome) + u' ' + tipoSql(c);
-        // Codes and descriptions compare without regard to case, as the office has always typed them.
-        if (c.tipo == Tipo::Testo && sqlite(d))
-            r += u" COLLATE NOCASE"_s;
+        QString r = quota(d, c.nome) + u' ' + tipoSql(d, c);
         if (&c == &colonne.front())
             r += u" NOT NULL PRIMARY KEY"_s;
         righe << r;
@@ -64,20 +67,17 @@ QString sqlSeleziona(const QSqlDriver* d, QLatin1StringView tabella, std::span<c
            u" WHERE "_s + quota(d, colonne.front().nome) + u" = ?"_s;
 }
 
-QString sqlInserisci(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
+// Inserts the row, or changes every column of the row with the same key: one statement, so two
+// clerks saving the same code at once queue on the key instead of both inserting it.
+QString sqlScrivi(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
 {
     QStringList segni(static_cast<int>(colonne.size()), u"?"_s);
-    return u"INSERT INTO "_s + quota(d, tabella, QSqlDriver::TableName) + u" ("_s + elencoColonne(d, colonne) +
-           u") VALUES ("_s + segni.join(u", "_s) + u')';
-}
-
-QString sqlAggiorna(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
-{
     QStringList assegna;
     for (const Colonna& c : colonne)
-        assegna << quota(d, c.nome) + u" = ?"_s;
-    return u"UPDATE "_s + quota(d, tabella, QSqlDriver::TableName) + u" SET "_s + assegna.join(u", "_s) +
-           u" WHERE "_s + quota(d, colonne.front().nome) + u" = ?"_s;
+        assegna << quota(d, c.nome) + u" = excluded."_s + quota(d, c.nome);
+    return u"INSERT INTO "_s + quota(d, tabella, QSqlDriver::TableName) + u" ("_s + elencoColonne(d, colonne) +
+           u") VALUES ("_s + segni.join(u", "_s) + u") ON CONFLICT ("_s + quota(d, colonne.front().nome) +
+           u") DO UPDATE SET "_s + assegna.join(u", "_s);
 }
 
 QString sqlElimina(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
@@ -159,16 +159,31 @@ bool RegisterStore::vecchioFormato(const QString& percorso)
     return testa.mid(4).startsWith("Standard Jet DB") || testa.mid(4).startsWith("Standard ACE DB");
 }
 
+// The connection of this store with the driver asked for; one of another driver is replaced.
+QSqlDatabase RegisterStore::connessione(const QString& driver)
+{
+    if (QSqlDatabase::contains(nome_)) {
+        QSqlDatabase db = QSqlDatabase::database(nome_, false);
+        db.close();
+        if (db.driverName() == driver)
+            return db;
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(nome_);
+    }
+    return QSqlDatabase::addDatabase(driver, nome_);
+}
+
 Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
 {
     chiudi();
+    vecchio_ = false;
+    if (const std::optional<Server> s = server(percorso))
+        return apriServer(*s, attesaMs);
     const QFileInfo info(percorso);
     if (!info.isFile())
         return Esito::errore(erroreGenerico, u"archivio inesistente: "_s + percorso);
     vecchio_ = vecchioFormato(percorso);
-    QSqlDatabase db = QSqlDatabase::contains(nome_) ? QSqlDatabase::database(nome_, false)
-                                                    : QSqlDatabase::addDatabase(u"QSQLITE"_s, nome_);
-    db.close();
+    QSqlDatabase db = connessione(u"QSQLITE"_s);
     if (vecchio_)
         return {};  // the table opening reports it, and the file is never handed to SQLite
     // mode=rw: a file removed since the check above is reported, never created empty.
@@ -183,10 +198,71 @@ Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
     return {};
 }
 
-Esito RegisterStore::errore(const QSqlError& e) const { return esitoSql(e); }
-
-Esito esitoSql(const QSqlError& e)
+Esito RegisterStore::apriServer(const Server& s, int attesaMs)
 {
+    QSqlDatabase db = connessione(u"QPSQL"_s);
+    if (!db.isValid())
+        return Esito::errore(erroreGenerico, u"driver QPSQL non disponibile"_s);
+    bool numero = true;
+    const int porta = s.porta.isEmpty() ? -1 : s.porta.toInt(&numero);
+    if (!numero)
+        return Esito::errore(erroreGenerico, u"porta non valida: "_s + s.porta);
+    db.setHostName(s.host);
+    db.setPort(porta);
+    db.setUserName(s.utente);
+    db.setPassword(QString());  // libpq finds it: ~/.pgpass, PGPASSFILE, peer or certificate
+    db.setDatabaseName(s.nome);
+    // A server that does not answer is reported as a missing company, not waited for.
+    db.setConnectOptions(u"connect_timeout=10;application_name=pemtarx"_s);
+    if (!db.open())
+        return errore(db.lastError());
+    // A row or table held by another clerk's transaction is waited for this long, then reported.
+    QSqlQuery q(db);
+    if (!q.prepare(u"SELECT set_config('lock_timeout', ?, false)"_s)) {
+        const Esito e = errore(q.lastError());
+        db.close();
+        return e;
+    }
+    q.bindValue(0, QString::number(attesaMs));
+    if (!q.exec()) {
+        const Esito e = errore(q.lastError());
+        db.close();
+        return e;
+    }
+    return {};
+}
+
+Esito RegisterStore::errore(const QSqlError& e) const { return esitoSql(e, database().driver()); }
+
+Esito esitoSql(const QSqlError& e) { return esitoSql(e, nullptr); }
+
+namespace {
+
+// The server's message without its severity, its SQLSTATE suffix and its detail lines.
+QString testoServer(const QSqlError& e)
+{
+    QString t = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    t = t.section(u'\n', 0, 0).trimmed();
+    for (const QString& livello : {u"ERROR:"_s, u"FATAL:"_s, u"ERRORE:"_s})
+        if (t.startsWith(livello))
+            t = t.mid(livello.size()).trimmed();
+    const QString codice = u'(' + e.nativeErrorCode() + u')';
+    if (!e.nativeErrorCode().isEmpty() && t.endsWith(codice))
+        t.chop(codice.size());
+    return t.trimmed();
+}
+
+} // namespace
+
+Esito esitoSql(const QSqlError& e, const QSqlDriver* d)
+{
+    if (d && !sqlite(d)) {
+        const QString testo = testoServer(e);
+        // lock_not_available: lock_timeout ran out on a table or row another clerk holds.
+        if (e.nativeErrorCode() == u"55P03"_s)
+            return Esito::errore(erroreBloccata, testo);
+        return Esito::errore(erroreGenerico, testo.isEmpty() ? u"errore sconosciuto"_s : testo);
+    }
     // Without extended codes the low byte is SQLite's primary result code.
     const int codice = e.nativeErrorCode().toInt() & 0xff;
     const QString testo = e.databaseText().isEmpty() ? e.text() : e.databaseText();
@@ -207,13 +283,10 @@ Esito RegisterStore::prepara(std::optional<Istruzioni>& istruzioni, bool registr
     const QSqlDriver* d = db.driver();
     const QLatin1StringView tabella = registri ? tabellaRegistri : tabellaTestata;
     const std::span<const Colonna> colonne = registri ? colonneRegistri() : colonneTestata();
-    const QString chiave = u" WHERE "_s + quota(d, colonne.front().nome) + u" = ?"_s;
-    Istruzioni i{QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db)};
+    Istruzioni i{QSqlQuery(db), QSqlQuery(db), QSqlQuery(db)};
     const std::pair<QSqlQuery*, QString> testi[] = {
         {&i.cerca, sqlSeleziona(d, tabella, colonne)},
-        {&i.esiste, u"SELECT 1 FROM "_s + quota(d, tabella, QSqlDriver::TableName) + chiave},
-        {&i.inserisci, sqlInserisci(d, tabella, colonne)},
-        {&i.aggiorna, sqlAggiorna(d, tabella, colonne)},
+        {&i.scrivi, sqlScrivi(d, tabella, colonne)},
         {&i.elimina, sqlElimina(d, tabella, colonne)},
     };
     for (const auto& [q, sql] : testi) {
@@ -310,7 +383,7 @@ Esito RegisterStore::inizia()
             return errore(db.lastError());
         return {};
     }
-    // Take the write lock at the start, so the existence check and the write see the same table.
+    // Take the write lock at the start: a read lock upgraded halfway could fail without waiting.
     if (!inizio_) {
         inizio_.emplace(db);
         if (!inizio_->prepare(u"BEGIN IMMEDIATE"_s)) {
@@ -322,27 +395,6 @@ Esito RegisterStore::inizia()
     if (!inizio_->exec())
         return errore(inizio_->lastError());
     return {};
-}
-
-// Insert or change one row by its key, whichever the table holds now.
-bool RegisterStore::scriviRiga(Istruzioni& i, const QVariantList& valori, QSqlError& err)
-{
-    i.esiste.bindValue(0, valori.front());
-    if (!i.esiste.exec()) {
-        err = i.esiste.lastError();
-        return false;
-    }
-    const bool trovata = i.esiste.next();
-    i.esiste.finish();
-    QSqlQuery& w = trovata ? i.aggiorna : i.inserisci;
-    QVariantList tutti = valori;
-    if (trovata)
-        tutti << valori.front();
-    if (!esegui(w, tutti)) {
-        err = w.lastError();
-        return false;
-    }
-    return true;
 }
 
 RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata)
@@ -359,10 +411,14 @@ RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, co
     QSqlDatabase db = database();
     QSqlError err;
     Fase fase = Fase::Registro;
-    bool ok = scriviRiga(*registri_, valoriRegistro(registro), err);
+    bool ok = esegui(registri_->scrivi, valoriRegistro(registro));
+    if (!ok)
+        err = registri_->scrivi.lastError();
     if (ok) {
         fase = Fase::Testata;
-        ok = scriviRiga(*testata_, valoriTestata(registro.SspCodice, testata), err);
+        ok = esegui(testata_->scrivi, valoriTestata(registro.SspCodice, testata));
+        if (!ok)
+            err = testata_->scrivi.lastError();
     }
     if (ok && !db.commit()) {
         err = db.lastError();
@@ -426,30 +482,41 @@ Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
     return {};
 }
 
-Esito RegisterStore::creaSchema(QSqlDatabase& db)
+Esito RegisterStore::creaTabelle(QSqlDatabase& db)
 {
     const QSqlDriver* d = db.driver();
     const QString descrizione = quota(d, "SspDescrizione"_L1);
     const QString indice = u"CREATE INDEX "_s + quota(d, "SspDescrizioneIdx"_L1, QSqlDriver::TableName) +
                            u" ON "_s + quota(d, tabellaRegistri, QSqlDriver::TableName) + u" ("_s + descrizione +
                            u", "_s + quota(d, "SspCodice"_L1) + u')';
-    if (!db.transaction())
-        return Esito::errore(erroreGenerico, db.lastError().text());
+    QStringList istruzioni{sqlCreaRegistri(d), sqlCreaTestata(d), indice};
+    // citext is a trusted extension: the owner of the company's database may add it.
+    if (!sqlite(d))
+        istruzioni.prepend(u"CREATE EXTENSION IF NOT EXISTS citext"_s);
     QSqlQuery q(db);
-    for (const QString& sql : {sqlCreaRegistri(d), sqlCreaTestata(d), indice}) {
-        if (!q.exec(sql)) {
-            const Esito e = Esito::errore(erroreGenerico, q.lastError().text());
-            db.rollback();
-            return e;
-        }
+    for (const QString& sql : istruzioni)
+        if (!q.exec(sql))
+            return esitoSql(q.lastError(), d);
+    return {};
+}
+
+Esito RegisterStore::creaSchema(QSqlDatabase& db)
+{
+    if (!db.transaction())
+        return esitoSql(db.lastError(), db.driver());
+    if (Esito e = creaTabelle(db); !e.ok()) {
+        db.rollback();
+        return e;
     }
     if (!db.commit())
-        return Esito::errore(erroreGenerico, db.lastError().text());
+        return esitoSql(db.lastError(), db.driver());
     return {};
 }
 
 Esito RegisterStore::crea(const QString& percorso)
 {
+    if (server(percorso))
+        return creaSuServer(percorso);
     if (QFileInfo::exists(percorso))
         return Esito::errore(erroreGenerico, u"il file esiste già: "_s + percorso);
     const QString nome = u"pemtarx-crea-"_s + percorso;
@@ -469,6 +536,20 @@ Esito RegisterStore::crea(const QString& percorso)
     if (!esito.ok())
         QFile::remove(percorso);
     return esito;
+}
+
+Esito RegisterStore::creaSuServer(const QString& indirizzo)
+{
+    RegisterStore archivio(u"pemtarx-crea-"_s + indirizzo);
+    if (Esito e = archivio.apriDatabase(indirizzo); !e.ok())
+        return e;
+    QSqlDatabase db = archivio.database();
+    // As an existing file is never overwritten, a database that has either table is left alone.
+    const QStringList presenti = db.tables();
+    for (QLatin1StringView t : {tabellaRegistri, tabellaTestata})
+        if (presenti.contains(t, Qt::CaseInsensitive))
+            return Esito::errore(erroreEsistente, u"tabella già presente: "_s + t);
+    return creaSchema(db);
 }
 
 } // namespace store

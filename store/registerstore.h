@@ -10,11 +10,14 @@
 #include <functional>
 #include <optional>
 
+class QSqlDriver;
 class QSqlError;
 struct Register;
 struct RegisterHeading;
 
 namespace store {
+
+struct Server;
 
 // The company's two register tables, reached through one named connection.
 class RegisterStore final {
@@ -23,7 +26,8 @@ public:
     explicit RegisterStore(const QString& nomeConnessione = QStringLiteral("pemtarx"));
     ~RegisterStore();
 
-    // Opens an existing file shared and writable; a missing file is an error, never created.
+    // Opens an existing file shared and writable, or the database of a "postgresql://" address;
+    // a missing file or database is an error, never created. `attesaMs` bounds every wait for a lock.
     Esito apriDatabase(const QString& percorso, int attesaMs = 5000);
     // Checks that the table can be read with every column the program uses.
     Esito apriRegistri();
@@ -53,24 +57,29 @@ public:
     QSqlDatabase database() const;
     QString nomeConnessione() const { return nome_; }
 
-    // Makes a new company file with both tables; refuses a file that exists.
+    // Makes a new company file with both tables, refusing a file that exists; for a server address,
+    // makes both tables in its existing database, refusing one that has either.
     static Esito crea(const QString& percorso);
     // Creates both tables and their indexes in an open, empty database.
     static Esito creaSchema(QSqlDatabase& db);
+    // The same within the transaction the caller has begun.
+    static Esito creaTabelle(QSqlDatabase& db);
     // True when the file starts like a database of the original engine.
     static bool vecchioFormato(const QString& percorso);
 
 private:
     // The statements of one table, prepared once and reused by every look-up and write.
     struct Istruzioni {
-        QSqlQuery cerca, esiste, inserisci, aggiorna, elimina;
+        QSqlQuery cerca, scrivi, elimina;
     };
 
+    QSqlDatabase connessione(const QString& driver);
+    Esito apriServer(const Server& s, int attesaMs);
+    static Esito creaSuServer(const QString& indirizzo);
     Esito inizia();
     Esito errore(const QSqlError& e) const;
     Esito apri(std::optional<Istruzioni>& istruzioni, bool registri);
     Esito prepara(std::optional<Istruzioni>& istruzioni, bool registri);
-    bool scriviRiga(Istruzioni& istruzioni, const QVariantList& valori, QSqlError& err);
 
     QString nome_;
     bool vecchio_ = false;
@@ -80,7 +89,9 @@ private:
     std::optional<QSqlQuery> inizio_;
 };
 
-// An engine error as the store reports it: a locked table as 3261, SQLite's own text kept.
+// An engine error as the store reports it: a locked table as 3261, the engine's own text kept.
+Esito esitoSql(const QSqlError& e, const QSqlDriver* d);
+// The same for an error of SQLite.
 Esito esitoSql(const QSqlError& e);
 
 // The statement texts, built from the column list with quoted names.

@@ -1,6 +1,9 @@
 // A second user of a company file for the store tests.
 //   scrittore salva FILE N saves and deletes registers through the store without end, one line per commit
 //   scrittore blocca FILE  holds the file locked with a pending write until its standard input closes
+//   scrittore stesso FILE CHI VOLTE  saves one code VOLTE times, each save signed by CHI and its turn
+// FILE is a company file or the "postgresql://" address of a company database.
+#include "store/posizione.h"
 #include "store/register.h"
 #include "store/registerstore.h"
 
@@ -55,16 +58,50 @@ int salva(const QString& file, quint64 inizio)
     }
 }
 
+// Saves one code `volte` times, every column and heading line naming the writer and the turn, so
+// a row that mixes two saves shows.
+int stesso(const QString& file, const QString& chi, int volte)
+{
+    store::RegisterStore archivio(u"scrittore"_s);
+    for (const store::Esito& e : {archivio.apriDatabase(file), archivio.apriRegistri(), archivio.apriTestata()})
+        if (!e.ok())
+            return fallisci(e.descrizione);
+    for (int i = 0; i < volte; ++i) {
+        const QString firma = u"%1 %2"_s.arg(chi).arg(i);
+        // The case of the code changes from turn to turn: still one register.
+        Register r{i % 2 ? u"conteso"_s : u"CONTESO"_s};
+        r.SspDescrizione = firma;
+        r.SspUltimoCarico = i;
+        r.SspRiqA = firma;
+        RegisterHeading t;
+        for (int n = 0; n < 5; ++n)
+            t.TpsRiga[n] = t.TpsRigP[n] = firma;
+        if (const store::Esito e = archivio.scrivi(r, t).esito; !e.ok())
+            return fallisci(u"%1: %2"_s.arg(firma, e.descrizione));
+    }
+    return 0;
+}
+
 int blocca(const QString& file)
 {
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"blocca"_s);
-        db.setDatabaseName(file);
+        const std::optional<store::Server> s = store::server(file);
+        QSqlDatabase db = QSqlDatabase::addDatabase(s ? u"QPSQL"_s : u"QSQLITE"_s, u"blocca"_s);
+        if (s) {
+            db.setHostName(s->host);
+            db.setUserName(s->utente);
+            db.setDatabaseName(s->nome);
+        } else {
+            db.setDatabaseName(file);
+        }
         if (!db.open())
             return fallisci(db.lastError().text());
         QSqlQuery q(db);
-        for (const QString& sql : {u"BEGIN EXCLUSIVE"_s,
-                                   u"INSERT INTO TestataRegistriPS (TpsCodice) VALUES ('BLOCCO')"_s})
+        const QStringList blocco =
+            s ? QStringList{u"BEGIN"_s,
+                            u"LOCK TABLE \"TabellaSerieSemplificata\", \"TestataRegistriPS\" IN ACCESS EXCLUSIVE MODE"_s}
+              : QStringList{u"BEGIN EXCLUSIVE"_s};
+        for (const QString& sql : blocco + QStringList{u"INSERT INTO \"TestataRegistriPS\" (\"TpsCodice\") VALUES ('BLOCCO')"_s})
             if (!q.exec(sql))
                 return fallisci(q.lastError().text());
         QTextStream(stdout) << "bloccato" << Qt::endl;
@@ -89,5 +126,7 @@ int main(int argc, char** argv)
         return salva(a.at(2), a.at(3).toULongLong());
     if (a.size() == 3 && a.at(1) == u"blocca"_s)
         return blocca(a.at(2));
-    return fallisci(u"uso: scrittore salva FILE N | blocca FILE"_s);
+    if (a.size() == 5 && a.at(1) == u"stesso"_s)
+        return stesso(a.at(2), a.at(3), a.at(4).toInt());
+    return fallisci(u"uso: scrittore salva FILE N | blocca FILE | stesso FILE CHI VOLTE"_s);
 }

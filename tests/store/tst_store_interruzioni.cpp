@@ -55,11 +55,12 @@ void TestInterruzioni::salvataggioUcciso()
         QVERIFY(scrittore.waitForFinished());
         QCOMPARE(scrittore.exitStatus(), QProcess::CrashExit);
         salvati += visti;
-        if (QFileInfo(f.percorso() + u"-journal"_s).size() > 0)
-            ++interruzioniInTransazione;
-
-        // The first reader rolls a half-done transaction back from the journal.
-        QCOMPARE(f.valore(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+        if (!FileProva::server()) {
+            if (QFileInfo(f.percorso() + u"-journal"_s).size() > 0)
+                ++interruzioniInTransazione;
+            // The first reader rolls a half-done transaction back from the journal.
+            QCOMPARE(f.valore(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+        }
         QCOMPARE(f.righe(u"SELECT SspCodice FROM TabellaSerieSemplificata LEFT JOIN TestataRegistriPS "
                          u"ON TpsCodice = SspCodice WHERE TpsCodice IS NULL"_s),
                  QList<QVariantList>());
@@ -68,7 +69,9 @@ void TestInterruzioni::salvataggioUcciso()
                  QList<QVariantList>());
     }
     qInfo("%d commits seen, %d kills inside a transaction", salvati, interruzioniInTransazione);
-    QVERIFY2(interruzioniInTransazione > 0, "no kill left a journal to roll back");
+    // The server rolls back the transaction of a client that vanished; only a file keeps a journal.
+    if (!FileProva::server())
+        QVERIFY2(interruzioniInTransazione > 0, "no kill left a journal to roll back");
     QVERIFY(f.valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata"_s).toInt() > 0);
 
     store::Controllo c;

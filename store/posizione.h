@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Where a company's registers are: the SQLite file, or a database on a PostgreSQL server.
+namespace store {
+
+// A database on a server; an empty member takes libpq's default (PGHOST, PGPORT, PGUSER, ...).
+struct Server {
+    QString host;  // a host name, or the folder of the server's socket when it begins with "/"
+    QString porta;
+    QString utente;
+    QString nome;
+
+    bool operator==(const Server&) const = default;
+};
+
+// The server named by a "postgresql://" address as libpq writes it; none for a file path.
+std::optional<Server> server(const QString& posizione);
+// The "postgresql://" address of a server database, read back unchanged by `server`.
+QString indirizzo(const Server& s);
+
+// The company's store as the settings file chooses it: the file dogana.mdb in the company's folder,
+// or, with DRIVER=QPSQL in the section DATABASE, the address of the company's database on the server.
+QString posizioneArchivio(const QString& fileIni, const QString& cartellaDati, const QString& codiceSocieta);
+// The same when only the settings file is known: company and data folder are read from it as the window does.
+QString posizioneArchivio(const QString& fileIni);
+
+} // namespace store

@@ -1,0 +1,203 @@
+#include "fileprova.h"
+
+#include "store/register.h"
+#include "store/registerstore.h"
+#include "store/ricerca.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Fase = store::RegisterStore::Fase;
+
+Q_DECLARE_METATYPE(Fase)
+
+namespace {
+
+Register registro(const QString& codice, const QString& descrizione)
+{
+    Register r{codice};
+    r.SspDescrizione = descrizione;
+    r.SspCarScar = u"S"_s;
+    return r;
+}
+
+RegisterHeading testata(const QString& riga)
+{
+    RegisterHeading t;
+    t.TpsRiga[0] = riga;
+    return t;
+}
+
+QStringList codiciTrovati(store::RegisterStore& archivio, const QString& chiave)
+{
+    QStringList codici;
+    QString sql;
+    const store::Istruzione i = store::cercaRegistri(archivio.database().driver(), store::TipoRicerca::Codice, chiave,
+                                                     std::nullopt, 50);
+    store::esegui(archivio, i, sql, [&](const QSqlQuery& q) { codici << q.value(store::trCodice).toString(); });
+    return codici;
+}
+
+} // namespace
+
+// Two clerks on one company: what one saves the other finds, saves of one code never mix, and a row
+// another clerk holds makes a save fail after the bounded wait instead of hanging.
+class TestConcorrenza final : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void salvataggioVistoDallAltro();
+    void stessoCodiceInsieme();
+    void rigaTenutaDaAltri_data();
+    void rigaTenutaDaAltri();
+
+private:
+    std::unique_ptr<FileProva> f;
+};
+
+void TestConcorrenza::init()
+{
+    f = std::make_unique<FileProva>();
+    QVERIFY(f->crea());
+}
+
+void TestConcorrenza::cleanup() { f.reset(); }
+
+void TestConcorrenza::salvataggioVistoDallAltro()
+{
+    store::RegisterStore mio(u"mio"_s), collega(u"collega"_s);
+    for (store::RegisterStore* a : {&mio, &collega})
+        for (const store::Esito& e : {a->apriDatabase(f->percorso()), a->apriRegistri(), a->apriTestata()})
+            QVERIFY2(e.ok(), qPrintable(e.descrizione));
+    std::optional<QSqlRecord> riga;
+    QVERIFY(mio.trovaRegistro(u"V1"_s, riga).ok());
+    QVERIFY(!riga);
+
+    QVERIFY(collega.scrivi(registro(u"V1"_s, u"DEL COLLEGA"_s), testata(u"DOGANA DI COMO"_s)).esito.ok());
+    QVERIFY(mio.trovaRegistro(u"v1"_s, riga).ok());
+    QVERIFY(riga);
+    QCOMPARE(riga->value(u"SspDescrizione"_s).toString(), u"DEL COLLEGA"_s);
+    QVERIFY(mio.trovaTestata(u"V1"_s, riga).ok());
+    QVERIFY(riga);
+    QCOMPARE(riga->value(u"TpsRiga1"_s).toString(), u"DOGANA DI COMO"_s);
+    QCOMPARE(codiciTrovati(mio, u"v"_s), QStringList{u"V1"_s});
+
+    QVERIFY(collega.scrivi(registro(u"V1"_s, u"CAMBIATO"_s), testata(u"DOGANA DI LECCO"_s)).esito.ok());
+    QVERIFY(mio.trovaRegistro(u"V1"_s, riga).ok());
+    QCOMPARE(riga->value(u"SspDescrizione"_s).toString(), u"CAMBIATO"_s);
+
+    QVERIFY(collega.elimina(u"V1"_s).ok());
+    QVERIFY(mio.trovaRegistro(u"V1"_s, riga).ok());
+    QVERIFY(!riga);
+    QCOMPARE(codiciTrovati(mio, u"v"_s), QStringList());
+}
+
+void TestConcorrenza::stessoCodiceInsieme()
+{
+    constexpr int volte = 200;
+    QProcess primo, secondo;
+    primo.start(QStringLiteral(SCRITTORE), {u"stesso"_s, f->percorso(), u"PRIMO"_s, QString::number(volte)});
+    secondo.start(QStringLiteral(SCRITTORE), {u"stesso"_s, f->percorso(), u"SECONDO"_s, QString::number(volte)});
+    for (QProcess* p : {&primo, &secondo}) {
+        QVERIFY(p->waitForFinished(120000));
+        QVERIFY2(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0, p->readAllStandardError().constData());
+    }
+    const QList<QVariantList> registri =
+        f->righe(u"SELECT SspCodice, SspDescrizione, SspRiqA, SspUltimoCarico FROM TabellaSerieSemplificata"_s);
+    const QList<QVariantList> testate =
+        f->righe(u"SELECT TpsCodice, TpsRiga1, TpsRiga2, TpsRiga3, TpsRiga4, TpsRiga5, TpsRigP1, TpsRigP2, TpsRigP3, "
+                 u"TpsRigP4, TpsRigP5 FROM TestataRegistriPS"_s);
+    QCOMPARE(registri.size(), 1);
+    QCOMPARE(testate.size(), 1);
+    // The last save of one writer: both rows, every column, from the same save.
+    const QString firma = registri.front().at(1).toString();
+    QVERIFY2(firma == u"PRIMO %1"_s.arg(volte - 1) || firma == u"SECONDO %1"_s.arg(volte - 1), qPrintable(firma));
+    QCOMPARE(registri.front().at(2).toString(), firma);
+    QCOMPARE(registri.front().at(3).toInt(), volte - 1);
+    QCOMPARE(testate.front().front().toString(), registri.front().front().toString());
+    for (qsizetype i = 1; i < testate.front().size(); ++i)
+        QCOMPARE(testate.front().at(i).toString(), firma);
+}
+
+void TestConcorrenza::rigaTenutaDaAltri_data()
+{
+    QTest::addColumn<QString>("tenuta");
+    QTest::addColumn<bool>("elimina");
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<bool>("bloccatoSulServer");
+    QTest::addColumn<Fase>("faseSulServer");
+
+    const QString registroTenuto = u"UPDATE TabellaSerieSemplificata SET SspDescrizione = 'ALTRI' WHERE SspCodice = 'R1'"_s;
+    const QString testataTenuta = u"UPDATE TestataRegistriPS SET TpsRiga1 = 'ALTRI' WHERE TpsCodice = 'R1'"_s;
+    QTest::newRow("salvataggio, registro tenuto") << registroTenuto << false << u"r1"_s << true << Fase::Registro;
+    QTest::newRow("salvataggio, testata tenuta") << testataTenuta << false << u"R1"_s << true << Fase::Testata;
+    QTest::newRow("cancellazione, registro tenuto") << registroTenuto << true << u"R1"_s << true << Fase::Registro;
+    QTest::newRow("cancellazione, testata tenuta") << testataTenuta << true << u"R1"_s << true << Fase::Testata;
+    // The server locks rows, so another register is saved meanwhile; the file is locked whole.
+    QTest::newRow("un altro registro") << registroTenuto << false << u"R2"_s << false << Fase::Nessuna;
+}
+
+void TestConcorrenza::rigaTenutaDaAltri()
+{
+    QFETCH(QString, tenuta);
+    QFETCH(bool, elimina);
+    QFETCH(QString, codice);
+    QFETCH(bool, bloccatoSulServer);
+    QFETCH(Fase, faseSulServer);
+    const bool bloccato = bloccatoSulServer || !FileProva::server();
+    const Fase fase = FileProva::server() ? faseSulServer : Fase::Registro;
+    constexpr int attesaMs = 300;
+
+    store::RegisterStore archivio(u"archivio"_s);
+    QVERIFY(archivio.apriDatabase(f->percorso(), attesaMs).ok());
+    for (const QString& c : {u"R1"_s, u"R2"_s})
+        QVERIFY(archivio.scrivi(registro(c, u"PRIMA"_s), testata(u"PRIMA"_s)).esito.ok());
+    const QString prima = f->istantanea();
+
+    const QString nome = u"altro-impiegato"_s;
+    {
+        QSqlDatabase altro = f->altraConnessione(nome);
+        QSqlQuery q(altro);
+        QVERIFY2(q.exec(FileProva::server() ? u"BEGIN"_s : u"BEGIN IMMEDIATE"_s), qPrintable(q.lastError().text()));
+        QVERIFY2(q.exec(FileProva::quotaNomi(tenuta)), qPrintable(q.lastError().text()));
+
+        QElapsedTimer tempo;
+        tempo.start();
+        Fase riportata = Fase::Nessuna;
+        store::Esito e;
+        if (elimina) {
+            e = archivio.elimina(codice, &riportata);
+        } else {
+            const auto esito = archivio.scrivi(registro(codice, u"DOPO"_s), testata(u"DOPO"_s));
+            e = esito.esito;
+            riportata = esito.fase;
+        }
+        const qint64 trascorsi = tempo.elapsed();
+        QCOMPARE(e.ok(), !bloccato);
+        if (bloccato) {
+            QCOMPARE(e.numero, store::erroreBloccata);
+            QCOMPARE(e.descrizione, FileProva::testoBloccata());
+            QCOMPARE(riportata, fase);
+            QVERIFY2(trascorsi >= attesaMs - 50, qPrintable(QString::number(trascorsi)));
+        }
+        QVERIFY2(trascorsi < 5000, qPrintable(QString::number(trascorsi)));
+        QVERIFY(q.exec(u"ROLLBACK"_s));
+    }
+    QSqlDatabase::removeDatabase(nome);
+    if (bloccato)
+        QCOMPARE(f->istantanea(), prima);
+
+    // Once the other clerk lets go, the same save goes through.
+    QVERIFY(archivio.scrivi(registro(codice, u"DOPO"_s), testata(u"DOPO"_s)).esito.ok());
+    QCOMPARE(f->valore(u"SELECT TpsRiga1 FROM TestataRegistriPS WHERE TpsCodice = ?"_s, {codice}).toString(),
+             u"DOPO"_s);
+}
+
+QTEST_GUILESS_MAIN(TestConcorrenza)
+#include "tst_store_concorrenza.moc"
