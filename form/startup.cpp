@@ -11,6 +11,7 @@
 #include "lookup/paginaricerca.h"
 #include "lookup/sceltaregistri.h"
 #include "store/campi.h"
+#include "store/posizione.h"
 #include "suite/processi.h"
 #include "suite/tastiglobali.h"
 
@@ -385,7 +386,7 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
         cartellaDati = u"/"_s;
     if (!QFileInfo(cartellaDati).isDir())
         QDir().mkdir(cartellaDati);
-    percorsoDatabase = cartellaDati + codiceSocieta + u"/dogana.mdb"_s;
+    percorsoDatabase = store::posizioneArchivio(fileIni, cartellaDati, codiceSocieta);
     if (!apriDatabase())
         return false;
     if (!apriTabella(true) || !apriTabella(false))
