@@ -216,9 +216,10 @@ Esito RegisterStore::apriServer(const Server& s, int attesaMs)
     db.setConnectOptions(u"connect_timeout=10;application_name=pemtarx"_s);
     if (!db.open())
         return errore(db.lastError());
-    // A row or table held by another clerk's transaction is waited for this long, then reported.
+    // A row or table held by another clerk's transaction is waited for this long, then reported;
+    // the server's notices would reach the clerk's terminal through libpq.
     QSqlQuery q(db);
-    if (!q.prepare(u"SELECT set_config('lock_timeout', ?, false)"_s)) {
+    if (!q.prepare(u"SELECT set_config('lock_timeout', ?, false), set_config('client_min_messages', 'warning', false)"_s)) {
         const Esito e = errore(q.lastError());
         db.close();
         return e;

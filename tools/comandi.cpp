@@ -1,6 +1,8 @@
 #include "tools/comandi.h"
 
 #include "store/controllo.h"
+#include "store/copia.h"
+#include "store/posizione.h"
 #include "store/registerstore.h"
 #include "tools/esempio.h"
 #include "tools/testi.h"
@@ -31,7 +33,7 @@ int erroreArchivio(const QString& file, const store::Esito& e)
     return esitoErrore;
 }
 
-// Opens an existing company file for reading and writing through the store.
+// Opens an existing company store for reading and writing.
 store::Esito apri(store::RegisterStore& archivio, const QString& file)
 {
     if (store::Esito e = archivio.apriDatabase(file, attesaMs); !e.ok())
@@ -53,17 +55,52 @@ void riferisci(const QString& testo)
     QTextStream(stdout) << testo << u'\n';
 }
 
+std::optional<QStringList> archivi(const QStringList& argomenti)
+{
+    QStringList posizioni;
+    for (qsizetype i = 0; i < argomenti.size(); ++i) {
+        if (argomenti.at(i) != u"--ini"_s || i + 1 == argomenti.size()) {
+            posizioni << argomenti.at(i);
+            continue;
+        }
+        const QString& ini = argomenti.at(++i);
+        if (!QFileInfo(ini).isFile()) {
+            segnala(testi::fileInesistente.arg(ini));
+            return std::nullopt;
+        }
+        posizioni << store::posizioneArchivio(ini);
+    }
+    return posizioni;
+}
+
+namespace {
+
+bool suServer(const QString& posizione) { return store::server(posizione).has_value(); }
+
+// Makes the store's tables: a new file, or the tables in the server's existing database.
+int creaArchivio(const QString& posizione)
+{
+    if (!suServer(posizione) && QFileInfo::exists(posizione)) {
+        segnala(testi::fileEsistente.arg(posizione));
+        return esitoErrore;
+    }
+    if (const store::Esito e = store::RegisterStore::crea(posizione); !e.ok()) {
+        if (e.numero == store::erroreEsistente)
+            segnala(testi::archivioPresente.arg(posizione, e.descrizione));
+        else
+            segnala(testi::erroreCreazione.arg(posizione, e.descrizione));
+        return esitoErrore;
+    }
+    return esitoRiuscito;
+}
+
+} // namespace
+
 int crea(const QStringList& argomenti)
 {
     const QString& file = argomenti.front();
-    if (QFileInfo::exists(file)) {
-        segnala(testi::fileEsistente.arg(file));
-        return esitoErrore;
-    }
-    if (const store::Esito e = store::RegisterStore::crea(file); !e.ok()) {
-        segnala(testi::erroreCreazione.arg(file, e.descrizione));
-        return esitoErrore;
-    }
+    if (const int esito = creaArchivio(file); esito != esitoRiuscito)
+        return esito;
     riferisci(testi::archivioCreato.arg(file));
     return esitoRiuscito;
 }
@@ -71,14 +108,8 @@ int crea(const QStringList& argomenti)
 int esempio(const QStringList& argomenti)
 {
     const QString& file = argomenti.front();
-    if (QFileInfo::exists(file)) {
-        segnala(testi::fileEsistente.arg(file));
-        return esitoErrore;
-    }
-    if (const store::Esito e = store::RegisterStore::crea(file); !e.ok()) {
-        segnala(testi::erroreCreazione.arg(file, e.descrizione));
-        return esitoErrore;
-    }
+    if (const int esito = creaArchivio(file); esito != esitoRiuscito)
+        return esito;
     store::Controllo controllo;
     store::Esito e;
     {
@@ -91,7 +122,8 @@ int esempio(const QStringList& argomenti)
     }
     if (!e.ok()) {
         // The file is ours, made a moment ago: a half-filled demo is worse than none.
-        QFile::remove(file);
+        if (!suServer(file))
+            QFile::remove(file);
         segnala(testi::erroreEsempio.arg(file, e.descrizione));
         return esitoErrore;
     }
@@ -102,14 +134,16 @@ int esempio(const QStringList& argomenti)
 int verifica(const QStringList& argomenti)
 {
     const QString& file = argomenti.front();
-    if (!QFileInfo(file).isFile()) {
-        segnala(testi::fileInesistente.arg(file));
-        return esitoErrore;
-    }
-    // A file of the original engine is never handed to SQLite.
-    if (store::RegisterStore::vecchioFormato(file)) {
-        segnala(testi::vecchioFormato.arg(file));
-        return esitoErrore;
+    if (!suServer(file)) {
+        if (!QFileInfo(file).isFile()) {
+            segnala(testi::fileInesistente.arg(file));
+            return esitoErrore;
+        }
+        // A file of the original engine is never handed to SQLite.
+        if (store::RegisterStore::vecchioFormato(file)) {
+            segnala(testi::vecchioFormato.arg(file));
+            return esitoErrore;
+        }
     }
     store::RegisterStore archivio(u"pemtarx-db"_s);
     if (const store::Esito e = archivio.apriDatabase(file, attesaMs); !e.ok())
@@ -134,6 +168,57 @@ int verifica(const QStringList& argomenti)
         return esitoErrore;
     }
     riferisci(testi::archivioIntegro.arg(file).arg(c.registri).arg(c.testate));
+    return esitoRiuscito;
+}
+
+int copia(const QStringList& argomenti)
+{
+    const QString& sorgente = argomenti.at(0);
+    const QString& destinazione = argomenti.at(1);
+    if (sorgente == destinazione) {
+        segnala(testi::stessoArchivio.arg(sorgente));
+        return esitoErrore;
+    }
+    if (!suServer(sorgente)) {
+        if (!QFileInfo(sorgente).isFile()) {
+            segnala(testi::fileInesistente.arg(sorgente));
+            return esitoErrore;
+        }
+        if (store::RegisterStore::vecchioFormato(sorgente)) {
+            segnala(testi::vecchioFormato.arg(sorgente));
+            return esitoErrore;
+        }
+    }
+    store::RegisterStore da(u"pemtarx-db-sorgente"_s);
+    if (const store::Esito e = apri(da, sorgente); !e.ok())
+        return erroreArchivio(sorgente, e);
+    // A new file is made for the copy and removed if the copy fails; a server's database must exist.
+    const bool nuovoFile = !suServer(destinazione);
+    if (nuovoFile && QFileInfo::exists(destinazione)) {
+        segnala(testi::fileEsistente.arg(destinazione));
+        return esitoErrore;
+    }
+    if (nuovoFile)
+        if (const int esito = creaArchivio(destinazione); esito != esitoRiuscito)
+            return esito;
+    store::Copiati copiati;
+    store::Esito e;
+    {
+        store::RegisterStore verso(u"pemtarx-db-destinazione"_s);
+        e = verso.apriDatabase(destinazione, attesaMs);
+        if (e.ok())
+            e = store::copia(da, verso, copiati);
+    }
+    if (!e.ok()) {
+        if (nuovoFile)
+            QFile::remove(destinazione);
+        if (e.numero == store::erroreEsistente)
+            segnala(testi::destinazionePiena.arg(destinazione, e.descrizione));
+        else
+            segnala(testi::erroreCopia.arg(destinazione, e.descrizione));
+        return esitoErrore;
+    }
+    riferisci(testi::copiaRiuscita.arg(copiati.registri).arg(copiati.testate).arg(sorgente, destinazione));
     return esitoRiuscito;
 }
 

@@ -17,15 +17,17 @@ namespace {
 struct Comando {
     QString nome;
     QString argomenti;  // as the usage line shows them
-    qsizetype quanti;   // how many arguments it takes
+    qsizetype quanti;   // how many arguments it takes; stores, when it takes stores
     const QString& aiuto;
     int (*esegui)(const QStringList& argomenti);
+    bool archivi = false;  // its arguments are stores: a file, an address or --ini SETTINGS each
 };
 
 const std::array comandi{
-    Comando{u"crea"_s, u"FILE"_s, 1, testi::aiutoCrea, &crea},
-    Comando{u"esempio"_s, u"FILE"_s, 1, testi::aiutoEsempio, &esempio},
-    Comando{u"verifica"_s, u"FILE"_s, 1, testi::aiutoVerifica, &verifica},
+    Comando{u"crea"_s, testi::archivio, 1, testi::aiutoCrea, &crea, true},
+    Comando{u"esempio"_s, testi::archivio, 1, testi::aiutoEsempio, &esempio, true},
+    Comando{u"verifica"_s, testi::archivio, 1, testi::aiutoVerifica, &verifica, true},
+    Comando{u"copia"_s, u"SORGENTE DESTINAZIONE"_s, 2, testi::aiutoCopia, &copia, true},
     Comando{u"importa"_s, testiImporta::argomenti, 2, testiImporta::aiuto, &importa},
 };
 
@@ -34,7 +36,7 @@ int aiuto()
     QString testo = testi::aiutoIntestazione;
     for (const Comando& c : comandi)
         testo += testi::aiutoRiga.arg(c.nome + u' ' + c.argomenti, c.aiuto);
-    QTextStream(stdout) << testo << testi::aiutoChiusura;
+    QTextStream(stdout) << testo << testi::aiutoArchivi << testi::aiutoChiusura;
     return esitoRiuscito;
 }
 
@@ -59,6 +61,12 @@ int main(int argc, char** argv)
     for (const Comando& c : comandi) {
         if (c.nome != nome)
             continue;
+        if (c.archivi) {
+            const std::optional<QStringList> posizioni = archivi(argomenti);
+            if (!posizioni)
+                return esitoErrore;
+            argomenti = *posizioni;
+        }
         if (argomenti.size() != c.quanti)
             return erroreUso(testi::argomentiErrati.arg(c.nome, c.argomenti));
         return c.esegui(argomenti);

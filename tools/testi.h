@@ -7,7 +7,8 @@ namespace pemtarxdb::testi {
 
 using namespace Qt::StringLiterals;
 
-inline const QString uso = u"USO: pemtarx-db COMANDO FILE  (pemtarx-db --help PER L'AIUTO)"_s;
+inline const QString uso = u"USO: pemtarx-db COMANDO ARCHIVIO  (pemtarx-db --help PER L'AIUTO)"_s;
+inline const QString archivio = u"FILE | INDIRIZZO | --ini IMPOSTAZIONI"_s;
 inline const QString comandoMancante = u"COMANDO MANCANTE"_s;
 inline const QString comandoSconosciuto = u"COMANDO SCONOSCIUTO: %1"_s;
 inline const QString argomentiErrati = u"ARGOMENTI ERRATI: USO pemtarx-db %1 %2"_s;
@@ -18,6 +19,11 @@ inline const QString erroreCreazione = u"ERRORE NELLA CREAZIONE DELL'ARCHIVIO: %
 inline const QString archivioCreato = u"ARCHIVIO CREATO: %1"_s;
 inline const QString erroreEsempio = u"ERRORE NELLA SCRITTURA DEI REGISTRI DI ESEMPIO: %1\n%2"_s;
 inline const QString esempioCreato = u"ARCHIVIO DI ESEMPIO CREATO: %1 (%2 REGISTRI)"_s;
+inline const QString archivioPresente = u"ARCHIVIO GIA' PRESENTE NEL DATABASE, LASCIATO COM'E': %1\n%2"_s;
+inline const QString stessoArchivio = u"SORGENTE E DESTINAZIONE COINCIDONO: %1"_s;
+inline const QString destinazionePiena = u"LA DESTINAZIONE CONTIENE GIA' DEI REGISTRI, LASCIATA COM'E': %1\n%2"_s;
+inline const QString erroreCopia = u"ERRORE NELLA COPIA, NULLA E' STATO SCRITTO IN: %1\n%2"_s;
+inline const QString copiaRiuscita = u"COPIATI %1 REGISTRI E %2 TESTATE DA %3 A %4"_s;
 
 inline const QString vecchioFormato = u"ARCHIVIO DEL VECCHIO FORMATO, LASCIATO COM'E': %1"_s;
 inline const QString nonArchivio = u"IL FILE NON E' UN ARCHIVIO DEI REGISTRI: %1\n%2"_s;
@@ -35,10 +41,23 @@ inline const QString archivioIntegro = u"ARCHIVIO INTEGRO: %1 (%2 REGISTRI, %3 T
 inline const QString aiutoIntestazione =
     u"pemtarx-db - archivi dei registri delle procedure semplificate export (dogana.mdb)\n"
     u"\n"
-    u"USO: pemtarx-db COMANDO FILE\n"
+    u"USO: pemtarx-db COMANDO ARCHIVIO\n"
     u"\n"
     u"COMANDI:\n"_s;
 inline const QString aiutoRiga = u"  %1\n      %2\n"_s;
+inline const QString aiutoArchivi =
+    u"\n"
+    u"ARCHIVIO (e ciascuno tra SORGENTE e DESTINAZIONE) è uno di:\n"
+    u"  FILE\n"
+    u"      il file SQLite della società, per esempio /dati/001/dogana.mdb;\n"
+    u"  INDIRIZZO\n"
+    u"      un database PostgreSQL esistente, scritto come lo legge libpq:\n"
+    u"      postgresql://UTENTE@HOST:PORTA/NOME, oppure postgresql:///NOME?host=/var/run/postgresql\n"
+    u"      per il socket locale; la parola d'ordine viene da ~/.pgpass o PGPASSFILE, mai dalla riga;\n"
+    u"  --ini IMPOSTAZIONI\n"
+    u"      l'archivio della società che il file delle impostazioni (Quendrix.ini) indica, trovato come\n"
+    u"      lo trova il programma: il file dogana.mdb, o il server della sezione [DATABASE].\n"
+    u"\n"_s;
 inline const QString aiutoChiusura =
     u"  --help\n"
     u"      mostra questo aiuto.\n"
@@ -47,15 +66,22 @@ inline const QString aiutoChiusura =
 
 inline const QString aiutoCrea =
     u"crea un archivio vuoto della società, con la tabella dei registri e quella delle testate;\n"
-    u"      un file che esiste già non viene toccato."_s;
+    u"      un file che esiste già non viene toccato. Su un server crea le tabelle nel database, che\n"
+    u"      deve esistere; un database che ha già le tabelle non viene toccato."_s;
 inline const QString aiutoEsempio =
     u"crea un archivio nuovo con circa 20 registri dimostrativi: gruppi di carico (G), registri\n"
     u"      di carico (C) collegati ai gruppi e ai registri di scarico, registri di scarico (S) con le\n"
-    u"      righe di intestazione; un file che esiste già non viene toccato."_s;
+    u"      righe di intestazione; un file che esiste già non viene toccato. Su un server crea e\n"
+    u"      riempie le tabelle nel database, che deve esistere."_s;
 inline const QString aiutoVerifica =
     u"controlla l'archivio senza modificarlo: le due tabelle con tutte le colonne e la chiave,\n"
     u"      l'integrità del file; i registri senza testata e le testate senza registro sono solo\n"
     u"      segnalati. Esce con 0 se l'archivio è sano, con 1 altrimenti (anche per un file che\n"
     u"      manca, che non è SQLite o che è del vecchio formato)."_s;
+inline const QString aiutoCopia =
+    u"copia tutti i registri e le testate della SORGENTE nella DESTINAZIONE, da un file a un server\n"
+    u"      o al contrario, in una sola transazione: tutte le righe o nessuna; i valori passano come\n"
+    u"      sono. Un FILE di destinazione non deve esistere e viene creato; un database deve esistere,\n"
+    u"      senza registri; le tabelle mancanti vengono create. Riferisce quante righe ha copiato."_s;
 
 } // namespace pemtarxdb::testi

@@ -30,7 +30,7 @@ QString amministra(const QString& sql)
         db.setHostName(FileProva::cluster());
         db.setUserName(u"pemtarx"_s);
         db.setDatabaseName(u"postgres"_s);
-        if (!db.isOpen() && !db.open())
+        if (!db.isOpen() && (!db.open() || !QSqlQuery(db).exec(u"SET client_min_messages = warning"_s)))
             return db.lastError().text();
         QSqlQuery q(db);
         if (!q.exec(sql))
@@ -93,8 +93,8 @@ QSqlDatabase FileProva::apri(const QString& connessione) const
     } else {
         db.setDatabaseName(percorso_);
     }
-    if (!db.isOpen())
-        db.open();
+    if (!db.isOpen() && db.open() && server())
+        QSqlQuery(db).exec(u"SET client_min_messages = warning"_s);
     return db;
 }
 

@@ -20,6 +20,8 @@ public:
     static QString cluster();
     // What the store opens: the file's path or the database's address.
     const QString& percorso() const { return percorso_; }
+    // The database's name on the cluster, empty for the file.
+    const QString& nomeDatabase() const { return nomeDatabase_; }
     // A store that does not exist: the file before crea(), or a database never made.
     QString assente() const;
     QString cartella() const { return cartella_.path(); }

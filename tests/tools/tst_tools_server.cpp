@@ -1,0 +1,292 @@
+#include "../store/fileprova.h"
+
+#include "store/columns.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Uscita {
+    int codice = -1;
+    QString standard, errori;
+};
+
+Uscita pemtarxDb(const QStringList& argomenti)
+{
+    QProcess p;
+    p.start(QStringLiteral(PEMTARX_DB), argomenti);
+    Uscita u;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return u;
+    u.codice = p.exitCode();
+    u.standard = QString::fromUtf8(p.readAllStandardOutput());
+    u.errori = QString::fromUtf8(p.readAllStandardError());
+    return u;
+}
+
+// Every row of both tables as text, a boolean as 0 or 1 and a Null as such, as either engine gives them.
+QStringList righe(QSqlDatabase db)
+{
+    QStringList tutte;
+    for (const auto& [tabella, colonne] : {std::pair{store::tabellaRegistri, store::colonneRegistri()},
+                                           std::pair{store::tabellaTestata, store::colonneTestata()}}) {
+        QSqlQuery q(db);
+        if (!q.exec(FileProva::quotaNomi(u"SELECT * FROM %1 ORDER BY %2"_s.arg(tabella, colonne.front().nome))))
+            return {q.lastError().text()};
+        while (q.next()) {
+            QStringList campi;
+            for (int i = 0; i < q.record().count(); ++i) {
+                const QVariant v = q.value(i);
+                campi << (v.isNull() ? u"<null>"_s
+                          : v.typeId() == QMetaType::Bool ? QString::number(int(v.toBool()))
+                                                          : v.toString());
+            }
+            tutte << tabella + u": "_s + campi.join(u'|');
+        }
+    }
+    return tutte;
+}
+
+// A company file read with a connection of the test's own.
+QStringList righeFile(const QString& file)
+{
+    const QString nome = u"file-"_s + file;
+    QStringList r;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, nome);
+        db.setDatabaseName(file);
+        r = db.open() ? righe(db) : QStringList{db.lastError().text()};
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nome);
+    return r;
+}
+
+QString eseguiFile(const QString& file, const QStringList& sql)
+{
+    const QString nome = u"scrivi-"_s + file;
+    QString errore;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, nome);
+        db.setDatabaseName(file);
+        db.open();
+        QSqlQuery q(db);
+        for (const QString& s : sql)
+            if (errore.isEmpty() && !q.exec(s))
+                errore = q.lastError().text();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nome);
+    return errore;
+}
+
+} // namespace
+
+// pemtarx-db on a real server: the company's database found through the settings file as the
+// program finds it, the demo made there, and copies between a file and the server both ways.
+class TestServer final : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void aiutoSpiegaIlServer();
+    void creaDalleImpostazioni();
+    void databaseMancante_data();
+    void databaseMancante();
+    void esempioComeSulFile();
+    void copiaAndataERitorno();
+    void copiaRifiutata_data();
+    void copiaRifiutata();
+
+private:
+    QString scriviIni(const QString& nome);
+    QStringList righeServer() const;
+
+    std::unique_ptr<QTemporaryDir> cartella;
+    std::unique_ptr<FileProva> server;
+    QString ini;
+};
+
+void TestServer::init()
+{
+    QVERIFY2(FileProva::server(), "PEMTARX_PROVA_PG names the test cluster");
+    cartella = std::make_unique<QTemporaryDir>();
+    server = std::make_unique<FileProva>();
+    // The company's code in capitals: the database's name is the code in lower case.
+    ini = scriviIni(u"%DITTA%"_s);
+}
+
+void TestServer::cleanup()
+{
+    server.reset();
+    cartella.reset();
+}
+
+QString TestServer::scriviIni(const QString& nome)
+{
+    const QString file = cartella->filePath(u"Quendrix.ini"_s);
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    f.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\n"
+            u"UTENTE=pemtarx\r\nNOME=%4\r\n"_s.arg(server->nomeDatabase().toUpper(), cartella->path(),
+                                                   FileProva::cluster(), nome)
+                .toLatin1());
+    return file;
+}
+
+QStringList TestServer::righeServer() const { return righe(server->altraConnessione(u"lettore"_s)); }
+
+void TestServer::aiutoSpiegaIlServer()
+{
+    const Uscita u = pemtarxDb({u"--help"_s});
+    QCOMPARE(u.codice, 0);
+    for (const char* riga : {"copia SORGENTE DESTINAZIONE", "--ini IMPOSTAZIONI", "postgresql://", "~/.pgpass"})
+        QVERIFY2(u.standard.contains(QLatin1StringView(riga)), riga);
+}
+
+void TestServer::creaDalleImpostazioni()
+{
+    const Uscita u = pemtarxDb({u"crea"_s, u"--ini"_s, ini});
+    QCOMPARE(u.errori, QString());
+    QCOMPARE(u.codice, 0);
+    QCOMPARE(u.standard.trimmed(), u"ARCHIVIO CREATO: "_s + server->percorso());
+    QCOMPARE(server->valore(u"SELECT COUNT(*) FROM information_schema.columns WHERE table_name = ?"_s,
+                            {u"TabellaSerieSemplificata"_s}).toInt(), 19);
+    QCOMPARE(server->valore(u"SELECT COUNT(*) FROM information_schema.columns WHERE table_name = ?"_s,
+                            {u"TestataRegistriPS"_s}).toInt(), 11);
+    QCOMPARE(righeServer(), QStringList());
+    const Uscita v = pemtarxDb({u"verifica"_s, u"--ini"_s, ini});
+    QCOMPARE(v.errori, QString());
+    QCOMPARE(v.codice, 0);
+    QVERIFY(v.standard.startsWith(u"ARCHIVIO INTEGRO: "_s));
+
+    // Made once: a database that has the tables is left as it is.
+    QCOMPARE(pemtarxDb({u"esempio"_s, server->percorso()}).codice, 1);
+    server->esegui({u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('MIO')"_s});
+    const QString prima = server->istantanea();
+    for (const QString& comando : {u"crea"_s, u"esempio"_s}) {
+        const Uscita w = pemtarxDb({comando, u"--ini"_s, ini});
+        QCOMPARE(w.codice, 1);
+        QVERIFY2(w.errori.startsWith(u"ARCHIVIO GIA' PRESENTE NEL DATABASE"_s), qPrintable(w.errori));
+        QCOMPARE(server->istantanea(), prima);
+    }
+}
+
+void TestServer::databaseMancante_data()
+{
+    QTest::addColumn<QString>("comando");
+    QTest::addColumn<QString>("messaggio");
+    QTest::newRow("crea") << u"crea"_s << u"ERRORE NELLA CREAZIONE DELL'ARCHIVIO"_s;
+    QTest::newRow("esempio") << u"esempio"_s << u"ERRORE NELLA CREAZIONE DELL'ARCHIVIO"_s;
+    QTest::newRow("verifica") << u"verifica"_s << u"ERRORE IN LETTURA DELL'ARCHIVIO"_s;
+}
+
+void TestServer::databaseMancante()
+{
+    QFETCH(QString, comando);
+    QFETCH(QString, messaggio);
+    ini = scriviIni(u"%DITTA%_mai_creato"_s);
+    const Uscita u = pemtarxDb({comando, u"--ini"_s, ini});
+    QCOMPARE(u.codice, 1);
+    QVERIFY2(u.errori.startsWith(messaggio), qPrintable(u.errori));
+    QVERIFY2(u.errori.contains(u"does not exist"_s), qPrintable(u.errori));
+    QCOMPARE(u.standard, QString());
+    QCOMPARE(server->valore(u"SELECT COUNT(*) FROM pg_database WHERE datname LIKE '%mai_creato'"_s).toInt(), 0);
+}
+
+void TestServer::esempioComeSulFile()
+{
+    const QString file = cartella->filePath(u"dogana.mdb"_s);
+    QCOMPARE(pemtarxDb({u"esempio"_s, file}).codice, 0);
+    const Uscita u = pemtarxDb({u"esempio"_s, u"--ini"_s, ini});
+    QCOMPARE(u.errori, QString());
+    QCOMPARE(u.codice, 0);
+    const QStringList sulServer = righeServer();
+    QVERIFY(sulServer.size() > 30);
+    QCOMPARE(sulServer, righeFile(file));
+}
+
+void TestServer::copiaAndataERitorno()
+{
+    const QString a = cartella->filePath(u"a.mdb"_s);
+    const QString b = cartella->filePath(u"b.mdb"_s);
+    QCOMPARE(pemtarxDb({u"esempio"_s, a}).codice, 0);
+    // Rows another program wrote: Nulls in every column but the key, a heading without register.
+    QCOMPARE(eseguiFile(a, {u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ALTRI')"_s,
+                            u"INSERT INTO TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('ORFANA', 'DOGANA DI COMO')"_s}),
+             QString());
+    const QStringList originale = righeFile(a);
+    const int registri = int(originale.filter(u"TabellaSerieSemplificata: "_s).size());
+    const int testate = int(originale.size()) - registri;
+
+    const Uscita andata = pemtarxDb({u"copia"_s, a, u"--ini"_s, ini});
+    QCOMPARE(andata.errori, QString());
+    QCOMPARE(andata.codice, 0);
+    QCOMPARE(andata.standard.trimmed(),
+             u"COPIATI %1 REGISTRI E %2 TESTATE DA %3 A %4"_s.arg(registri).arg(testate).arg(a, server->percorso()));
+    QCOMPARE(righeServer(), originale);
+
+    const Uscita ritorno = pemtarxDb({u"copia"_s, server->percorso(), b});
+    QCOMPARE(ritorno.errori, QString());
+    QCOMPARE(ritorno.codice, 0);
+    QCOMPARE(righeFile(b), originale);
+    QCOMPARE(pemtarxDb({u"verifica"_s, b}).codice, 0);
+}
+
+void TestServer::copiaRifiutata_data()
+{
+    QTest::addColumn<QString>("caso");
+    QTest::addColumn<QString>("messaggio");
+    QTest::newRow("server con registri") << u"pieno"_s << u"LA DESTINAZIONE CONTIENE GIA' DEI REGISTRI"_s;
+    QTest::newRow("lettere in una colonna numerica") << u"lettere"_s << u"ERRORE NELLA COPIA, NULLA E' STATO SCRITTO"_s;
+    QTest::newRow("file di destinazione esistente") << u"file esistente"_s << u"FILE ESISTENTE: "_s;
+    QTest::newRow("database di origine mancante") << u"origine mancante"_s << u"ERRORE IN LETTURA DELL'ARCHIVIO"_s;
+    QTest::newRow("stesso archivio") << u"stesso"_s << u"SORGENTE E DESTINAZIONE COINCIDONO"_s;
+}
+
+void TestServer::copiaRifiutata()
+{
+    QFETCH(QString, caso);
+    QFETCH(QString, messaggio);
+    const QString file = cartella->filePath(u"dogana.mdb"_s);
+    QCOMPARE(pemtarxDb({u"esempio"_s, file}).codice, 0);
+    QStringList argomenti{u"copia"_s, file, server->percorso()};
+    if (caso == u"pieno"_s) {
+        QCOMPARE(pemtarxDb({u"crea"_s, server->percorso()}).codice, 0);
+        QCOMPARE(server->esegui({u"INSERT INTO TestataRegistriPS (TpsCodice) VALUES ('MIA')"_s}), QString());
+    } else if (caso == u"lettere"_s) {
+        QCOMPARE(eseguiFile(file, {u"UPDATE TabellaSerieSemplificata SET SspMeccanogNum = '12A' WHERE SspCodice = 'SVR'"_s}),
+                 QString());
+    } else if (caso == u"file esistente"_s) {
+        QCOMPARE(pemtarxDb({u"crea"_s, server->percorso()}).codice, 0);
+        argomenti = {u"copia"_s, server->percorso(), file};
+    } else if (caso == u"origine mancante"_s) {
+        argomenti = {u"copia"_s, server->assente(), cartella->filePath(u"nuovo.mdb"_s)};
+    } else if (caso == u"stesso"_s) {
+        argomenti = {u"copia"_s, u"--ini"_s, ini, server->percorso()};
+    }
+    const QString prima = server->istantanea();
+    const QStringList primaFile = righeFile(file);
+    const Uscita u = pemtarxDb(argomenti);
+    QCOMPARE(u.codice, 1);
+    QVERIFY2(u.errori.startsWith(messaggio), qPrintable(u.errori));
+    if (caso == u"lettere"_s)
+        QVERIFY2(u.errori.contains(u"SspMeccanogNum"_s) && u.errori.contains(u"SVR"_s), qPrintable(u.errori));
+    QCOMPARE(u.standard, QString());
+    QCOMPARE(server->istantanea(), prima);
+    QCOMPARE(righeFile(file), primaFile);
+    QVERIFY(!QFile::exists(cartella->filePath(u"nuovo.mdb"_s)));
+}
+
+QTEST_GUILESS_MAIN(TestServer)
+#include "tst_tools_server.moc"
