@@ -695,6 +695,14 @@ void Startup::chiudiRicerca(const QString& codice)
     registroCorrente.SspCodice = codice;
     DicKod->setText(codice);
     controllaCodice();
+    // The hidden list held the keyboard: hand it on as Enter in the code field would.
+    if (modoRegistro == regole::Attesa) {
+        DicKod->setFocus(Qt::OtherFocusReason);
+    } else {
+        stato.campoCorrente = 0;
+        if (campoSuccessivo())
+            Txt[stato.campoCorrente]->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void Startup::cmdD_MouseDown(int i)
