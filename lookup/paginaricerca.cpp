@@ -14,6 +14,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 
 using namespace Qt::StringLiterals;
 using store::TipoRicerca;
@@ -74,6 +75,20 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
     Lista->setObjectName(u"Lista"_s);
     Lista->setAccessibleName(testiRicerca::registriTrovati);
     Lista->setFont(fisso);
+    // The headings stand over the columns from the authorisation code (column 43) onwards: their
+    // words are spaced at about three fifths of the list's pitch, so a condensed fixed font lines up.
+    QFont condensato = fisso;
+    condensato.setStretch(60);
+    const int margine = Lista->frameWidth() + style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    const QString primaRiga = testiRicerca::intestazione1;
+    for (QLabel* l : {Label3, Label2}) {
+        l->setFont(condensato);
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);  // the page's width is the window's
+    }
+    Label3->setIndent(margine + 42 * QFontMetrics(fisso).horizontalAdvance(u'M'));
+    // The second line starts under the third word of the first: the two are read together.
+    Label2->setIndent(Label3->indent() +
+                      QFontMetrics(condensato).horizontalAdvance(primaRiga.left(primaRiga.indexOf(u"ULTIMO"_s))));
     modello_ = new ModelloRicerca(archivio_, stato_.testoSql, this);
     Lista->setModel(modello_);
     // The buttons, then the list, then the search boxes, as Enter turned into Tab walks them.
