@@ -4,7 +4,7 @@
 #include "app/inifile.h"
 #include "app/misura.h"
 #include "app/tasti.h"
-#include "form/casella.h"
+#include "app/casella.h"
 #include "form/dialogsqt.h"
 #include "form/mappacampi.h"
 #include "form/testi.h"
@@ -901,7 +901,7 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
 {
     if (oggetto == Combo1 && (evento->type() == QEvent::FocusIn || evento->type() == QEvent::FocusOut)) {
         const auto* f = static_cast<QFocusEvent*>(evento);
-        if (!cambioFinestra(f->reason()))
+        if (!Presenza::cambioFinestra(f->reason()))
             stato.comboAttivo = evento->type() == QEvent::FocusIn;  // Combo1_GotFocus / LostFocus
         return false;
     }

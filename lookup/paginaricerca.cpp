@@ -2,10 +2,10 @@
 
 #include "app/dialogs.h"
 #include "app/statofinestra.h"
-#include "lookup/camporicerca.h"
+#include "app/casella.h"
 #include "lookup/elenco.h"
 #include "lookup/modelloricerca.h"
-#include "lookup/presenza.h"
+#include "app/presenza.h"
 #include "lookup/righe.h"
 #include "lookup/testi.h"
 
@@ -53,17 +53,17 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
     fisso.setPointSizeF(9.75);
     Lcod = new QLabel(testiRicerca::codice, this);
     Lcod->setObjectName(u"Lcod"_s);
-    CodTab = new CampoRicerca(this);
+    CodTab = new Casella(this);
     CodTab->setObjectName(u"CodTab"_s);
     CodTab->setMaxLength(10);
     CodTab->setAccessibleName(testiRicerca::codice);
     Ldesc = new QLabel(testiRicerca::descrizione, this);
     Ldesc->setObjectName(u"Ldesc"_s);
-    DescTab = new CampoRicerca(this);
+    DescTab = new Casella(this);
     DescTab->setObjectName(u"DescTab"_s);
     DescTab->setMaxLength(30);
     DescTab->setAccessibleName(testiRicerca::descrizione);
-    for (CampoRicerca* e : {CodTab, DescTab}) {
+    for (Casella* e : {CodTab, DescTab}) {
         e->setFont(fisso);
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(e->maxLength() + 2, u'M')));
     }
@@ -115,10 +115,10 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
         };
     };
     for (TipoRicerca t : {TipoRicerca::Codice, TipoRicerca::Descrizione}) {
-        CampoRicerca* c = campo(t);
-        connect(c, &CampoRicerca::entrata, this, azione([this, t] { campo_GotFocus(t); }));
+        Casella* c = campo(t);
+        connect(c, &Casella::entrata, this, azione([this, t] { campo_GotFocus(t); }));
         connect(c, &QLineEdit::textChanged, this, azione([this, t] { campo_Change(t); }));
-        connect(c, &CampoRicerca::uscita, this, azione([this, t] { campo_LostFocus(t); }));
+        connect(c, &Casella::uscita, this, azione([this, t] { campo_LostFocus(t); }));
     }
     connect(Lista, &Elenco::entrata, this, azione([this] { Lista_GotFocus(); }));
     connect(Lista, &Elenco::uscita, this, azione([this] { Lista_LostFocus(); }));
@@ -131,7 +131,7 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
 
 PaginaRicerca::~PaginaRicerca() = default;
 
-CampoRicerca* PaginaRicerca::campo(TipoRicerca tipo) const { return tipo == TipoRicerca::Codice ? CodTab : DescTab; }
+Casella* PaginaRicerca::campo(TipoRicerca tipo) const { return tipo == TipoRicerca::Codice ? CodTab : DescTab; }
 
 void PaginaRicerca::apri(const QString& codice)
 {
@@ -204,11 +204,11 @@ void PaginaRicerca::campo_LostFocus(TipoRicerca tipo)
 {
     if (chiusura_ || !isVisible())
         return;
-    CampoRicerca* questo = campo(tipo);
+    Casella* questo = campo(tipo);
     if (stato_.saltaControllo || stato_.listaAttiva || !questo->text().trimmed().isEmpty())
         return;
     const bool codice = tipo == TipoRicerca::Codice;
-    CampoRicerca* altro = campo(codice ? TipoRicerca::Descrizione : TipoRicerca::Codice);
+    Casella* altro = campo(codice ? TipoRicerca::Descrizione : TipoRicerca::Codice);
     questo->setText(u" "_s);
     Ldesc->setVisible(codice);
     DescTab->setVisible(codice);
