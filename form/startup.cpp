@@ -4,7 +4,7 @@
 #include "app/inifile.h"
 #include "app/misura.h"
 #include "app/tasti.h"
-#include "form/casella.h"
+#include "app/casella.h"
 #include "form/dialogsqt.h"
 #include "form/mappacampi.h"
 #include "form/testi.h"
@@ -696,6 +696,14 @@ void Startup::chiudiRicerca(const QString& codice)
     registroCorrente.SspCodice = codice;
     DicKod->setText(codice);
     controllaCodice();
+    // The hidden list held the keyboard: hand it on as Enter in the code field would.
+    if (modoRegistro == regole::Attesa) {
+        DicKod->setFocus(Qt::OtherFocusReason);
+    } else {
+        stato.campoCorrente = 0;
+        if (campoSuccessivo())
+            Txt[stato.campoCorrente]->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void Startup::cmdD_MouseDown(int i)
@@ -894,7 +902,7 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
 {
     if (oggetto == Combo1 && (evento->type() == QEvent::FocusIn || evento->type() == QEvent::FocusOut)) {
         const auto* f = static_cast<QFocusEvent*>(evento);
-        if (!cambioFinestra(f->reason()))
+        if (!Presenza::cambioFinestra(f->reason()))
             stato.comboAttivo = evento->type() == QEvent::FocusIn;  // Combo1_GotFocus / LostFocus
         return false;
     }

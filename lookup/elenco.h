@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lookup/presenza.h"
+#include "app/presenza.h"
 
 #include <QListView>
 

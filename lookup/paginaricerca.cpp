@@ -2,10 +2,10 @@
 
 #include "app/dialogs.h"
 #include "app/statofinestra.h"
-#include "lookup/camporicerca.h"
+#include "app/casella.h"
 #include "lookup/elenco.h"
 #include "lookup/modelloricerca.h"
-#include "lookup/presenza.h"
+#include "app/presenza.h"
 #include "lookup/righe.h"
 #include "lookup/testi.h"
 
@@ -14,6 +14,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 
 using namespace Qt::StringLiterals;
 using store::TipoRicerca;
@@ -52,17 +53,17 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
     fisso.setPointSizeF(9.75);
     Lcod = new QLabel(testiRicerca::codice, this);
     Lcod->setObjectName(u"Lcod"_s);
-    CodTab = new CampoRicerca(this);
+    CodTab = new Casella(this);
     CodTab->setObjectName(u"CodTab"_s);
     CodTab->setMaxLength(10);
     CodTab->setAccessibleName(testiRicerca::codice);
     Ldesc = new QLabel(testiRicerca::descrizione, this);
     Ldesc->setObjectName(u"Ldesc"_s);
-    DescTab = new CampoRicerca(this);
+    DescTab = new Casella(this);
     DescTab->setObjectName(u"DescTab"_s);
     DescTab->setMaxLength(30);
     DescTab->setAccessibleName(testiRicerca::descrizione);
-    for (CampoRicerca* e : {CodTab, DescTab}) {
+    for (Casella* e : {CodTab, DescTab}) {
         e->setFont(fisso);
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(e->maxLength() + 2, u'M')));
     }
@@ -74,6 +75,20 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
     Lista->setObjectName(u"Lista"_s);
     Lista->setAccessibleName(testiRicerca::registriTrovati);
     Lista->setFont(fisso);
+    // The headings stand over the columns from the authorisation code (column 43) onwards: their
+    // words are spaced at about three fifths of the list's pitch, so a condensed fixed font lines up.
+    QFont condensato = fisso;
+    condensato.setStretch(60);
+    const int margine = Lista->frameWidth() + style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    const QString primaRiga = testiRicerca::intestazione1;
+    for (QLabel* l : {Label3, Label2}) {
+        l->setFont(condensato);
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);  // the page's width is the window's
+    }
+    Label3->setIndent(margine + 42 * QFontMetrics(fisso).horizontalAdvance(u'M'));
+    // The second line starts under the third word of the first: the two are read together.
+    Label2->setIndent(Label3->indent() +
+                      QFontMetrics(condensato).horizontalAdvance(primaRiga.left(primaRiga.indexOf(u"ULTIMO"_s))));
     modello_ = new ModelloRicerca(archivio_, stato_.testoSql, this);
     Lista->setModel(modello_);
     // The buttons, then the list, then the search boxes, as Enter turned into Tab walks them.
@@ -100,10 +115,10 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
         };
     };
     for (TipoRicerca t : {TipoRicerca::Codice, TipoRicerca::Descrizione}) {
-        CampoRicerca* c = campo(t);
-        connect(c, &CampoRicerca::entrata, this, azione([this, t] { campo_GotFocus(t); }));
+        Casella* c = campo(t);
+        connect(c, &Casella::entrata, this, azione([this, t] { campo_GotFocus(t); }));
         connect(c, &QLineEdit::textChanged, this, azione([this, t] { campo_Change(t); }));
-        connect(c, &CampoRicerca::uscita, this, azione([this, t] { campo_LostFocus(t); }));
+        connect(c, &Casella::uscita, this, azione([this, t] { campo_LostFocus(t); }));
     }
     connect(Lista, &Elenco::entrata, this, azione([this] { Lista_GotFocus(); }));
     connect(Lista, &Elenco::uscita, this, azione([this] { Lista_LostFocus(); }));
@@ -116,7 +131,7 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
 
 PaginaRicerca::~PaginaRicerca() = default;
 
-CampoRicerca* PaginaRicerca::campo(TipoRicerca tipo) const { return tipo == TipoRicerca::Codice ? CodTab : DescTab; }
+Casella* PaginaRicerca::campo(TipoRicerca tipo) const { return tipo == TipoRicerca::Codice ? CodTab : DescTab; }
 
 void PaginaRicerca::apri(const QString& codice)
 {
@@ -189,11 +204,11 @@ void PaginaRicerca::campo_LostFocus(TipoRicerca tipo)
 {
     if (chiusura_ || !isVisible())
         return;
-    CampoRicerca* questo = campo(tipo);
+    Casella* questo = campo(tipo);
     if (stato_.saltaControllo || stato_.listaAttiva || !questo->text().trimmed().isEmpty())
         return;
     const bool codice = tipo == TipoRicerca::Codice;
-    CampoRicerca* altro = campo(codice ? TipoRicerca::Descrizione : TipoRicerca::Codice);
+    Casella* altro = campo(codice ? TipoRicerca::Descrizione : TipoRicerca::Codice);
     questo->setText(u" "_s);
     Ldesc->setVisible(codice);
     DescTab->setVisible(codice);

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <array>
 
-class CampoRicerca;
+class Casella;
 class Elenco;
 class ModelloRicerca;
 class QLabel;
@@ -47,7 +47,7 @@ protected:
 private:
     struct Azione;
 
-    CampoRicerca* campo(store::TipoRicerca tipo) const;
+    Casella* campo(store::TipoRicerca tipo) const;
     void campo_GotFocus(store::TipoRicerca tipo);
     void campo_Change(store::TipoRicerca tipo);
     void campo_LostFocus(store::TipoRicerca tipo);
@@ -76,8 +76,8 @@ private:
     QLabel* IETab = nullptr;
     QLabel* Lcod = nullptr;
     QLabel* Ldesc = nullptr;
-    CampoRicerca* CodTab = nullptr;
-    CampoRicerca* DescTab = nullptr;
+    Casella* CodTab = nullptr;
+    Casella* DescTab = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label2 = nullptr;
     Elenco* Lista = nullptr;

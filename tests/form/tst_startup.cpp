@@ -1,6 +1,6 @@
 #include "ambiente.h"
 
-#include "form/casella.h"
+#include "app/casella.h"
 #include "form/mappacampi.h"
 #include "form/startup.h"
 #include "store/registerstore.h"

@@ -1,6 +1,6 @@
 #include "ambiente.h"
 
-#include "form/casella.h"
+#include "app/casella.h"
 #include "form/startup.h"
 #include "lookup/sceltaregistri.h"
 
@@ -29,6 +29,8 @@ private Q_SLOTS:
     void entryInABoxSelectsFiftyCharacters();
     void waitingWithThePickerOpenGivesTheKeysBack();
     void noAvailableBoxLeavesTheFocusAlone();
+    void pickFromTheSearchLeavesTheKeyboardInTheRegister_data();
+    void pickFromTheSearchLeavesTheKeyboardInTheRegister();
 
 private:
     QWidget* fuoco() const { return QApplication::focusWidget(); }
@@ -203,6 +205,48 @@ void TestTastiera::noAvailableBoxLeavesTheFocusAlone()
     QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->OptCS[1]));
     QTest::keyClick(fuoco(), Qt::Key_Down);
     QCOMPARE(fuoco(), static_cast<QWidget*>(w->OptCS[1]));
+}
+
+void TestTastiera::pickFromTheSearchLeavesTheKeyboardInTheRegister_data()
+{
+    QTest::addColumn<QString>("chiave");
+    QTest::addColumn<bool>("inLista");
+    QTest::addColumn<QList<int>>("risposte");
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<bool>("attesa");
+    QTest::newRow("second row by SELEZIONA, Down, Enter") << u"S"_s << true << QList<int>{} << u"S01"_s << false;
+    QTest::newRow("new code, inserted") << u"XY"_s << false << QList<int>{app::Si} << u"XY"_s << false;
+    QTest::newRow("new code, not inserted") << u"XY"_s << false << QList<int>{app::No} << u"XY"_s << true;
+}
+
+// The list that held the keyboard is hidden by the pick: the clerk goes on typing at once.
+void TestTastiera::pickFromTheSearchLeavesTheKeyboardInTheRegister()
+{
+    QFETCH(QString, chiave);
+    QFETCH(bool, inLista);
+    QFETCH(QList<int>, risposte);
+    QFETCH(QString, codice);
+    QFETCH(bool, attesa);
+    d->risposte = risposte;
+    QTest::keyClick(w->DicKod, Qt::Key_F4);
+    QVERIFY(w->Pict1->isVisible());
+    QTest::keyClicks(fuoco(), chiave);
+    // Its access key reaches the button only through the platform's shortcut map, not here.
+    QTest::mouseClick(w->Pict1->findChild<QPushButton*>(u"cmd_r(0)"_s), Qt::LeftButton);
+    if (inLista) {
+        QCOMPARE(fuoco(), w->Pict1->findChild<QWidget*>(u"Lista"_s));
+        QTest::keyClick(fuoco(), Qt::Key_Down);
+        QTest::keyClick(fuoco(), Qt::Key_Return);
+    }
+    QTRY_VERIFY(!w->Pict1->isVisible());
+    QCOMPARE(w->DicKod->text(), codice);
+    QCOMPARE(d->domande.size(), risposte.size());
+    QWidget* atteso = attesa ? static_cast<QWidget*>(w->DicKod) : static_cast<QWidget*>(w->Txt[1]);
+    QTRY_COMPARE(fuoco(), atteso);
+    if (!attesa) {
+        QTest::keyClicks(fuoco(), u"nuova"_s);
+        QVERIFY(w->Txt[1]->text().endsWith(u"NUOVA"_s));
+    }
 }
 
 QTEST_MAIN(TestTastiera)

@@ -2,27 +2,18 @@
 
 #include <QFocusEvent>
 
-bool cambioFinestra(Qt::FocusReason motivo)
-{
-    return motivo == Qt::ActiveWindowFocusReason || motivo == Qt::PopupFocusReason;
-}
-
 void Casella::focusInEvent(QFocusEvent* e)
 {
     QLineEdit::focusInEvent(e);
-    if (!entrato_) {
-        entrato_ = true;
+    if (presenza_.entra(e->reason()))
         Q_EMIT entrata();
-    }
 }
 
 void Casella::focusOutEvent(QFocusEvent* e)
 {
     QLineEdit::focusOutEvent(e);
-    if (entrato_ && !cambioFinestra(e->reason())) {
-        entrato_ = false;
+    if (presenza_.esce(e->reason()))
         Q_EMIT uscita();
-    }
 }
 
 void Casella::mouseDoubleClickEvent(QMouseEvent* e)
