@@ -164,7 +164,8 @@ QString FileProva::esegui(const QStringList& sql, const QVariantList& valori) co
         if (!ok)
             return q.lastError().text() + u": "_s + testo;
     }
-    db.close();
+    if (!server())
+        db.close();
     return {};
 }
 
@@ -189,8 +190,10 @@ QList<QVariantList> FileProva::righe(const QString& sql, const QVariantList& val
             tutte << QVariantList{QString(u"ERRORE: "_s + q.lastError().text())};
         }
     }
-    // Closed after every read, so the test never holds a lock the store would wait for.
-    QSqlDatabase::database(connessione_, false).close();
+    // Closed after every read, so the test never holds a lock the store would wait for; the server
+    // takes no lock for a finished read.
+    if (!server())
+        QSqlDatabase::database(connessione_, false).close();
     return tutte;
 }
 
