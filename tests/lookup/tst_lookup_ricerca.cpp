@@ -4,6 +4,7 @@
 #include "app/statofinestra.h"
 #include "lookup/paginaricerca.h"
 
+#include <QAbstractItemModelTester>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -95,6 +96,7 @@ private:
     QLineEdit* CodTab = nullptr;
     QLineEdit* DescTab = nullptr;
     QListView* Lista = nullptr;
+    std::unique_ptr<QAbstractItemModelTester> tester;
     QPushButton* cmd_r0 = nullptr;
     QPushButton* cmd_r1 = nullptr;
 };
@@ -117,11 +119,14 @@ void TestRicerca::init()
     cmd_r0 = pagina->findChild<QPushButton*>(u"cmd_r(0)"_s);
     cmd_r1 = pagina->findChild<QPushButton*>(u"cmd_r(1)"_s);
     QVERIFY(CodTab && DescTab && Lista && cmd_r0 && cmd_r1);
+    tester = std::make_unique<QAbstractItemModelTester>(Lista->model(),
+                                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(finestra->mostra());
 }
 
 void TestRicerca::cleanup()
 {
+    tester.reset();
     finestra.reset();
     archivio.reset();
 }
@@ -639,6 +644,7 @@ void TestRicerca::everyRowIsReachableByScrolling()
 {
     QFETCH(TipoRicerca, tipo);
     constexpr int quanti = 3000;
+    tester.reset();  // Qt 6.4's tester fetches inside its reset check and misreads the rows that adds
     QVERIFY(archivio->riempi(quanti));
     if (tipo == TipoRicerca::Codice)
         apri(QString());
@@ -671,6 +677,7 @@ void TestRicerca::everyRowIsReachableByScrolling()
 
 void TestRicerca::equalDescriptionsAcrossPages()
 {
+    tester.reset();  // Qt 6.4's tester fetches inside its reset check and misreads the rows that adds
     QVERIFY(archivio->riempi(300));
     QVERIFY(archivio->esegui(u"UPDATE TabellaSerieSemplificata SET SspDescrizione = 'UGUALE'"_s));
     aDescrizione();
@@ -714,6 +721,7 @@ void TestRicerca::failingSearchShowsOneMessageAndAnEmptyList()
 
 void TestRicerca::failingLaterPageEmptiesTheList()
 {
+    tester.reset();  // Qt 6.4's tester fetches inside its reset check and misreads the rows that adds
     QVERIFY(archivio->riempi(500));
     apri(QString());
     finestra->clic(cmd_r0);
