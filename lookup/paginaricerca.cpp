@@ -51,22 +51,21 @@ PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stat
     QFont fisso(u"Courier New"_s);
     fisso.setStyleHint(QFont::TypeWriter);
     fisso.setPointSizeF(9.75);
-    Lcod = new QLabel(testiRicerca::codice, this);
+    // A caption and its search box, the box as wide as its longest key.
+    const auto ricerca = [this, &fisso](QLabel*& etichetta, Casella*& casella, const QString& testo, int lunghezza) {
+        etichetta = new QLabel(testo, this);
+        casella = new Casella(this);
+        casella->setMaxLength(lunghezza);
+        casella->setAccessibleName(testo);
+        casella->setFont(fisso);
+        casella->setFixedWidth(casella->fontMetrics().horizontalAdvance(QString(lunghezza + 2, u'M')));
+    };
+    ricerca(Lcod, CodTab, testiRicerca::codice, 10);
+    ricerca(Ldesc, DescTab, testiRicerca::descrizione, 30);
     Lcod->setObjectName(u"Lcod"_s);
-    CodTab = new Casella(this);
     CodTab->setObjectName(u"CodTab"_s);
-    CodTab->setMaxLength(10);
-    CodTab->setAccessibleName(testiRicerca::codice);
-    Ldesc = new QLabel(testiRicerca::descrizione, this);
     Ldesc->setObjectName(u"Ldesc"_s);
-    DescTab = new Casella(this);
     DescTab->setObjectName(u"DescTab"_s);
-    DescTab->setMaxLength(30);
-    DescTab->setAccessibleName(testiRicerca::descrizione);
-    for (Casella* e : {CodTab, DescTab}) {
-        e->setFont(fisso);
-        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(e->maxLength() + 2, u'M')));
-    }
     Label3 = new QLabel(testiRicerca::intestazione1, this);
     Label3->setObjectName(u"Label3"_s);
     Label2 = new QLabel(testiRicerca::intestazione2, this);
