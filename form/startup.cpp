@@ -144,6 +144,10 @@ void Startup::costruisci()
     DicKod->setMaxLength(10);
     DicKod->setFont(fisso(11.25, true));
     sfondoTesto(DicKod, gialloChiaro);
+    // Disabled while a register is open, the code must still be read at a glance.
+    QPalette leggibile = DicKod->palette();
+    leggibile.setColor(QPalette::Disabled, QPalette::Text, QColor(64, 64, 64));
+    DicKod->setPalette(leggibile);
     DicKod->setAccessibleName(u"Codice"_s);
     testa->addWidget(etichetta(u"Codice"_s, u"Label4(3)"_s, Pict2), 0, 0);
     testa->addWidget(DicKod, 0, 1);
@@ -308,6 +312,7 @@ void Startup::costruisciScarico(QWidget* pagina)
     for (int i = 12; i <= 22; ++i)
         Txt[i] = new Casella(pagina);
     auto* ultimo = new QHBoxLayout;
+    ultimo->setSpacing(6);
     ultimo->addWidget(etichetta(u"Ultimo Scarico"_s, u"Label4(4)"_s, pagina));
     ultimo->addWidget(Txt[12]);
     ultimo->addWidget(etichetta(u"(riga del registro)"_s, u"Label4(6)"_s, pagina));
@@ -332,6 +337,7 @@ void Startup::costruisciScarico(QWidget* pagina)
     for (int i = 18; i <= 22; ++i)
         g->addWidget(Txt[i], r++, 0, Qt::AlignLeft);
     auto* stampa = new QHBoxLayout;
+    stampa->setSpacing(6);
     stampa->addWidget(etichetta(u"Stampa orditata per"_s, u"Label4(9)"_s, pagina));
     auto* Frame1 = new QGroupBox(pagina);
     Frame1->setObjectName(u"Frame1"_s);
