@@ -177,6 +177,8 @@ Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
 {
     chiudi();
     vecchio_ = false;
+    posizione_ = percorso;
+    attesaMs_ = attesaMs;
     if (const std::optional<Server> s = server(percorso))
         return apriServer(*s, attesaMs);
     const QFileInfo info(percorso);
@@ -356,7 +358,7 @@ bool trova(QSqlQuery& q, const QString& codice, std::optional<QSqlRecord>& riga)
 
 } // namespace
 
-Esito RegisterStore::trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga)
+Esito RegisterStore::trovaRegistroUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga)
 {
     riga.reset();
     if (!registri_)
@@ -366,7 +368,7 @@ Esito RegisterStore::trovaRegistro(const QString& codice, std::optional<QSqlReco
     return {};
 }
 
-Esito RegisterStore::trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga)
+Esito RegisterStore::trovaTestataUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga)
 {
     riga.reset();
     if (!testata_)
@@ -398,7 +400,7 @@ Esito RegisterStore::inizia()
     return {};
 }
 
-RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata)
+RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& registro, const RegisterHeading& testata)
 {
     // The tables need not be open: the statements are prepared on the first write.
     if (!registri_)
@@ -432,7 +434,7 @@ RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, co
     return {};
 }
 
-Esito RegisterStore::elimina(const QString& codice, Fase* fase)
+Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase)
 {
     const auto fallita = [fase](Fase parte, const Esito& e) {
         if (fase)
@@ -465,8 +467,8 @@ Esito RegisterStore::elimina(const QString& codice, Fase* fase)
     return fallita(Fase::Nessuna, {});
 }
 
-Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
-                           const std::function<void(const QSqlQuery&)>& riga)
+Esito RegisterStore::leggiUnaVolta(const QString& sql, const QVariantList& valori,
+                                  const std::function<void(const QSqlQuery&)>& riga)
 {
     QSqlQuery q(database());
     q.setForwardOnly(true);
@@ -481,6 +483,68 @@ Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
     if (q.lastError().isValid())
         return errore(q.lastError());
     return {};
+}
+
+namespace {
+
+const Esito& esitoDi(const Esito& e) { return e; }
+const Esito& esitoDi(const RegisterStore::EsitoScrittura& e) { return e.esito; }
+
+} // namespace
+
+bool RegisterStore::ripristina()
+{
+    if (!server(posizione_))
+        return false;
+    {
+        // A connection that still answers failed for a reason of the statement's own.
+        QSqlQuery prova(database());
+        if (prova.exec(u"SELECT 1"_s))
+            return false;
+    }
+    const bool registri = registriAperti_;
+    const bool testata = testataAperta_;
+    if (!apriDatabase(posizione_, attesaMs_).ok())
+        return false;
+    return (!registri || apriRegistri().ok()) && (!testata || apriTestata().ok());
+}
+
+// Once more on a new connection when the server dropped the old one: a restart of the server or a
+// broken network must not leave the window failing until it is closed. Every write is an upsert or
+// a delete by key, so repeating one whose commit was lost on the way changes nothing.
+template <typename F>
+auto RegisterStore::riprovando(F&& operazione)
+{
+    auto esito = operazione();
+    if (!esitoDi(esito).ok() && ripristina())
+        esito = operazione();
+    return esito;
+}
+
+Esito RegisterStore::trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga)
+{
+    return riprovando([&] { return trovaRegistroUnaVolta(codice, riga); });
+}
+
+Esito RegisterStore::trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga)
+{
+    return riprovando([&] { return trovaTestataUnaVolta(codice, riga); });
+}
+
+RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata)
+{
+    return riprovando([&] { return scriviUnaVolta(registro, testata); });
+}
+
+Esito RegisterStore::elimina(const QString& codice, Fase* fase)
+{
+    return riprovando([&] { return eliminaUnaVolta(codice, fase); });
+}
+
+Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
+                           const std::function<void(const QSqlQuery&)>& riga)
+{
+    return riprovando([&] { return leggiUnaVolta(sql, valori, riga); });
 }
 
 Esito RegisterStore::creaTabelle(QSqlDatabase& db)

@@ -73,6 +73,16 @@ private:
         QSqlQuery cerca, scrivi, elimina;
     };
 
+    Esito trovaRegistroUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga);
+    Esito trovaTestataUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga);
+    EsitoScrittura scriviUnaVolta(const Register& registro, const RegisterHeading& testata);
+    Esito eliminaUnaVolta(const QString& codice, Fase* fase);
+    Esito leggiUnaVolta(const QString& sql, const QVariantList& valori,
+                        const std::function<void(const QSqlQuery&)>& riga);
+    // Opens the server's database again when the connection is gone; false when it was not.
+    bool ripristina();
+    template <typename F>
+    auto riprovando(F&& operazione);
     QSqlDatabase connessione(const QString& driver);
     Esito apriServer(const Server& s, int attesaMs);
     static Esito creaSuServer(const QString& indirizzo);
@@ -82,6 +92,8 @@ private:
     Esito prepara(std::optional<Istruzioni>& istruzioni, bool registri);
 
     QString nome_;
+    QString posizione_;
+    int attesaMs_ = 5000;
     bool vecchio_ = false;
     bool registriAperti_ = false;
     bool testataAperta_ = false;

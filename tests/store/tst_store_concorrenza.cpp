@@ -56,6 +56,8 @@ private slots:
     void stessoCodiceInsieme();
     void rigaTenutaDaAltri_data();
     void rigaTenutaDaAltri();
+    void connessioneCaduta_data();
+    void connessioneCaduta();
 
 private:
     std::unique_ptr<FileProva> f;
@@ -197,6 +199,52 @@ void TestConcorrenza::rigaTenutaDaAltri()
     QVERIFY(archivio.scrivi(registro(codice, u"DOPO"_s), testata(u"DOPO"_s)).esito.ok());
     QCOMPARE(f->valore(u"SELECT TpsRiga1 FROM TestataRegistriPS WHERE TpsCodice = ?"_s, {codice}).toString(),
              u"DOPO"_s);
+}
+
+void TestConcorrenza::connessioneCaduta_data()
+{
+    QTest::addColumn<QString>("operazione");
+    for (const char* o : {"lettura", "ricerca", "salvataggio", "cancellazione"})
+        QTest::newRow(o) << QString::fromLatin1(o);
+}
+
+void TestConcorrenza::connessioneCaduta()
+{
+    if (!FileProva::server())
+        QSKIP("a file has no connection to lose");
+    QFETCH(QString, operazione);
+    store::RegisterStore archivio(u"archivio"_s);
+    for (const store::Esito& e : {archivio.apriDatabase(f->percorso()), archivio.apriRegistri(), archivio.apriTestata()})
+        QVERIFY2(e.ok(), qPrintable(e.descrizione));
+    QVERIFY(archivio.scrivi(registro(u"K1"_s, u"PRIMA"_s), testata(u"PRIMA"_s)).esito.ok());
+
+    // The server ends the store's connection, as a restart of the server or a broken network would.
+    QCOMPARE(f->valore(u"SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                       u"WHERE application_name = 'pemtarx' AND datname = current_database()"_s)
+                 .toInt(),
+             1);
+    std::optional<QSqlRecord> riga;
+    if (operazione == u"lettura"_s) {
+        QVERIFY(archivio.trovaRegistro(u"K1"_s, riga).ok());
+        QVERIFY(riga);
+    } else if (operazione == u"ricerca"_s) {
+        QCOMPARE(codiciTrovati(archivio, u"K"_s), QStringList{u"K1"_s});
+    } else if (operazione == u"salvataggio"_s) {
+        QVERIFY(archivio.scrivi(registro(u"K1"_s, u"DOPO"_s), testata(u"DOPO"_s)).esito.ok());
+        QCOMPARE(f->righe(u"SELECT SspDescrizione, TpsRiga1 FROM TabellaSerieSemplificata JOIN TestataRegistriPS "
+                          u"ON TpsCodice = SspCodice"_s),
+                 (QList<QVariantList>{{u"DOPO"_s, u"DOPO"_s}}));
+    } else {
+        QVERIFY(archivio.elimina(u"K1"_s).ok());
+        QCOMPARE(f->valore(u"SELECT COUNT(*) FROM TestataRegistriPS"_s).toInt(), 0);
+    }
+    // The new connection keeps the bounded wait and the open tables of the old one.
+    QVERIFY(archivio.registriAperti());
+    QVERIFY(archivio.testataAperta());
+    QString attesa;
+    QVERIFY(archivio.leggi(u"SELECT current_setting('lock_timeout')"_s, {},
+                           [&](const QSqlQuery& q) { attesa = q.value(0).toString(); }).ok());
+    QCOMPARE(attesa, u"5s"_s);
 }
 
 QTEST_GUILESS_MAIN(TestConcorrenza)

@@ -11,6 +11,8 @@ using namespace Qt::StringLiterals;
 using Fase = store::RegisterStore::Fase;
 
 Q_DECLARE_METATYPE(Fase)
+Q_DECLARE_METATYPE(Register)
+Q_DECLARE_METATYPE(RegisterHeading)
 
 namespace {
 
@@ -86,6 +88,8 @@ private slots:
     void cleanup();
 
     void codiceSenzaRiguardoAlleMaiuscole();
+    void rilettoComeSalvato_data();
+    void rilettoComeSalvato();
     void nessunNulloScritto();
     void colonneDiAcquisizioneAzzerate_data();
     void colonneDiAcquisizioneAzzerate();
@@ -139,6 +143,45 @@ void TestRegistri::codiceSenzaRiguardoAlleMaiuscole()
              (QList<QVariantList>{{u"x1"_s, u"SECONDO"_s}}));
     QCOMPARE(f->righe(u"SELECT TpsCodice, TpsRiga1 FROM TestataRegistriPS"_s),
              (QList<QVariantList>{{u"x1"_s, u"DOGANA DI VERONA"_s}}));
+}
+
+void TestRegistri::rilettoComeSalvato_data()
+{
+    QTest::addColumn<Register>("salvato");
+    QTest::addColumn<RegisterHeading>("righe");
+
+    QTest::newRow("registro di carico") << registro(u"C1"_s, u"CARICO"_s) << testata(u"DOGANA DI MILANO"_s);
+    Register estremi = registro(u"MAX"_s, u"L'AQUILA \\ \"SEZIONE\" ; -- È"_s);
+    estremi.SspUltimoCarico = 2147483647;
+    estremi.SspMeccanogNum = -32768;
+    estremi.SspStampaperSerie = true;
+    estremi.SspRiqA = u"%_?$1 ''"_s;
+    RegisterHeading lunghe;
+    lunghe.TpsRiga = {QString(160, u'W'), u"à è é ì ò ù €"_s, u"?"_s, u"$1"_s, u"'; DROP TABLE x; --"_s};
+    lunghe.TpsRigP = {QString(80, u'x'), u""_s, u"\\N"_s, u"NULL"_s, u"\t"_s};
+    QTest::newRow("valori estremi e segni") << estremi << lunghe;
+    Register minimi = registro(u"MIN"_s, u" "_s);
+    minimi.SspUltimoCarico = -2147483647 - 1;
+    minimi.SspMeccanogNum = 32767;
+    QTest::newRow("valori minimi") << minimi << RegisterHeading{};
+}
+
+void TestRegistri::rilettoComeSalvato()
+{
+    QFETCH(Register, salvato);
+    QFETCH(RegisterHeading, righe);
+    QVERIFY(archivio->scrivi(salvato, righe).esito.ok());
+    std::optional<QSqlRecord> riga, testate;
+    QVERIFY(archivio->trovaRegistro(salvato.SspCodice, riga).ok());
+    QVERIFY(riga);
+    QCOMPARE(descrivi(store::leggiRegistro(*riga)), descrivi(salvato));
+    QVERIFY(archivio->trovaTestata(salvato.SspCodice, testate).ok());
+    QVERIFY(testate);
+    const RegisterHeading letta = store::leggiTestata(*testate);
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(letta.TpsRiga[i], righe.TpsRiga[i].trimmed());
+        QCOMPARE(letta.TpsRigP[i], righe.TpsRigP[i].trimmed());
+    }
 }
 
 void TestRegistri::nessunNulloScritto()
