@@ -78,7 +78,7 @@ void TestFinestraServer::scriviIni(const QString& host, const QString& nome) con
 {
     QFile f(programma + u"/Quendrix.ini"_s);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\nUTENTE=pemtarx\r\n"
+    f.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\nPORT=5432\r\nUTENTE=pemtarx\r\n"
             u"NOME=%4\r\n"_s.arg(server->nomeDatabase().toUpper(), radice->filePath(u"dati"_s), host, nome)
                 .toLatin1());
 }

@@ -16,6 +16,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 int contatore = 0;
+// The port cluster-pg gives the server: only the name of its socket, never PGPORT's.
+const QString portaCluster = u"5432"_s;
 // Databases of this process that no store test uses now: a new database costs more than emptying one.
 QStringList liberi;
 
@@ -28,6 +30,7 @@ QString amministra(const QString& sql)
         QSqlDatabase db = QSqlDatabase::contains(nome) ? QSqlDatabase::database(nome, false)
                                                        : QSqlDatabase::addDatabase(u"QPSQL"_s, nome);
         db.setHostName(FileProva::cluster());
+        db.setPort(portaCluster.toInt());
         db.setUserName(u"pemtarx"_s);
         db.setDatabaseName(u"postgres"_s);
         if (!db.isOpen() && (!db.open() || !QSqlQuery(db).exec(u"SET client_min_messages = warning"_s)))
@@ -53,7 +56,7 @@ FileProva::FileProva() : connessione_(u"prova-%1"_s.arg(++contatore))
     }
     if (!liberi.isEmpty()) {
         nomeDatabase_ = liberi.takeLast();
-        percorso_ = store::indirizzo({cluster(), {}, u"pemtarx"_s, nomeDatabase_});
+        percorso_ = store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_});
         const QString e = esegui({u"DROP TABLE IF EXISTS TabellaSerieSemplificata, TestataRegistriPS CASCADE"_s,
                                   u"DROP FUNCTION IF EXISTS rifiuta() CASCADE"_s});
         if (!e.isEmpty())
@@ -61,7 +64,7 @@ FileProva::FileProva() : connessione_(u"prova-%1"_s.arg(++contatore))
         return;
     }
     nomeDatabase_ = u"prova_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(contatore);
-    percorso_ = store::indirizzo({cluster(), {}, u"pemtarx"_s, nomeDatabase_});
+    percorso_ = store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_});
     const QString e = amministra(u"CREATE DATABASE "_s + nomeDatabase_);
     if (!e.isEmpty())
         qWarning("%s", qPrintable(e));
@@ -78,7 +81,7 @@ FileProva::~FileProva()
 
 QString FileProva::assente() const
 {
-    return server() ? store::indirizzo({cluster(), {}, u"pemtarx"_s, nomeDatabase_ + u"_assente"_s}) : percorso_;
+    return server() ? store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_ + u"_assente"_s}) : percorso_;
 }
 
 QSqlDatabase FileProva::apri(const QString& connessione) const
@@ -88,6 +91,7 @@ QSqlDatabase FileProva::apri(const QString& connessione) const
                           : QSqlDatabase::addDatabase(server() ? u"QPSQL"_s : u"QSQLITE"_s, connessione);
     if (server()) {
         db.setHostName(cluster());
+        db.setPort(portaCluster.toInt());
         db.setUserName(u"pemtarx"_s);
         db.setDatabaseName(nomeDatabase_);
     } else {

@@ -89,6 +89,7 @@ int blocca(const QString& file)
         QSqlDatabase db = QSqlDatabase::addDatabase(s ? u"QPSQL"_s : u"QSQLITE"_s, u"blocca"_s);
         if (s) {
             db.setHostName(s->host);
+            db.setPort(s->porta.isEmpty() ? -1 : s->porta.toInt());
             db.setUserName(s->utente);
             db.setDatabaseName(s->nome);
         } else {

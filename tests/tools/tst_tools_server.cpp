@@ -137,7 +137,7 @@ QString TestServer::scriviIni(const QString& nome)
     QFile f(file);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return {};
-    f.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\n"
+    f.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\nPORT=5432\r\n"
             u"UTENTE=pemtarx\r\nNOME=%4\r\n"_s.arg(server->nomeDatabase().toUpper(), cartella->path(),
                                                    FileProva::cluster(), nome)
                 .toLatin1());
