@@ -84,7 +84,8 @@ Esito copia(RegisterStore& da, RegisterStore& verso, Copiati& copiati)
             return e;
         // A company's registers are never mixed with, or written over, another's.
         if (righe + altre > 0)
-            return Esito::errore(erroreEsistente, u"la destinazione contiene già %1 registri e %2 testate"_s.arg(righe).arg(altre));
+            return Esito::errore(erroreEsistente,
+                                 u"la destinazione contiene già %1 registri e %2 testate"_s.arg(righe).arg(altre));
     }
     if (!destinazione.transaction())
         return esitoSql(destinazione.lastError(), destinazione.driver());

@@ -215,13 +215,14 @@ Esito RegisterStore::apriServer(const Server& s, int attesaMs)
     db.setPassword(QString());  // libpq finds it: ~/.pgpass, PGPASSFILE, peer or certificate
     db.setDatabaseName(s.nome);
     // A server that does not answer is reported as a missing company, not waited for.
-    db.setConnectOptions(u"connect_timeout=10;application_name=pemtarx"_s);
+    db.setConnectOptions(u"connect_timeout=5;application_name=pemtarx"_s);
     if (!db.open())
         return errore(db.lastError());
     // A row or table held by another clerk's transaction is waited for this long, then reported;
     // the server's notices would reach the clerk's terminal through libpq.
     QSqlQuery q(db);
-    if (!q.prepare(u"SELECT set_config('lock_timeout', ?, false), set_config('client_min_messages', 'warning', false)"_s)) {
+    if (!q.prepare(
+            u"SELECT set_config('lock_timeout', ?, false), set_config('client_min_messages', 'warning', false)"_s)) {
         const Esito e = errore(q.lastError());
         db.close();
         return e;

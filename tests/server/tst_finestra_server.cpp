@@ -78,8 +78,8 @@ void TestFinestraServer::scriviIni(const QString& host, const QString& nome) con
 {
     QFile f(programma + u"/Quendrix.ini"_s);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\nPORT=5432\r\nUTENTE=pemtarx\r\n"
-            u"NOME=%4\r\n"_s.arg(server->nomeDatabase().toUpper(), radice->filePath(u"dati"_s), host, nome)
+    f.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n"
+            u"[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\nPORT=5432\r\nUTENTE=pemtarx\r\nNOME=%4\r\n"_s.arg(server->nomeDatabase().toUpper(), radice->filePath(u"dati"_s), host, nome)
                 .toLatin1());
 }
 

@@ -81,7 +81,8 @@ FileProva::~FileProva()
 
 QString FileProva::assente() const
 {
-    return server() ? store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_ + u"_assente"_s}) : percorso_;
+    return server() ? store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_ + u"_assente"_s})
+                    : percorso_;
 }
 
 QSqlDatabase FileProva::apri(const QString& connessione) const
@@ -131,7 +132,8 @@ QString FileProva::istantanea() const
     const QString schema = u"SELECT table_name, column_name, data_type, collation_name FROM information_schema.columns "
                            u"WHERE table_schema = 'public' ORDER BY table_name, ordinal_position"_s;
     for (const QVariantList& r : righe(schema))
-        testo << r.front().toString() + u'.' + r.at(1).toString() + u' ' + r.at(2).toString() + u' ' + r.at(3).toString();
+        testo << r.front().toString() + u'.' + r.at(1).toString() + u' ' + r.at(2).toString() + u' ' +
+                     r.at(3).toString();
     for (const QVariantList& t : righe(u"SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1"_s))
         for (const QVariantList& r : righe(u"SELECT * FROM \"%1\" ORDER BY 1"_s.arg(t.front().toString()))) {
             QStringList campi;
@@ -144,7 +146,8 @@ QString FileProva::istantanea() const
 
 QString FileProva::quotaNomi(const QString& sql)
 {
-    static const QRegularExpression nomi(uR"((?<!["'\w])(Ssp\w+|Tps\w+|TabellaSerieSemplificata|TestataRegistriPS)(?!["'\w]))"_s);
+    static const QRegularExpression nomi(
+        uR"((?<!["'\w])(Ssp\w+|Tps\w+|TabellaSerieSemplificata|TestataRegistriPS)(?!["'\w]))"_s);
     QString s = sql;
     return s.replace(nomi, u"\"\\1\""_s);
 }

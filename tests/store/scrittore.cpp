@@ -102,7 +102,8 @@ int blocca(const QString& file)
             s ? QStringList{u"BEGIN"_s,
                             u"LOCK TABLE \"TabellaSerieSemplificata\", \"TestataRegistriPS\" IN ACCESS EXCLUSIVE MODE"_s}
               : QStringList{u"BEGIN EXCLUSIVE"_s};
-        for (const QString& sql : blocco + QStringList{u"INSERT INTO \"TestataRegistriPS\" (\"TpsCodice\") VALUES ('BLOCCO')"_s})
+        for (const QString& sql :
+             blocco + QStringList{u"INSERT INTO \"TestataRegistriPS\" (\"TpsCodice\") VALUES ('BLOCCO')"_s})
             if (!q.exec(sql))
                 return fallisci(q.lastError().text());
         QTextStream(stdout) << "bloccato" << Qt::endl;

@@ -169,7 +169,8 @@ void TestApertura::bloccatoDaAltri()
             FileProva::server()
                 ? QStringList{u"BEGIN"_s, u"LOCK TABLE TabellaSerieSemplificata IN ACCESS EXCLUSIVE MODE"_s}
                 : QStringList{u"BEGIN EXCLUSIVE"_s};
-        for (const QString& sql : blocco + QStringList{u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('BLOCCO')"_s})
+        for (const QString& sql :
+             blocco + QStringList{u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('BLOCCO')"_s})
             QVERIFY2(q.exec(FileProva::quotaNomi(sql)), qPrintable(q.lastError().text()));
     }
 

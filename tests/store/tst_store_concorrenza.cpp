@@ -135,7 +135,8 @@ void TestConcorrenza::rigaTenutaDaAltri_data()
     QTest::addColumn<bool>("bloccatoSulServer");
     QTest::addColumn<Fase>("faseSulServer");
 
-    const QString registroTenuto = u"UPDATE TabellaSerieSemplificata SET SspDescrizione = 'ALTRI' WHERE SspCodice = 'R1'"_s;
+    const QString registroTenuto =
+        u"UPDATE TabellaSerieSemplificata SET SspDescrizione = 'ALTRI' WHERE SspCodice = 'R1'"_s;
     const QString testataTenuta = u"UPDATE TestataRegistriPS SET TpsRiga1 = 'ALTRI' WHERE TpsCodice = 'R1'"_s;
     QTest::newRow("salvataggio, registro tenuto") << registroTenuto << false << u"r1"_s << true << Fase::Registro;
     QTest::newRow("salvataggio, testata tenuta") << testataTenuta << false << u"R1"_s << true << Fase::Testata;
@@ -214,7 +215,8 @@ void TestConcorrenza::connessioneCaduta()
         QSKIP("a file has no connection to lose");
     QFETCH(QString, operazione);
     store::RegisterStore archivio(u"archivio"_s);
-    for (const store::Esito& e : {archivio.apriDatabase(f->percorso()), archivio.apriRegistri(), archivio.apriTestata()})
+    for (const store::Esito& e :
+         {archivio.apriDatabase(f->percorso()), archivio.apriRegistri(), archivio.apriTestata()})
         QVERIFY2(e.ok(), qPrintable(e.descrizione));
     QVERIFY(archivio.scrivi(registro(u"K1"_s, u"PRIMA"_s), testata(u"PRIMA"_s)).esito.ok());
 

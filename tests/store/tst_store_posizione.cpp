@@ -55,7 +55,8 @@ void TestPosizione::dalFileImpostazioni_data()
         << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=/var/run/postgresql\r\nNOME=%DITTA%\r\n")
         << u"postgresql:///x1?host=/var/run/postgresql"_s;
     QTest::newRow("la parola d'ordine non viene mai letta")
-        << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nPASSWORD=segreta\r\nPASSWD=segreta\r\n") << u"postgresql:///dogana_x1"_s;
+        << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nPASSWORD=segreta\r\nPASSWD=segreta\r\n")
+        << u"postgresql:///dogana_x1"_s;
     QTest::newRow("caratteri da codificare")
         << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nUTENTE=m&r=o\r\nNOME=d?x#%DITTA%\r\n")
         << u"postgresql:///d%3Fx%23x1?user=m%26r%3Do"_s;

@@ -336,7 +336,8 @@ void TestRegistri::fallimentoAnnullaEntrambe_data()
 
     const QString testata = u"TestataRegistriPS"_s;
     const QString registri = u"TabellaSerieSemplificata"_s;
-    QTest::newRow("nuovo registro, testata rifiutata") << u"INSERT"_s << testata << false << u"NUOVO"_s << Fase::Testata;
+    QTest::newRow("nuovo registro, testata rifiutata")
+        << u"INSERT"_s << testata << false << u"NUOVO"_s << Fase::Testata;
     QTest::newRow("registro esistente, testata rifiutata")
         << u"UPDATE"_s << testata << false << u"ESISTE"_s << Fase::Testata;
     QTest::newRow("nuovo registro rifiutato") << u"INSERT"_s << registri << false << u"NUOVO"_s << Fase::Registro;

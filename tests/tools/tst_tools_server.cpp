@@ -222,9 +222,10 @@ void TestServer::copiaAndataERitorno()
     const QString b = cartella->filePath(u"b.mdb"_s);
     QCOMPARE(pemtarxDb({u"esempio"_s, a}).codice, 0);
     // Rows another program wrote: Nulls in every column but the key, a heading without register.
-    QCOMPARE(eseguiFile(a, {u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ALTRI')"_s,
-                            u"INSERT INTO TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('ORFANA', 'DOGANA DI COMO')"_s}),
-             QString());
+    QCOMPARE(
+        eseguiFile(a, {u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ALTRI')"_s,
+                       u"INSERT INTO TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('ORFANA', 'DOGANA DI COMO')"_s}),
+        QString());
     const QStringList originale = righeFile(a);
     const int registri = int(originale.filter(u"TabellaSerieSemplificata: "_s).size());
     const int testate = int(originale.size()) - registri;
@@ -265,8 +266,9 @@ void TestServer::copiaRifiutata()
         QCOMPARE(pemtarxDb({u"crea"_s, server->percorso()}).codice, 0);
         QCOMPARE(server->esegui({u"INSERT INTO TestataRegistriPS (TpsCodice) VALUES ('MIA')"_s}), QString());
     } else if (caso == u"lettere"_s) {
-        QCOMPARE(eseguiFile(file, {u"UPDATE TabellaSerieSemplificata SET SspMeccanogNum = '12A' WHERE SspCodice = 'SVR'"_s}),
-                 QString());
+        QCOMPARE(
+            eseguiFile(file, {u"UPDATE TabellaSerieSemplificata SET SspMeccanogNum = '12A' WHERE SspCodice = 'SVR'"_s}),
+            QString());
     } else if (caso == u"file esistente"_s) {
         QCOMPARE(pemtarxDb({u"crea"_s, server->percorso()}).codice, 0);
         argomenti = {u"copia"_s, server->percorso(), file};
