@@ -57,20 +57,30 @@ void riferisci(const QString& testo)
 
 std::optional<QStringList> archivi(const QStringList& argomenti)
 {
-    QStringList posizioni;
+    QStringList gruppi;
     for (qsizetype i = 0; i < argomenti.size(); ++i) {
-        if (argomenti.at(i) != u"--ini"_s || i + 1 == argomenti.size()) {
-            posizioni << argomenti.at(i);
+        if (argomenti.at(i) != u"--ini"_s) {
+            gruppi << argomenti.at(i);
             continue;
         }
-        const QString& ini = argomenti.at(++i);
-        if (!QFileInfo(ini).isFile()) {
-            segnala(testi::fileInesistente.arg(ini));
+        // A lone --ini names no store: never a file called "--ini".
+        if (++i == argomenti.size())
             return std::nullopt;
-        }
-        posizioni << store::posizioneArchivio(ini);
+        gruppi << u"--ini="_s + argomenti.at(i);
     }
-    return posizioni;
+    return gruppi;
+}
+
+std::optional<QString> posizione(const QString& archivio)
+{
+    if (!archivio.startsWith(u"--ini="_s))
+        return archivio;
+    const QString ini = archivio.mid(6);
+    if (!QFileInfo(ini).isFile()) {
+        segnala(testi::fileInesistente.arg(ini));
+        return std::nullopt;
+    }
+    return store::posizioneArchivio(ini);
 }
 
 namespace {
@@ -175,7 +185,8 @@ int copia(const QStringList& argomenti)
 {
     const QString& sorgente = argomenti.at(0);
     const QString& destinazione = argomenti.at(1);
-    if (sorgente == destinazione) {
+    // The same database however the two addresses are written; a file destination must be new anyway.
+    if (sorgente == destinazione || (suServer(sorgente) && store::server(sorgente) == store::server(destinazione))) {
         segnala(testi::stessoArchivio.arg(sorgente));
         return esitoErrore;
     }

@@ -15,9 +15,11 @@ int esempio(const QStringList& argomenti);
 int verifica(const QStringList& argomenti);
 int copia(const QStringList& argomenti);
 
-// The stores the arguments name, each "--ini SETTINGS" resolved as the program resolves it; none,
-// with the reason given, when a settings file is missing.
+// The stores the arguments name, one each, "--ini SETTINGS" as "--ini=SETTINGS"; none for a lone --ini.
 std::optional<QStringList> archivi(const QStringList& argomenti);
+// The file or address of one of them, a settings file resolved as the program resolves it; none,
+// with the reason given, when the settings file is missing.
+std::optional<QString> posizione(const QString& archivio);
 
 // A message for the clerk on standard error, and the one-line outcome on standard output.
 void segnala(const QString& testo);

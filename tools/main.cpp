@@ -61,14 +61,16 @@ int main(int argc, char** argv)
     for (const Comando& c : comandi) {
         if (c.nome != nome)
             continue;
-        if (c.archivi) {
-            const std::optional<QStringList> posizioni = archivi(argomenti);
-            if (!posizioni)
-                return esitoErrore;
-            argomenti = *posizioni;
-        }
-        if (argomenti.size() != c.quanti)
+        const std::optional<QStringList> gruppi = c.archivi ? archivi(argomenti) : argomenti;
+        if (!gruppi || gruppi->size() != c.quanti)
             return erroreUso(testi::argomentiErrati.arg(c.nome, c.argomenti));
+        argomenti.clear();
+        for (const QString& g : *gruppi) {
+            const std::optional<QString> p = c.archivi ? posizione(g) : g;
+            if (!p)
+                return esitoErrore;
+            argomenti << *p;
+        }
         return c.esegui(argomenti);
     }
     return erroreUso(testi::comandoSconosciuto.arg(nome));

@@ -108,6 +108,9 @@ private slots:
     void usoErrato_data();
     void usoErrato();
     void creaArchivioVuoto();
+    void archivioDalleImpostazioni_data();
+    void archivioDalleImpostazioni();
+    void copiaTraFile();
     void fileEsistenteNonToccato_data();
     void fileEsistenteNonToccato();
     void esempioRealistico();
@@ -145,6 +148,10 @@ void TestPemtarxDb::usoErrato_data()
     QTest::newRow("comando sconosciuto") << QStringList{u"ripara"_s, u"FILE"_s} << u"COMANDO SCONOSCIUTO: ripara"_s;
     QTest::newRow("crea senza file") << QStringList{u"crea"_s} << u"ARGOMENTI ERRATI"_s;
     QTest::newRow("verifica con due file") << QStringList{u"verifica"_s, u"a"_s, u"b"_s} << u"ARGOMENTI ERRATI"_s;
+    QTest::newRow("copia senza destinazione") << QStringList{u"copia"_s, u"a"_s} << u"ARGOMENTI ERRATI"_s;
+    QTest::newRow("--ini senza file") << QStringList{u"crea"_s, u"--ini"_s} << u"ARGOMENTI ERRATI"_s;
+    QTest::newRow("--ini e un file") << QStringList{u"crea"_s, u"--ini"_s, u"/dev/null"_s, u"b"_s}
+                                     << u"ARGOMENTI ERRATI"_s;
 }
 
 void TestPemtarxDb::usoErrato()
@@ -172,6 +179,56 @@ void TestPemtarxDb::creaArchivioVuoto()
     QCOMPARE(v.codice, 0);
     QCOMPARE(v.errori, QString());
     QCOMPARE(contenuto(cartella->path()), QStringList{u"dogana.mdb"_s});
+}
+
+void TestPemtarxDb::archivioDalleImpostazioni_data()
+{
+    QTest::addColumn<QString>("comando");
+    QTest::addColumn<QString>("esito");
+    QTest::newRow("crea") << u"crea"_s << u"ARCHIVIO CREATO: "_s;
+    QTest::newRow("esempio") << u"esempio"_s << u"ARCHIVIO DI ESEMPIO CREATO: "_s;
+}
+
+void TestPemtarxDb::archivioDalleImpostazioni()
+{
+    QFETCH(QString, comando);
+    QFETCH(QString, esito);
+    const QString ini = cartella->filePath(u"Quendrix.ini"_s);
+    QVERIFY(scriviByte(ini, u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=%1/\r\n"_s.arg(cartella->path()).toLatin1()));
+    QVERIFY(QDir(cartella->path()).mkdir(u"X1"_s));
+    const QString archivio = cartella->filePath(u"X1/dogana.mdb"_s);
+    const Uscita u = pemtarxDb({comando, u"--ini"_s, ini});
+    QCOMPARE(u.errori, QString());
+    QCOMPARE(u.codice, 0);
+    QVERIFY2(u.standard.startsWith(esito + archivio), qPrintable(u.standard));
+    QCOMPARE(pemtarxDb({u"verifica"_s, u"--ini"_s, ini}).codice, 0);
+    QCOMPARE(contenuto(cartella->filePath(u"X1"_s)), QStringList{u"dogana.mdb"_s});
+
+    const Uscita v = pemtarxDb({comando, u"--ini"_s, cartella->filePath(u"manca.ini"_s)});
+    QCOMPARE(v.codice, 1);
+    QCOMPARE(v.errori.trimmed(), u"FILE INESISTENTE: "_s + cartella->filePath(u"manca.ini"_s));
+}
+
+void TestPemtarxDb::copiaTraFile()
+{
+    QCOMPARE(pemtarxDb({u"esempio"_s, file}).codice, 0);
+    const QString copia = cartella->filePath(u"copia.mdb"_s);
+    const Uscita u = pemtarxDb({u"copia"_s, file, copia});
+    QCOMPARE(u.errori, QString());
+    QCOMPARE(u.codice, 0);
+    QVERIFY2(u.standard.startsWith(u"COPIATI 20 REGISTRI E 20 TESTATE DA "_s), qPrintable(u.standard));
+    {
+        Lettore a(file), b(copia);
+        for (const char* sql : {"SELECT * FROM TabellaSerieSemplificata ORDER BY SspCodice",
+                                "SELECT * FROM TestataRegistriPS ORDER BY TpsCodice"})
+            QCOMPARE(b.righe(QLatin1StringView(sql)), a.righe(QLatin1StringView(sql)));
+    }
+    // A file that exists is never the destination, not even of a copy.
+    const QByteArray prima = leggiByte(copia);
+    const Uscita v = pemtarxDb({u"copia"_s, file, copia});
+    QCOMPARE(v.codice, 1);
+    QCOMPARE(v.errori.trimmed(), u"FILE ESISTENTE: "_s + copia);
+    QCOMPARE(leggiByte(copia), prima);
 }
 
 void TestPemtarxDb::fileEsistenteNonToccato_data()

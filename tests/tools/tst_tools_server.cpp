@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -253,6 +254,8 @@ void TestServer::copiaRifiutata_data()
     QTest::newRow("file di destinazione esistente") << u"file esistente"_s << u"FILE ESISTENTE: "_s;
     QTest::newRow("database di origine mancante") << u"origine mancante"_s << u"ERRORE IN LETTURA DELL'ARCHIVIO"_s;
     QTest::newRow("stesso archivio") << u"stesso"_s << u"SORGENTE E DESTINAZIONE COINCIDONO"_s;
+    QTest::newRow("stesso database scritto altrimenti") << u"scritto altrimenti"_s
+                                                        << u"SORGENTE E DESTINAZIONE COINCIDONO"_s;
 }
 
 void TestServer::copiaRifiutata()
@@ -276,6 +279,11 @@ void TestServer::copiaRifiutata()
         argomenti = {u"copia"_s, server->assente(), cartella->filePath(u"nuovo.mdb"_s)};
     } else if (caso == u"stesso"_s) {
         argomenti = {u"copia"_s, u"--ini"_s, ini, server->percorso()};
+    } else if (caso == u"scritto altrimenti"_s) {
+        QCOMPARE(pemtarxDb({u"crea"_s, server->percorso()}).codice, 0);
+        const QString altrimenti = u"postgresql://pemtarx@:5432/%1?host=%2"_s.arg(
+            server->nomeDatabase(), QString::fromLatin1(QUrl::toPercentEncoding(FileProva::cluster())));
+        argomenti = {u"copia"_s, server->percorso(), altrimenti};
     }
     const QString prima = server->istantanea();
     const QStringList primaFile = righeFile(file);
