@@ -556,10 +556,18 @@ Esito RegisterStore::creaTabelle(QSqlDatabase& db)
                            u" ON "_s + quota(d, tabellaRegistri, QSqlDriver::TableName) + u" ("_s + descrizione +
                            u", "_s + quota(d, "SspCodice"_L1) + u')';
     QStringList istruzioni{sqlCreaRegistri(d), sqlCreaTestata(d), indice};
-    // citext is a trusted extension: the owner of the company's database may add it.
-    if (!sqlite(d))
-        istruzioni.prepend(u"CREATE EXTENSION IF NOT EXISTS citext"_s);
     QSqlQuery q(db);
+    if (!sqlite(d)) {
+        // Texts sort by their UTF-8 bytes as in the file; another encoding would order them otherwise.
+        if (!q.exec(u"SELECT pg_encoding_to_char(encoding) FROM pg_database WHERE datname = current_database()"_s) ||
+            !q.next())
+            return esitoSql(q.lastError(), d);
+        if (const QString codifica = q.value(0).toString(); codifica != u"UTF8"_s)
+            return Esito::errore(erroreGenerico, u"il database è in %1, non in UTF8"_s.arg(codifica));
+        q.finish();
+        // citext is a trusted extension: the owner of the company's database may add it.
+        istruzioni.prepend(u"CREATE EXTENSION IF NOT EXISTS citext"_s);
+    }
     for (const QString& sql : istruzioni)
         if (!q.exec(sql))
             return esitoSql(q.lastError(), d);

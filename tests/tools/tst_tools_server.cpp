@@ -103,6 +103,7 @@ private slots:
     void creaDalleImpostazioni();
     void databaseMancante_data();
     void databaseMancante();
+    void databaseInAltraCodifica();
     void esempioComeSulFile();
     void copiaAndataERitorno();
     void copiaRifiutata_data();
@@ -203,6 +204,20 @@ void TestServer::databaseMancante()
     QVERIFY2(u.errori.contains(u"does not exist"_s), qPrintable(u.errori));
     QCOMPARE(u.standard, QString());
     QCOMPARE(server->valore(u"SELECT COUNT(*) FROM pg_database WHERE datname LIKE '%mai_creato'"_s).toInt(), 0);
+}
+
+void TestServer::databaseInAltraCodifica()
+{
+    const QString nome = server->nomeDatabase() + u"_latin1"_s;
+    QSqlDatabase amministra = server->altraConnessione(u"amministra"_s);
+    QSqlQuery q(amministra);
+    QVERIFY2(q.exec(u"CREATE DATABASE %1 ENCODING 'LATIN1' TEMPLATE template0 LC_COLLATE 'C' LC_CTYPE 'C'"_s.arg(nome)),
+             qPrintable(q.lastError().text()));
+    const QString indirizzo = QString(server->percorso()).replace(server->nomeDatabase(), nome);
+    const Uscita u = pemtarxDb({u"crea"_s, indirizzo});
+    QVERIFY(q.exec(u"DROP DATABASE %1"_s.arg(nome)));
+    QCOMPARE(u.codice, 1);
+    QVERIFY2(u.errori.contains(u"il database è in LATIN1, non in UTF8"_s), qPrintable(u.errori));
 }
 
 void TestServer::esempioComeSulFile()
