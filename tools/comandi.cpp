@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 namespace pemtarxdb {
@@ -115,11 +116,11 @@ int crea(const QStringList& argomenti)
     return esitoRiuscito;
 }
 
-int esempio(const QStringList& argomenti)
+namespace {
+
+// The demo registers written into a new file through the store's own saves.
+store::Esito esempioNelFile(const QString& file, int& registri)
 {
-    const QString& file = argomenti.front();
-    if (const int esito = creaArchivio(file); esito != esitoRiuscito)
-        return esito;
     store::Controllo controllo;
     store::Esito e;
     {
@@ -130,6 +131,41 @@ int esempio(const QStringList& argomenti)
         if (e.ok())
             e = store::controlla(archivio, controllo);
     }
+    registri = controllo.registri;
+    return e;
+}
+
+// On a server the demo is made in a file of its own and copied in one transaction: all or nothing.
+store::Esito esempioSulServer(const QString& indirizzo, int& registri)
+{
+    const QTemporaryDir cartella;
+    const QString file = cartella.filePath(u"dogana.mdb"_s);
+    if (!cartella.isValid())
+        return store::Esito::errore(store::erroreGenerico, cartella.errorString());
+    if (store::Esito e = store::RegisterStore::crea(file); !e.ok())
+        return e;
+    if (store::Esito e = esempioNelFile(file, registri); !e.ok())
+        return e;
+    store::RegisterStore da(u"pemtarx-db-esempio"_s), verso(u"pemtarx-db"_s);
+    store::Copiati copiati;
+    store::Esito e = apri(da, file);
+    if (e.ok())
+        e = verso.apriDatabase(indirizzo, attesaMs);
+    if (e.ok())
+        e = store::copia(da, verso, copiati);
+    registri = copiati.registri;
+    return e;
+}
+
+} // namespace
+
+int esempio(const QStringList& argomenti)
+{
+    const QString& file = argomenti.front();
+    if (const int esito = creaArchivio(file); esito != esitoRiuscito)
+        return esito;
+    int registri = 0;
+    const store::Esito e = suServer(file) ? esempioSulServer(file, registri) : esempioNelFile(file, registri);
     if (!e.ok()) {
         // The file is ours, made a moment ago: a half-filled demo is worse than none.
         if (!suServer(file))
@@ -137,7 +173,7 @@ int esempio(const QStringList& argomenti)
         segnala(testi::erroreEsempio.arg(file, e.descrizione));
         return esitoErrore;
     }
-    riferisci(testi::esempioCreato.arg(file).arg(controllo.registri));
+    riferisci(testi::esempioCreato.arg(file).arg(registri));
     return esitoRiuscito;
 }
 

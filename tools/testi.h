@@ -71,8 +71,8 @@ inline const QString aiutoCrea =
 inline const QString aiutoEsempio =
     u"crea un archivio nuovo con circa 20 registri dimostrativi: gruppi di carico (G), registri\n"
     u"      di carico (C) collegati ai gruppi e ai registri di scarico, registri di scarico (S) con le\n"
-    u"      righe di intestazione; un file che esiste già non viene toccato. Su un server crea e\n"
-    u"      riempie le tabelle nel database, che deve esistere."_s;
+    u"      righe di intestazione; un file che esiste già non viene toccato. Su un server crea le\n"
+    u"      tabelle nel database, che deve esistere, e le riempie in una sola transazione."_s;
 inline const QString aiutoVerifica =
     u"controlla l'archivio senza modificarlo: le due tabelle con tutte le colonne e la chiave,\n"
     u"      l'integrità del file; i registri senza testata e le testate senza registro sono solo\n"

@@ -230,6 +230,9 @@ void TestServer::esempioComeSulFile()
     const QStringList sulServer = righeServer();
     QVERIFY(sulServer.size() > 30);
     QCOMPARE(sulServer, righeFile(file));
+    const qsizetype registri = sulServer.filter(u"TabellaSerieSemplificata: "_s).size();
+    QCOMPARE(u.standard.trimmed(),
+             u"ARCHIVIO DI ESEMPIO CREATO: %1 (%2 REGISTRI)"_s.arg(server->percorso()).arg(registri));
 }
 
 void TestServer::copiaAndataERitorno()
