@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
+
 namespace store {
 
 using namespace Qt::StringLiterals;
@@ -25,9 +27,14 @@ std::optional<Server> server(const QString& posizione)
     const QUrlQuery q(url);
     const std::pair<QString, QString*> parametri[] = {
         {u"host"_s, &s.host}, {u"port"_s, &s.porta}, {u"user"_s, &s.utente}, {u"dbname"_s, &s.nome}};
-    for (const auto& [chiave, campo] : parametri)
-        if (q.hasQueryItem(chiave))
-            *campo = q.queryItemValue(chiave, QUrl::FullyDecoded);
+    for (const auto& [chiave, valore] : q.queryItems(QUrl::FullyDecoded)) {
+        const auto noto = std::find_if(std::begin(parametri), std::end(parametri),
+                                       [&](const auto& p) { return p.first == chiave; });
+        if (noto != std::end(parametri))
+            *noto->second = valore;
+        else
+            s.opzioni << chiave + u'=' + valore;
+    }
     return s;
 }
 
@@ -44,6 +51,9 @@ QString indirizzo(const Server& s)
     for (const auto& [chiave, valore] : parametri)
         if (!valore->isEmpty())
             parti << chiave + u'=' + QString::fromLatin1(QUrl::toPercentEncoding(*valore, "/"));
+    for (const QString& opzione : s.opzioni)
+        parti << QString::fromLatin1(QUrl::toPercentEncoding(opzione.section(u'=', 0, 0))) + u'=' +
+                     QString::fromLatin1(QUrl::toPercentEncoding(opzione.section(u'=', 1), "/"));
     if (!parti.isEmpty())
         url.setQuery(parti.join(u'&'), QUrl::StrictMode);
     return url.toString(QUrl::FullyEncoded);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Where a company's registers are: the SQLite file, or a database on a PostgreSQL server.
@@ -12,6 +13,8 @@ struct Server {
     QString porta;
     QString utente;
     QString nome;
+    // libpq's other parameters as "chiave=valore", sslmode=require for one, in the address's order.
+    QStringList opzioni;
 
     bool operator==(const Server&) const = default;
 };

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
@@ -214,8 +215,20 @@ Esito RegisterStore::apriServer(const Server& s, int attesaMs)
     db.setUserName(s.utente);
     db.setPassword(QString());  // libpq finds it: ~/.pgpass, PGPASSFILE, peer or certificate
     db.setDatabaseName(s.nome);
-    // A server that does not answer is reported as a missing company, not waited for.
-    db.setConnectOptions(u"connect_timeout=5;application_name=pemtarx"_s);
+    // A server that does not answer is reported as a missing company, not waited for; the address's
+    // own parameters come after, and libpq takes the last value of a parameter given twice.
+    QStringList opzioni{u"connect_timeout=5"_s, u"application_name=pemtarx"_s};
+    static const QRegularExpression nomeParametro(u"^[a-z_]+$"_s);
+    for (const QString& opzione : s.opzioni) {
+        const QString chiave = opzione.section(u'=', 0, 0);
+        QString valore = opzione.section(u'=', 1);
+        // Qt splits the options at ";", so a value holding one could not reach libpq whole.
+        if (!nomeParametro.match(chiave).hasMatch() || valore.contains(u';'))
+            return Esito::errore(erroreGenerico, u"parametro non valido: "_s + opzione);
+        valore.replace(u"\\"_s, u"\\\\"_s).replace(u"'"_s, u"\\'"_s);
+        opzioni << chiave + u"='"_s + valore + u'\'';
+    }
+    db.setConnectOptions(opzioni.join(u';'));
     if (!db.open())
         return errore(db.lastError());
     // A row or table held by another clerk's transaction is waited for this long, then reported;

@@ -22,6 +22,8 @@ private slots:
     void tabellaMancante_data();
     void tabellaMancante();
     void fileSanoSiApre();
+    void parametriDellIndirizzo_data();
+    void parametriDellIndirizzo();
     void bloccatoDaAltri_data();
     void bloccatoDaAltri();
 };
@@ -135,6 +137,44 @@ void TestApertura::fileSanoSiApre()
     QString letto;
     QVERIFY(archivio.leggi(sql, {}, [&](const QSqlQuery& q) { letto = q.value(0).toString(); }).ok());
     QCOMPARE(letto, FileProva::server() ? u"5s"_s : u"delete"_s);
+}
+
+void TestApertura::parametriDellIndirizzo_data()
+{
+    QTest::addColumn<QString>("parametri");
+    QTest::addColumn<bool>("apre");
+    QTest::addColumn<QString>("impostazione");
+    QTest::addColumn<QString>("attesa");
+    QTest::newRow("nessuno") << QString() << true << u"application_name"_s << u"pemtarx"_s;
+    QTest::newRow("nome del programma") << u"application_name=contabilita"_s << true << u"application_name"_s
+                                        << u"contabilita"_s;
+    QTest::newRow("apice e barra") << u"application_name=l'uff%5Cicio%20due"_s << true << u"application_name"_s
+                                   << u"l'uff\\icio due"_s;
+    QTest::newRow("spazi e uguale") << u"options=-c%20work_mem%3D5MB"_s << true << u"work_mem"_s << u"5MB"_s;
+    QTest::newRow("parametro sconosciuto a libpq") << u"colore=blu"_s << false << QString() << QString();
+    QTest::newRow("punto e virgola") << u"application_name=a%3Bb"_s << false << QString() << QString();
+}
+
+void TestApertura::parametriDellIndirizzo()
+{
+    if (!FileProva::server())
+        QSKIP("a file has no connection parameters");
+    QFETCH(QString, parametri);
+    QFETCH(bool, apre);
+    QFETCH(QString, impostazione);
+    QFETCH(QString, attesa);
+    FileProva f;
+    QVERIFY(f.crea());
+    store::RegisterStore archivio(u"apertura"_s);
+    const QString indirizzo = parametri.isEmpty() ? f.percorso() : f.percorso() + u'&' + parametri;
+    const store::Esito e = archivio.apriDatabase(indirizzo);
+    QVERIFY2(e.ok() == apre, qPrintable(e.descrizione));
+    if (!apre)
+        return;
+    QString letto;
+    QVERIFY(archivio.leggi(u"SELECT current_setting(?)"_s, {impostazione},
+                           [&](const QSqlQuery& q) { letto = q.value(0).toString(); }).ok());
+    QCOMPARE(letto, attesa);
 }
 
 void TestApertura::bloccatoDaAltri_data()

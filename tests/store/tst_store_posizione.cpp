@@ -114,6 +114,9 @@ void TestPosizione::indirizzi_data()
     QTest::newRow("la query vince") << u"postgresql://a@h1:1/n1?host=h2&user=b&dbname=n2"_s << true
                                     << store::Server{u"h2"_s, u"1"_s, u"b"_s, u"n2"_s};
     QTest::newRow("solo predefiniti") << u"postgresql://"_s << true << store::Server{};
+    QTest::newRow("altri parametri di libpq")
+        << u"postgresql://db/d?sslmode=require&application_name=a%20b"_s << true
+        << store::Server{u"db"_s, {}, {}, u"d"_s, {u"sslmode=require"_s, u"application_name=a b"_s}};
 }
 
 void TestPosizione::indirizzi()
@@ -128,6 +131,7 @@ void TestPosizione::indirizzi()
         QCOMPARE(s->porta, attesa.porta);
         QCOMPARE(s->utente, attesa.utente);
         QCOMPARE(s->nome, attesa.nome);
+        QCOMPARE(s->opzioni, attesa.opzioni);
     }
 }
 
@@ -139,6 +143,7 @@ void TestPosizione::andataERitorno_data()
     QTest::newRow("socket") << store::Server{u"/tmp/cluster prova"_s, u"5432"_s, u"pemtarx"_s, u"prova_1"_s};
     QTest::newRow("IPv6") << store::Server{u"::1"_s, {}, {}, u"d"_s};
     QTest::newRow("segni") << store::Server{u"h"_s, {}, u"a@b:c"_s, u"x/y?z#w%v à"_s};
+    QTest::newRow("parametri") << store::Server{{}, {}, {}, u"d"_s, {u"sslmode=verify-full"_s, u"options=-c a=b&c"_s}};
 }
 
 void TestPosizione::andataERitorno()
@@ -150,6 +155,7 @@ void TestPosizione::andataERitorno()
     QCOMPARE(letto->porta, server.porta);
     QCOMPARE(letto->utente, server.utente);
     QCOMPARE(letto->nome, server.nome);
+    QCOMPARE(letto->opzioni, server.opzioni);
 }
 
 QTEST_GUILESS_MAIN(TestPosizione)
