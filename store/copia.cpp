@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace store {
 
