@@ -46,17 +46,15 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void missingProcedureShowsThePathAndStartsNothing_data();
-    void missingProcedureShowsThePathAndStartsNothing();
+    void missingProcedureIsReportedAndNothingChanges_data();
+    void missingProcedureIsReportedAndNothingChanges();
     void requestActivatesTheCompanysInstanceOrStartsOne_data();
     void requestActivatesTheCompanysInstanceOrStartsOne();
     void companyOfTheCallerIsWrittenWhenNoneWasRead_data();
     void companyOfTheCallerIsWrittenWhenNoneWasRead();
     void commandLineWithQuotedArguments();
-    void programThatCannotStartIsReported();
     void operationsWriteTheCalledSection_data();
     void operationsWriteTheCalledSection();
-    void readersGiveWhatTheFileHolds();
     void writesReplaceTheFileWholeAndKeepItsLayout();
     void siblingWritingAtTheSameTimeLosesNothing();
 
@@ -156,26 +154,33 @@ qint64 TestModuliOpzionali::giaInEsecuzione(const QString& ditta)
     return prova::pidAvviati(contatore).contains(pid) ? pid : 0;
 }
 
-void TestModuliOpzionali::missingProcedureShowsThePathAndStartsNothing_data()
+void TestModuliOpzionali::missingProcedureIsReportedAndNothingChanges_data()
 {
     QTest::addColumn<QString>("sezione");
     QTest::addColumn<QString>("valore");
-    QTest::newRow("name missing") << u"APPLICATIVI"_s << assente;
-    QTest::newRow("blank command") << u"APPLICATIVI"_s << u"   "_s;
-    QTest::newRow("named in another section") << u"ALTRI"_s << rigaComando;
+    QTest::addColumn<QString>("messaggio");
+    const QString manca = prova::tra(cartella->filePath(u"manca"_s)) + u" uno"_s;
+    const QString nonPresente = u"Zevedez non presente su "_s + ini;
+    QTest::newRow("name missing") << u"APPLICATIVI"_s << assente << nonPresente;
+    QTest::newRow("blank command") << u"APPLICATIVI"_s << u"   "_s << nonPresente;
+    QTest::newRow("named in another section") << u"ALTRI"_s << rigaComando << nonPresente;
+    QTest::newRow("program that cannot start") << u"APPLICATIVI"_s << manca << manca + u" non trovato"_s;
 }
 
-void TestModuliOpzionali::missingProcedureShowsThePathAndStartsNothing()
+void TestModuliOpzionali::missingProcedureIsReportedAndNothingChanges()
 {
     QFETCH(QString, sezione);
     QFETCH(QString, valore);
+    QFETCH(QString, messaggio);
     imposta(u"APPLICATIVI"_s, zevedez, assente);
     imposta(sezione, zevedez, valore);
+    imposta(zevedez, u"HANDLE"_s, u" 77"_s);
+    imposta(zevedez, u"DITTA"_s, u"Y2"_s);
     const QByteArray prima = contenuto();
 
     modulo()->attivaProcedura();
 
-    soloMessaggio(u"Zevedez non presente su "_s + ini);
+    soloMessaggio(messaggio);
     QVERIFY(processi.avviati.isEmpty());
     QVERIFY(processi.richieste.isEmpty());
     QCOMPARE(contenuto(), prima);
@@ -316,19 +321,6 @@ void TestModuliOpzionali::commandLineWithQuotedArguments()
     QCOMPARE(processi.avviati.size(), 1);
 }
 
-void TestModuliOpzionali::programThatCannotStartIsReported()
-{
-    const QString riga = prova::tra(cartella->filePath(u"manca"_s)) + u" uno"_s;
-    imposta(u"APPLICATIVI"_s, zevedez, riga);
-    imposta(zevedez, u"HANDLE"_s, u" 77"_s);
-    imposta(zevedez, u"DITTA"_s, u"Y2"_s);
-
-    modulo()->attivaProcedura();
-
-    soloMessaggio(riga + u" non trovato"_s);
-    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"HANDLE"_s), u"HANDLE= 77"_s);
-}
-
 void TestModuliOpzionali::operationsWriteTheCalledSection_data()
 {
     QTest::addColumn<Operazione>("operazione");
@@ -345,9 +337,12 @@ void TestModuliOpzionali::operationsWriteTheCalledSection_data()
                m.scriviCodiceSocieta();
            })
         << u"DITTA"_s << u"DITTA=P9"_s;
-    QTest::newRow("leggiCodiceSocieta: upper-cased")
+    QTest::newRow("leggiHandle, leggiCodiceSocieta: what the file holds, company upper-cased")
         << Operazione([](suite::ModuliOpzionali& m) {
+               m.leggiHandle();
                m.leggiCodiceSocieta();
+               QCOMPARE(m.numeroHandleString().toString(), u"4321"_s);
+               QCOMPARE(m.codiceDitta().toString(), u"Y3"_s);
                m.scriviCodiceSocieta();
            })
         << u"DITTA"_s << u"DITTA=Y3"_s;
@@ -363,21 +358,12 @@ void TestModuliOpzionali::operationsWriteTheCalledSection()
     auto m = modulo(u"P9"_s);
 
     operazione(*m);
+    if (QTest::currentTestFailed())
+        return;
 
     QCOMPARE(prova::rigaGrezza(ini, zevedez, chiave), riga);
     QCOMPARE(leggi(u"BASE"_s, u"DITTA"_s), u"X1"_s);
     QVERIFY(processi.avviati.isEmpty());
-}
-
-void TestModuliOpzionali::readersGiveWhatTheFileHolds()
-{
-    imposta(zevedez, u"HANDLE"_s, u" 4321"_s);
-    imposta(zevedez, u"DITTA"_s, u"y3"_s);
-    auto m = modulo();
-    m->leggiHandle();
-    m->leggiCodiceSocieta();
-    QCOMPARE(m->numeroHandleString().toString(), u"4321"_s);
-    QCOMPARE(m->codiceDitta().toString(), u"Y3"_s);
 }
 
 void TestModuliOpzionali::writesReplaceTheFileWholeAndKeepItsLayout()
