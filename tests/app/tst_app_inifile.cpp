@@ -134,52 +134,47 @@ void TestIniFile::writeChangesOnlyItsKey_data()
     QTest::addColumn<QString>("valore");
     QTest::addColumn<bool>("riuscita");
     QTest::addColumn<QByteArray>("dopo");
-    const auto r = [](const char* nome, const QByteArray& prima, const QString& s, const QString& k,
-                      const QString& v, const QByteArray& dopo) {
+    const auto r = [](const char* nome, const QByteArray& prima, const QString& v, const QByteArray& dopo,
+                      const QString& s = u"A"_s, const QString& k = u"K"_s) {
         QTest::newRow(nome) << prima << s << k << v << true << dopo;
     };
     r("comments and order kept, LF kept", "; suite\n[BASE]\n; company\nDITTA=X1\nANNO=2024\n\n[PATH]\nDIRINI=/dati/\n",
-      u"BASE"_s, u"DITTA"_s, u"X2"_s, "; suite\n[BASE]\n; company\nDITTA=X2\nANNO=2024\n\n[PATH]\nDIRINI=/dati/\n");
-    r("CRLF kept", "; suite\r\n[BASE]\r\nDITTA=X1\r\n\r\n[PATH]\r\nDIRINI=/dati/\r\n", u"PATH"_s, u"DIRINI"_s,
-      u"/altro/"_s, "; suite\r\n[BASE]\r\nDITTA=X1\r\n\r\n[PATH]\r\nDIRINI=/altro/\r\n");
-    r("CR kept", "[A]\rK=1\r\r; end\r", u"A"_s, u"K"_s, u"2"_s, "[A]\rK=2\r\r; end\r");
-    r("first line end decides a mixed file", "[A]\nK=1\r\nJ=2\r", u"A"_s, u"K"_s, u"3"_s, "[A]\nK=3\nJ=2\n");
-    r("line end added after the last line", "[A]\nx=1", u"A"_s, u"y"_s, u"2"_s, "[A]\nx=1\ny=2\n");
-    r("names matched without regard to case, file's spelling kept", "[Base]\r\nDitta=X1\r\n", u"BASE"_s, u"DITTA"_s,
-      u"X2"_s, "[Base]\r\nDitta=X2\r\n");
-    r("blanks around the equals sign kept", "[A]\r\n  K = \"old\"  \r\n", u"A"_s, u"K"_s, u"new"_s,
-      "[A]\r\n  K = new\r\n");
-    r("same key in another section untouched", "[A]\r\nK=1\r\n[B]\r\nK=1\r\n", u"b"_s, u"k"_s, u"2"_s,
-      "[A]\r\nK=1\r\n[B]\r\nK=2\r\n");
-    r("commented key stays a comment", "[A]\r\n;K=old\r\n", u"A"_s, u"K"_s, u"new"_s, "[A]\r\nK=new\r\n;K=old\r\n");
-    r("empty text keeps the key listed", "[A]\r\nK=x\r\nJ=y\r\n", u"A"_s, u"K"_s, QString(), "[A]\r\nK=\r\nJ=y\r\n");
-    r("empty text adds the key listed", "[A]\r\nJ=y\r\n", u"A"_s, u"K"_s, QString(), "[A]\r\nJ=y\r\nK=\r\n");
-    r("120 characters stored whole", "[A]\r\n", u"A"_s, u"K"_s, QString(120, u'x'),
-      "[A]\r\nK=" + QByteArray(120, 'x') + "\r\n");
-    r("removal takes only the key", "[A]\r\n; c\r\nK=x\r\nJ=y\r\n[B]\r\nK=z\r\n", u"A"_s, u"K"_s, togli,
+      u"X2"_s, "; suite\n[BASE]\n; company\nDITTA=X2\nANNO=2024\n\n[PATH]\nDIRINI=/dati/\n", u"BASE"_s, u"DITTA"_s);
+    r("CRLF kept", "; suite\r\n[BASE]\r\nDITTA=X1\r\n\r\n[PATH]\r\nDIRINI=/dati/\r\n", u"/altro/"_s,
+      "; suite\r\n[BASE]\r\nDITTA=X1\r\n\r\n[PATH]\r\nDIRINI=/altro/\r\n", u"PATH"_s, u"DIRINI"_s);
+    r("CR kept", "[A]\rK=1\r\r; end\r", u"2"_s, "[A]\rK=2\r\r; end\r");
+    r("first line end decides a mixed file", "[A]\nK=1\r\nJ=2\r", u"3"_s, "[A]\nK=3\nJ=2\n");
+    r("line end added after the last line", "[A]\nx=1", u"2"_s, "[A]\nx=1\ny=2\n", u"A"_s, u"y"_s);
+    r("names matched without regard to case, file's spelling kept", "[Base]\r\nDitta=X1\r\n", u"X2"_s,
+      "[Base]\r\nDitta=X2\r\n", u"BASE"_s, u"DITTA"_s);
+    r("blanks around the equals sign kept", "[A]\r\n  K = \"old\"  \r\n", u"new"_s, "[A]\r\n  K = new\r\n");
+    r("same key in another section untouched", "[A]\r\nK=1\r\n[B]\r\nK=1\r\n", u"2"_s,
+      "[A]\r\nK=1\r\n[B]\r\nK=2\r\n", u"b"_s, u"k"_s);
+    r("commented key stays a comment", "[A]\r\n;K=old\r\n", u"new"_s, "[A]\r\nK=new\r\n;K=old\r\n");
+    r("empty text keeps the key listed", "[A]\r\nK=x\r\nJ=y\r\n", QString(), "[A]\r\nK=\r\nJ=y\r\n");
+    r("empty text adds the key listed", "[A]\r\nJ=y\r\n", QString(), "[A]\r\nJ=y\r\nK=\r\n");
+    r("120 characters stored whole", "[A]\r\n", QString(120, u'x'), "[A]\r\nK=" + QByteArray(120, 'x') + "\r\n");
+    r("removal takes only the key", "[A]\r\n; c\r\nK=x\r\nJ=y\r\n[B]\r\nK=z\r\n", togli,
       "[A]\r\n; c\r\nJ=y\r\n[B]\r\nK=z\r\n");
-    r("removal takes every copy of the key", "[A]\r\nK=1\r\n[B]\r\n[A]\r\nk=2\r\n", u"A"_s, u"K"_s, togli,
-      "[A]\r\n[B]\r\n[A]\r\n");
-    r("removing the last key keeps the section", "[A]\r\nK=x\r\n", u"A"_s, u"K"_s, togli, "[A]\r\n");
-    r("removing a missing key leaves the file as it was", "[A]\n  J = y \n", u"A"_s, u"K"_s, togli, "[A]\n  J = y \n");
-    r("removing from a missing file creates nothing", QByteArray(), u"BASE"_s, u"DITTA"_s, togli, QByteArray());
-    r("new file written with CRLF", QByteArray(), u"BASE"_s, u"DITTA"_s, u"X1"_s, "[BASE]\r\nDITTA=X1\r\n");
-    r("new file with empty text", QByteArray(), u"BASE"_s, u"DITTA"_s, QString(), "[BASE]\r\nDITTA=\r\n");
-    r("new key at the end of its section", "[A]\r\nx=1\r\n\r\n; about B\r\n[B]\r\ny=2\r\n", u"A"_s, u"z"_s, u"3"_s,
-      "[A]\r\nx=1\r\nz=3\r\n\r\n; about B\r\n[B]\r\ny=2\r\n");
-    r("new key in an empty section", "[A]\r\n\r\n[B]\r\n", u"a"_s, u"z"_s, u"3"_s, "[A]\r\nz=3\r\n\r\n[B]\r\n");
-    r("new key before trailing blank lines", "[A]\r\nx=1\r\n\r\n\r\n", u"A"_s, u"z"_s, u"3"_s,
-      "[A]\r\nx=1\r\nz=3\r\n\r\n\r\n");
-    r("new section at the end of the file", "[A]\r\nx=1\r\n; end\r\n", u"B"_s, u"y"_s, u"2"_s,
-      "[A]\r\nx=1\r\n; end\r\n[B]\r\ny=2\r\n");
-    r("accented value stored as Windows-1252", "[A]\r\n", u"A"_s, u"CITTA"_s, u"CITTÀ PERÒ €"_s,
-      "[A]\r\nCITTA=CITT\xC0 PER\xD2 \x80\r\n");
-    r("characters outside Windows-1252 become ?", "[A]\r\n", u"A"_s, u"K"_s, u"a\u6F22b\U0001F600c\u0100"_s,
-      "[A]\r\nK=a?b?c?\r\n");
+    r("removal takes every copy of the key", "[A]\r\nK=1\r\n[B]\r\n[A]\r\nk=2\r\n", togli, "[A]\r\n[B]\r\n[A]\r\n");
+    r("removing the last key keeps the section", "[A]\r\nK=x\r\n", togli, "[A]\r\n");
+    r("removing a missing key leaves the file as it was", "[A]\n  J = y \n", togli, "[A]\n  J = y \n");
+    r("removing from a missing file creates nothing", QByteArray(), togli, QByteArray());
+    r("new file written with CRLF", QByteArray(), u"X1"_s, "[BASE]\r\nDITTA=X1\r\n", u"BASE"_s, u"DITTA"_s);
+    r("new file with empty text", QByteArray(), QString(), "[BASE]\r\nDITTA=\r\n", u"BASE"_s, u"DITTA"_s);
+    r("new key at the end of its section", "[A]\r\nx=1\r\n\r\n; about B\r\n[B]\r\ny=2\r\n", u"3"_s,
+      "[A]\r\nx=1\r\nz=3\r\n\r\n; about B\r\n[B]\r\ny=2\r\n", u"A"_s, u"z"_s);
+    r("new key in an empty section", "[A]\r\n\r\n[B]\r\n", u"3"_s, "[A]\r\nz=3\r\n\r\n[B]\r\n", u"a"_s, u"z"_s);
+    r("new key before trailing blank lines", "[A]\r\nx=1\r\n\r\n\r\n", u"3"_s, "[A]\r\nx=1\r\nz=3\r\n\r\n\r\n",
+      u"A"_s, u"z"_s);
+    r("new section at the end of the file", "[A]\r\nx=1\r\n; end\r\n", u"2"_s,
+      "[A]\r\nx=1\r\n; end\r\n[B]\r\ny=2\r\n", u"B"_s, u"y"_s);
+    r("accented value stored as Windows-1252", "[A]\r\n", u"CITTÀ PERÒ €"_s, "[A]\r\nK=CITT\xC0 PER\xD2 \x80\r\n");
+    r("characters outside Windows-1252 become ?", "[A]\r\n", u"a\u6F22b\U0001F600c\u0100"_s, "[A]\r\nK=a?b?c?\r\n");
     QByteArray tutti;
     for (int b = 0x20; b <= 0xFF; ++b)
         tutti += static_cast<char>(b);
-    r("every 8-bit byte of other lines kept", "; " + tutti + "\r\n[A]\r\nK=1\r\n", u"A"_s, u"K"_s, u"2"_s,
+    r("every 8-bit byte of other lines kept", "; " + tutti + "\r\n[A]\r\nK=1\r\n", u"2"_s,
       "; " + tutti + "\r\n[A]\r\nK=2\r\n");
     // Names that could not be read back are refused and leave the file as it was.
     const QByteArray fisso("[A]\r\nK=0\r\n");
