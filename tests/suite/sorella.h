@@ -2,31 +2,95 @@
 
 #include "suite/processi.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QList>
-#include <QString>
 #include <QStringList>
+#include <QThread>
+
+#include <csignal>
+#include <sys/types.h>
 
 // The test sibling program and the processes the tests start, all stopped by their ID.
 namespace prova {
 
-// The built test sibling.
-QString programmaSorella();
+inline QString programmaSorella()
+{
+    return QString::fromUtf8(PEMTARX_SVEGLIA_PROVA);
+}
+
 // Copies the test sibling to `percorso`, executable.
-bool copiaSorella(const QString& percorso);
+inline bool copiaSorella(const QString& percorso)
+{
+    QFile::remove(percorso);
+    return QFile::copy(programmaSorella(), percorso) &&
+           QFile::setPermissions(percorso, QFile::permissions(percorso) | QFile::ExeOwner);
+}
+
 // `testo` between double quotes, as a command line keeps a path with blanks together.
-QString tra(const QString& testo);
+inline QString tra(const QString& testo)
+{
+    return u'"' + testo + u'"';
+}
 
 // The starts recorded in a counter file: for each, the process ID followed by the arguments.
-QList<QStringList> avvii(const QString& contatore);
-QList<qint64> pidAvviati(const QString& contatore);
+inline QList<QStringList> avvii(const QString& contatore)
+{
+    QFile file(contatore);
+    QList<QStringList> righe;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& riga : file.readAll().split('\n'))
+            if (!riga.isEmpty())
+                righe.append(QString::fromUtf8(riga).split(u'\t'));
+    }
+    return righe;
+}
+
+inline QList<qint64> pidAvviati(const QString& contatore)
+{
+    QList<qint64> pid;
+    for (const QStringList& avvio : avvii(contatore))
+        pid.append(avvio.first().toLongLong());
+    return pid;
+}
 
 // A process that exists and is no zombie.
-bool vivo(qint64 pid);
-// Ends `pid` with SIGTERM, then SIGKILL if it lingers; waits until it is gone.
-void ferma(qint64 pid);
+inline bool vivo(qint64 pid)
+{
+    QFile stato(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stato.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray testo = stato.readAll();
+    const qsizetype fine = testo.lastIndexOf(')');
+    return fine >= 0 && testo.size() > fine + 2 && testo[fine + 2] != 'Z';
+}
+
+// Ends `pid` with SIGTERM, then SIGKILL if it lingers; not our child when started detached, so polls until gone.
+inline void ferma(qint64 pid)
+{
+    for (const int segnale : {SIGTERM, SIGKILL}) {
+        if (!vivo(pid))
+            return;
+        ::kill(static_cast<pid_t>(pid), segnale);
+        for (QDeadlineTimer termine(5000); vivo(pid) && !termine.hasExpired();)
+            QThread::msleep(10);
+    }
+}
 
 // The raw line of `chiave` in `sezione` of `file`, as written (blanks kept); empty when absent.
-QString rigaGrezza(const QString& file, const QString& sezione, const QString& chiave);
+inline QString rigaGrezza(const QString& file, const QString& sezione, const QString& chiave)
+{
+    QFile f(file);
+    bool dentro = false;
+    for (const QByteArray& riga : f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>()) {
+        const QString testo = QString::fromLatin1(riga).remove(u'\r');
+        if (testo.startsWith(u'['))
+            dentro = testo.compare(u'[' + sezione + u']', Qt::CaseInsensitive) == 0;
+        else if (dentro && testo.startsWith(chiave + u'=', Qt::CaseInsensitive))
+            return testo;
+    }
+    return {};
+}
 
 // The real processes, with a record of what was asked of them.
 class ProcessiRegistrati final : public suite::Processi {
@@ -36,10 +100,27 @@ public:
     QList<qint64> richieste;   // every activation asked for
     QList<qint64> attivati;    // the activations that succeeded
 
-    qint64 avvia(const QString& rigaComando) override;
-    bool attiva(qint64 pid, const QString& rigaComando) override;
+    qint64 avvia(const QString& rigaComando) override
+    {
+        const qint64 pid = sistema.avvia(rigaComando);
+        if (pid)
+            avviati.append(pid);
+        return pid;
+    }
+    bool attiva(qint64 pid, const QString& rigaComando) override
+    {
+        richieste.append(pid);
+        const bool riuscita = sistema.attiva(pid, rigaComando);
+        if (riuscita)
+            attivati.append(pid);
+        return riuscita;
+    }
     // Stops everything this object started.
-    void fermaTutti();
+    void fermaTutti()
+    {
+        for (const qint64 pid : std::as_const(avviati))
+            ferma(pid);
+    }
 };
 
 } // namespace prova

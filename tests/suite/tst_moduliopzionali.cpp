@@ -35,6 +35,10 @@ bool handleScritto(const QString& ini, qint64 pid)
 
 } // namespace
 
+// What the called section held before the request.
+enum class Precedente { Testo, Sorella, SorellaFinita, Estraneo, QuestoTest };
+Q_DECLARE_METATYPE(Precedente)
+
 class TestModuliOpzionali : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -42,30 +46,28 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void missingProcedureShowsThePathAndStartsNothing_data();
-    void missingProcedureShowsThePathAndStartsNothing();
-    void notRunningStartsAndWritesTheHandle_data();
-    void notRunningStartsAndWritesTheHandle();
+    void missingProcedureIsReportedAndNothingChanges_data();
+    void missingProcedureIsReportedAndNothingChanges();
+    void requestActivatesTheCompanysInstanceOrStartsOne_data();
+    void requestActivatesTheCompanysInstanceOrStartsOne();
     void companyOfTheCallerIsWrittenWhenNoneWasRead_data();
     void companyOfTheCallerIsWrittenWhenNoneWasRead();
-    void runningForTheSameCompanyIsActivated_data();
-    void runningForTheSameCompanyIsActivated();
-    void runningForAnotherCompanyStartsASecondInstance();
-    void endedTaskStartsANewInstance();
-    void handleOfAnUnrelatedProcessStartsANewInstance_data();
-    void handleOfAnUnrelatedProcessStartsANewInstance();
     void commandLineWithQuotedArguments();
-    void programThatCannotStartIsReported();
     void operationsWriteTheCalledSection_data();
     void operationsWriteTheCalledSection();
-    void readersGiveWhatTheFileHolds();
     void writesReplaceTheFileWholeAndKeepItsLayout();
     void siblingWritingAtTheSameTimeLosesNothing();
 
 private:
     std::unique_ptr<suite::ModuliOpzionali> modulo(const QString& codiceSocieta = u"X1"_s);
-    void imposta(const QString& sezione, const QString& chiave, const QString& valore) const;
-    QString leggi(const QString& sezione, const QString& chiave) const;
+    void imposta(const QString& sezione, const QString& chiave, const QString& valore) const
+    {
+        app::scriviIni(ini, sezione, chiave, valore == assente ? std::nullopt : std::optional<QString>(valore));
+    }
+    QString leggi(const QString& sezione, const QString& chiave) const { return app::leggiIni(ini, sezione, chiave); }
+    QByteArray contenuto() const;
+    // The one message shown, with the program's title and only an OK button.
+    void soloMessaggio(const QString& testo) const;
     // Starts a sibling as if an earlier request had, and records it as running for `ditta`.
     qint64 giaInEsecuzione(const QString& ditta);
 
@@ -96,10 +98,9 @@ void TestModuliOpzionali::init()
     QFile::remove(contatore);
     QFile file(ini);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    const QString testo = u"; impostazioni della suite\r\n[BASE]\r\nDITTA=X1\r\n[APPLICATIVI]\r\nZevedez="_s +
-                          rigaComando + u"\r\n[Zevedez]\r\nHANDLE=\r\nDITTA=\r\n"_s;
-    file.write(testo.toLatin1());
-    file.close();
+    file.write((u"; impostazioni della suite\r\n[BASE]\r\nDITTA=X1\r\n[APPLICATIVI]\r\nZevedez="_s + rigaComando +
+                u"\r\n[Zevedez]\r\nHANDLE=\r\nDITTA=\r\n"_s)
+                   .toLatin1());
     dialoghi.domande.clear();
     dialoghi.risposte.clear();
 }
@@ -125,14 +126,19 @@ std::unique_ptr<suite::ModuliOpzionali> TestModuliOpzionali::modulo(const QStrin
     return m;
 }
 
-void TestModuliOpzionali::imposta(const QString& sezione, const QString& chiave, const QString& valore) const
+QByteArray TestModuliOpzionali::contenuto() const
 {
-    app::scriviIni(ini, sezione, chiave, valore == assente ? std::nullopt : std::optional<QString>(valore));
+    QFile file(ini);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString TestModuliOpzionali::leggi(const QString& sezione, const QString& chiave) const
+void TestModuliOpzionali::soloMessaggio(const QString& testo) const
 {
-    return app::leggiIni(ini, sezione, chiave);
+    QCOMPARE(dialoghi.domande.size(), 1);
+    QCOMPARE(dialoghi.domande[0].testo, testo);
+    QCOMPARE(dialoghi.domande[0].titolo, u"Pemtarx"_s);
+    QCOMPARE(dialoghi.domande[0].pulsanti, app::Pulsanti::Ok);
+    QCOMPARE(dialoghi.domande[0].icona, app::Icona::Nessuna);
 }
 
 qint64 TestModuliOpzionali::giaInEsecuzione(const QString& ditta)
@@ -148,67 +154,122 @@ qint64 TestModuliOpzionali::giaInEsecuzione(const QString& ditta)
     return prova::pidAvviati(contatore).contains(pid) ? pid : 0;
 }
 
-void TestModuliOpzionali::missingProcedureShowsThePathAndStartsNothing_data()
+void TestModuliOpzionali::missingProcedureIsReportedAndNothingChanges_data()
 {
     QTest::addColumn<QString>("sezione");
     QTest::addColumn<QString>("valore");
-    QTest::newRow("name missing") << u"APPLICATIVI"_s << assente;
-    QTest::newRow("blank command") << u"APPLICATIVI"_s << u"   "_s;
-    QTest::newRow("named in another section") << u"ALTRI"_s << rigaComando;
+    QTest::addColumn<QString>("messaggio");
+    const QString manca = prova::tra(cartella->filePath(u"manca"_s)) + u" uno"_s;
+    const QString nonPresente = u"Zevedez non presente su "_s + ini;
+    QTest::newRow("name missing") << u"APPLICATIVI"_s << assente << nonPresente;
+    QTest::newRow("blank command") << u"APPLICATIVI"_s << u"   "_s << nonPresente;
+    QTest::newRow("named in another section") << u"ALTRI"_s << rigaComando << nonPresente;
+    QTest::newRow("program that cannot start") << u"APPLICATIVI"_s << manca << manca + u" non trovato"_s;
 }
 
-void TestModuliOpzionali::missingProcedureShowsThePathAndStartsNothing()
+void TestModuliOpzionali::missingProcedureIsReportedAndNothingChanges()
 {
     QFETCH(QString, sezione);
     QFETCH(QString, valore);
+    QFETCH(QString, messaggio);
     imposta(u"APPLICATIVI"_s, zevedez, assente);
     imposta(sezione, zevedez, valore);
-    QFile file(ini);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray prima = file.readAll();
-    file.close();
+    imposta(zevedez, u"HANDLE"_s, u" 77"_s);
+    imposta(zevedez, u"DITTA"_s, u"Y2"_s);
+    const QByteArray prima = contenuto();
 
     modulo()->attivaProcedura();
 
-    QCOMPARE(dialoghi.domande.size(), 1);
-    QCOMPARE(dialoghi.domande[0].testo, u"Zevedez non presente su "_s + ini);
-    QCOMPARE(dialoghi.domande[0].titolo, u"Pemtarx"_s);
-    QCOMPARE(dialoghi.domande[0].pulsanti, app::Pulsanti::Ok);
-    QCOMPARE(dialoghi.domande[0].icona, app::Icona::Nessuna);
+    soloMessaggio(messaggio);
     QVERIFY(processi.avviati.isEmpty());
     QVERIFY(processi.richieste.isEmpty());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), prima);
+    QCOMPARE(contenuto(), prima);
 }
 
-void TestModuliOpzionali::notRunningStartsAndWritesTheHandle_data()
+void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne_data()
 {
+    QTest::addColumn<Precedente>("precedente");
     QTest::addColumn<QString>("handle");
-    QTest::newRow("no handle key") << assente;
-    QTest::newRow("empty") << QString();
-    QTest::newRow("blanks") << u"   "_s;
-    QTest::newRow("not a number") << u"abc"_s;
-    QTest::newRow("number followed by text") << u"12abc"_s;
-    QTest::newRow("zero") << u"0"_s;
-    QTest::newRow("negative") << u"-4"_s;
-    QTest::newRow("beyond a task number") << u"99999999999"_s;
+    QTest::addColumn<QString>("dittaChiamante");
+    QTest::addColumn<QString>("dittaChiamata");
+    QTest::addColumn<bool>("chiesta");   // the recorded task was asked to come forward
+    QTest::addColumn<bool>("attivata");  // and it did, so nothing new was started
+    const auto testo = [](const char* nome, const QString& handle) {
+        QTest::newRow(nome) << Precedente::Testo << handle << u"X1"_s << u"X1"_s << false << false;
+    };
+    testo("no handle key", assente);
+    testo("empty handle", QString());
+    testo("blank handle", u"   "_s);
+    testo("handle not a number", u"abc"_s);
+    testo("handle a number followed by text", u"12abc"_s);
+    testo("handle zero", u"0"_s);
+    testo("handle negative", u"-4"_s);
+    testo("handle beyond a task number", u"99999999999"_s);
+    const auto corre = [](const char* nome, Precedente p, const QString& chiamante, const QString& chiamata,
+                          bool chiesta, bool attivata) {
+        QTest::newRow(nome) << p << QString() << chiamante << chiamata << chiesta << attivata;
+    };
+    corre("running for the same company is activated", Precedente::Sorella, u"X1"_s, u"X1"_s, true, true);
+    corre("same company, caller in lower case", Precedente::Sorella, u"x1"_s, u"X1"_s, true, true);
+    corre("same company, sibling in lower case", Precedente::Sorella, u"X1"_s, u"x1"_s, true, true);
+    corre("running for another company: a second instance", Precedente::Sorella, u"X1"_s, u"Y2"_s, false, false);
+    corre("ended task: a new instance", Precedente::SorellaFinita, u"X1"_s, u"X1"_s, true, false);
+    corre("handle of a task now running sleep", Precedente::Estraneo, u"X1"_s, u"X1"_s, true, false);
+    corre("handle of the caller's own task", Precedente::QuestoTest, u"X1"_s, u"X1"_s, true, false);
 }
 
-void TestModuliOpzionali::notRunningStartsAndWritesTheHandle()
+void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne()
 {
+    QFETCH(Precedente, precedente);
     QFETCH(QString, handle);
-    imposta(zevedez, u"HANDLE"_s, handle);
-    imposta(zevedez, u"DITTA"_s, u"X1"_s);
+    QFETCH(QString, dittaChiamante);
+    QFETCH(QString, dittaChiamata);
+    QFETCH(bool, chiesta);
+    QFETCH(bool, attivata);
+    imposta(u"BASE"_s, u"DITTA"_s, dittaChiamante);
+    qint64 vecchio = 0;
+    QList<qint64> sorelle;  // every sibling expected in the counter file
+    switch (precedente) {
+    case Precedente::Testo: break;
+    case Precedente::Sorella:
+    case Precedente::SorellaFinita:
+        QVERIFY((vecchio = giaInEsecuzione(dittaChiamata)) > 0);
+        sorelle << vecchio;
+        if (precedente == Precedente::SorellaFinita) {
+            prova::ferma(vecchio);
+            QVERIFY(!prova::vivo(vecchio));
+        }
+        break;
+    case Precedente::Estraneo:
+        estraneo = std::make_unique<QProcess>();
+        estraneo->start(u"sleep"_s, {u"30"_s});
+        QVERIFY(estraneo->waitForStarted(5000));
+        vecchio = estraneo->processId();
+        break;
+    case Precedente::QuestoTest: vecchio = QCoreApplication::applicationPid(); break;
+    }
+    if (precedente != Precedente::Sorella && precedente != Precedente::SorellaFinita) {
+        imposta(zevedez, u"HANDLE"_s, vecchio ? u' ' + QString::number(vecchio) : handle);
+        imposta(zevedez, u"DITTA"_s, dittaChiamata);
+    }
     auto m = modulo();
 
     m->attivaProcedura();
+    m->scriviCodiceSocieta();
 
-    QCOMPARE(processi.avviati.size(), 1);
-    const qint64 pid = processi.avviati.first();
-    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{pid}, 10000);
-    QVERIFY(processi.richieste.isEmpty());
-    QVERIFY(handleScritto(ini, pid));
-    QCOMPARE(m->numeroHandleString().toString(), u' ' + QString::number(pid));
+    QCOMPARE(processi.richieste, chiesta ? QList<qint64>{vecchio} : QList<qint64>());
+    QCOMPARE(processi.attivati, attivata ? QList<qint64>{vecchio} : QList<qint64>());
+    if (!attivata) {
+        QVERIFY(!processi.avviati.isEmpty());
+        sorelle << processi.avviati.last();
+        QCOMPARE(m->numeroHandleString().toString(), u' ' + QString::number(sorelle.last()));
+    }
+    QCOMPARE(processi.avviati, sorelle);
+    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), sorelle, 10000);
+    if (precedente == Precedente::Sorella)
+        QVERIFY(prova::vivo(vecchio));
+    QVERIFY(handleScritto(ini, sorelle.last()));
+    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
     QVERIFY(dialoghi.domande.isEmpty());
 }
 
@@ -240,100 +301,6 @@ void TestModuliOpzionali::companyOfTheCallerIsWrittenWhenNoneWasRead()
     QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
 }
 
-void TestModuliOpzionali::runningForTheSameCompanyIsActivated_data()
-{
-    QTest::addColumn<QString>("dittaChiamante");
-    QTest::addColumn<QString>("dittaChiamata");
-    QTest::newRow("same text") << u"X1"_s << u"X1"_s;
-    QTest::newRow("caller in lower case") << u"x1"_s << u"X1"_s;
-    QTest::newRow("sibling in lower case") << u"X1"_s << u"x1"_s;
-}
-
-void TestModuliOpzionali::runningForTheSameCompanyIsActivated()
-{
-    QFETCH(QString, dittaChiamante);
-    QFETCH(QString, dittaChiamata);
-    imposta(u"BASE"_s, u"DITTA"_s, dittaChiamante);
-    const qint64 pid = giaInEsecuzione(dittaChiamata);
-    QVERIFY(pid > 0);
-    auto m = modulo();
-
-    m->attivaProcedura();
-    m->scriviCodiceSocieta();
-
-    QCOMPARE(processi.richieste, QList<qint64>{pid});
-    QCOMPARE(processi.attivati, QList<qint64>{pid});
-    QCOMPARE(processi.avviati, QList<qint64>{pid});
-    QVERIFY(handleScritto(ini, pid));
-    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
-    QVERIFY(dialoghi.domande.isEmpty());
-}
-
-void TestModuliOpzionali::runningForAnotherCompanyStartsASecondInstance()
-{
-    const qint64 prima = giaInEsecuzione(u"Y2"_s);
-    QVERIFY(prima > 0);
-    auto m = modulo();
-
-    m->attivaProcedura();
-    m->scriviCodiceSocieta();
-
-    QVERIFY(processi.richieste.isEmpty());
-    QCOMPARE(processi.avviati.size(), 2);
-    const qint64 seconda = processi.avviati[1];
-    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), (QList<qint64>{prima, seconda}), 10000);
-    QVERIFY(prova::vivo(prima));
-    QVERIFY(handleScritto(ini, seconda));
-    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
-}
-
-void TestModuliOpzionali::endedTaskStartsANewInstance()
-{
-    const qint64 finita = giaInEsecuzione(u"X1"_s);
-    QVERIFY(finita > 0);
-    prova::ferma(finita);
-    QVERIFY(!prova::vivo(finita));
-
-    modulo()->attivaProcedura();
-
-    QCOMPARE(processi.richieste, QList<qint64>{finita});
-    QVERIFY(processi.attivati.isEmpty());
-    QCOMPARE(processi.avviati.size(), 2);
-    const qint64 nuova = processi.avviati[1];
-    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), (QList<qint64>{finita, nuova}), 10000);
-    QVERIFY(handleScritto(ini, nuova));
-}
-
-void TestModuliOpzionali::handleOfAnUnrelatedProcessStartsANewInstance_data()
-{
-    QTest::addColumn<bool>("questoTest");
-    QTest::newRow("a task now running sleep") << false;
-    QTest::newRow("the caller's own task") << true;
-}
-
-void TestModuliOpzionali::handleOfAnUnrelatedProcessStartsANewInstance()
-{
-    QFETCH(bool, questoTest);
-    qint64 altro = QCoreApplication::applicationPid();
-    if (!questoTest) {
-        estraneo = std::make_unique<QProcess>();
-        estraneo->start(u"sleep"_s, {u"30"_s});
-        QVERIFY(estraneo->waitForStarted(5000));
-        altro = estraneo->processId();
-    }
-    imposta(zevedez, u"HANDLE"_s, u' ' + QString::number(altro));
-    imposta(zevedez, u"DITTA"_s, u"X1"_s);
-
-    modulo()->attivaProcedura();
-
-    QCOMPARE(processi.richieste, QList<qint64>{altro});
-    QVERIFY(processi.attivati.isEmpty());
-    QCOMPARE(processi.avviati.size(), 1);
-    const qint64 nuova = processi.avviati.first();
-    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{nuova}, 10000);
-    QVERIFY(handleScritto(ini, nuova));
-}
-
 void TestModuliOpzionali::commandLineWithQuotedArguments()
 {
     // The settings file drops one pair of quotes around a whole value, so the line ends unquoted.
@@ -354,23 +321,6 @@ void TestModuliOpzionali::commandLineWithQuotedArguments()
     QCOMPARE(processi.avviati.size(), 1);
 }
 
-void TestModuliOpzionali::programThatCannotStartIsReported()
-{
-    const QString riga = prova::tra(cartella->filePath(u"manca"_s)) + u" uno"_s;
-    imposta(u"APPLICATIVI"_s, zevedez, riga);
-    imposta(zevedez, u"HANDLE"_s, u" 77"_s);
-    imposta(zevedez, u"DITTA"_s, u"Y2"_s);
-
-    modulo()->attivaProcedura();
-
-    QCOMPARE(dialoghi.domande.size(), 1);
-    QCOMPARE(dialoghi.domande[0].testo, riga + u" non trovato"_s);
-    QCOMPARE(dialoghi.domande[0].titolo, u"Pemtarx"_s);
-    QCOMPARE(dialoghi.domande[0].pulsanti, app::Pulsanti::Ok);
-    QCOMPARE(dialoghi.domande[0].icona, app::Icona::Nessuna);
-    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"HANDLE"_s), u"HANDLE= 77"_s);
-}
-
 void TestModuliOpzionali::operationsWriteTheCalledSection_data()
 {
     QTest::addColumn<Operazione>("operazione");
@@ -387,9 +337,12 @@ void TestModuliOpzionali::operationsWriteTheCalledSection_data()
                m.scriviCodiceSocieta();
            })
         << u"DITTA"_s << u"DITTA=P9"_s;
-    QTest::newRow("leggiCodiceSocieta: upper-cased")
+    QTest::newRow("leggiHandle, leggiCodiceSocieta: what the file holds, company upper-cased")
         << Operazione([](suite::ModuliOpzionali& m) {
+               m.leggiHandle();
                m.leggiCodiceSocieta();
+               QCOMPARE(m.numeroHandleString().toString(), u"4321"_s);
+               QCOMPARE(m.codiceDitta().toString(), u"Y3"_s);
                m.scriviCodiceSocieta();
            })
         << u"DITTA"_s << u"DITTA=Y3"_s;
@@ -405,21 +358,12 @@ void TestModuliOpzionali::operationsWriteTheCalledSection()
     auto m = modulo(u"P9"_s);
 
     operazione(*m);
+    if (QTest::currentTestFailed())
+        return;
 
     QCOMPARE(prova::rigaGrezza(ini, zevedez, chiave), riga);
     QCOMPARE(leggi(u"BASE"_s, u"DITTA"_s), u"X1"_s);
     QVERIFY(processi.avviati.isEmpty());
-}
-
-void TestModuliOpzionali::readersGiveWhatTheFileHolds()
-{
-    imposta(zevedez, u"HANDLE"_s, u" 4321"_s);
-    imposta(zevedez, u"DITTA"_s, u"y3"_s);
-    auto m = modulo();
-    m->leggiHandle();
-    m->leggiCodiceSocieta();
-    QCOMPARE(m->numeroHandleString().toString(), u"4321"_s);
-    QCOMPARE(m->codiceDitta().toString(), u"Y3"_s);
 }
 
 void TestModuliOpzionali::writesReplaceTheFileWholeAndKeepItsLayout()

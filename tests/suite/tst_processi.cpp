@@ -108,16 +108,12 @@ void TestProcessi::startsDetachedInASessionOfItsOwnWithClosedStreams()
     const qint64 pid = processi.avvia(prova::tra(programma) + u' ' + prova::tra(contatore));
     QVERIFY(pid > 0);
     QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{pid}, 10000);
-    const QList<qint64> suoi = gruppoESessione(pid);
-    const QList<qint64> nostri = gruppoESessione(QCoreApplication::applicationPid());
+    const QList<qint64> suoi = gruppoESessione(pid), nostri = gruppoESessione(QCoreApplication::applicationPid());
     QCOMPARE(suoi.size(), 2);
-    QVERIFY(suoi[0] != nostri[0]);
-    QVERIFY(suoi[1] != nostri[1]);
+    QVERIFY(suoi[0] != nostri[0] && suoi[1] != nostri[1]);
     QCOMPARE(suoi[1], suoi[0]);
-    for (int fd = 0; fd < 3; ++fd) {
-        const QString canale = u"/proc/%1/fd/%2"_s.arg(pid).arg(fd);
-        QCOMPARE(QFileInfo(canale).symLinkTarget(), u"/dev/null"_s);
-    }
+    for (int fd = 0; fd < 3; ++fd)
+        QCOMPARE(QFileInfo(u"/proc/%1/fd/%2"_s.arg(pid).arg(fd)).symLinkTarget(), u"/dev/null"_s);
 }
 
 void TestProcessi::splitsTheCommandLineAsAShellWould_data()
@@ -126,13 +122,11 @@ void TestProcessi::splitsTheCommandLineAsAShellWould_data()
     QTest::addColumn<QStringList>("argomenti");
     const QString c = contatore;
     QTest::newRow("plain words") << programma + u' ' + c + u" uno due"_s << QStringList{c, u"uno"_s, u"due"_s};
-    QTest::newRow("quoted path and argument")
-        << prova::tra(conSpazi) + u' ' + prova::tra(c) + u" \"due parole\""_s
-        << QStringList{c, u"due parole"_s};
+    QTest::newRow("quoted path and argument") << prova::tra(conSpazi) + u' ' + prova::tra(c) + u" \"due parole\""_s
+                                              << QStringList{c, u"due parole"_s};
     QTest::newRow("literal quotes") << programma + u' ' + c + u" \"\"\"citato\"\"\""_s
                                     << QStringList{c, u"\"citato\""_s};
-    QTest::newRow("extra blanks") << u"  "_s + programma + u"   "_s + c + u"   uno  "_s
-                                  << QStringList{c, u"uno"_s};
+    QTest::newRow("extra blanks") << u"  "_s + programma + u"   "_s + c + u"   uno  "_s << QStringList{c, u"uno"_s};
 }
 
 void TestProcessi::splitsTheCommandLineAsAShellWould()

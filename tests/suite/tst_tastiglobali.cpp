@@ -19,37 +19,31 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The window as the hot keys see it, with a log of what was asked of it and of the dialogs.
+// The window, the dialogs and the processes as the hot keys see them, logging what was asked of them.
 class FinestraProva final : public suite::FinestraSuite {
 public:
     explicit FinestraProva(QStringList& registro) : registro_(registro) {}
     void premiUscitaVisibile() override { registro_ << u"uscita"_s; }
     void terminaSubito() override { registro_ << u"termina"_s; }
-
-private:
     QStringList& registro_;
 };
 
 class DialogsRegistrati final : public app::Dialogs {
 public:
     explicit DialogsRegistrati(QStringList& registro) : registro_(registro) {}
-    app::DialogsScript script;
-    int ask(const QString& testo, const QString& titolo, app::Pulsanti pulsanti, app::Icona icona,
-            int predefinito) override
+    int ask(const QString& testo, const QString& titolo, app::Pulsanti p, app::Icona i, int predefinito) override
     {
         registro_ << u"domanda"_s;
-        return script.ask(testo, titolo, pulsanti, icona, predefinito);
+        return script.ask(testo, titolo, p, i, predefinito);
     }
-
-private:
+    app::DialogsScript script;
     QStringList& registro_;
 };
 
-// Starts nothing; notes each request and whether the pointer was back to normal by then.
+// Starts nothing; notes whether the pointer was back to normal by the time of the request.
 class ProcessiFinti final : public suite::Processi {
 public:
     explicit ProcessiFinti(QStringList& registro) : registro_(registro) {}
-    bool puntatoreNormale = false;
     qint64 avvia(const QString&) override
     {
         registro_ << u"avvia"_s;
@@ -61,8 +55,7 @@ public:
         registro_ << u"attiva"_s;
         return true;
     }
-
-private:
+    bool puntatoreNormale = false;
     QStringList& registro_;
 };
 
@@ -76,17 +69,12 @@ private Q_SLOTS:
 
     void keysAndWhatTheyDo_data();
     void keysAndWhatTheyDo();
-    void forcedExitAsksBeforeAnythingElse();
-    void alarmClockRestoresThePointerAndRecordsTheCompany();
     void alarmClockStartsBringsForwardAndStartsForAnotherCompany();
 
 private:
-    void scriviIni(const QString& applicativi);
-
     std::unique_ptr<QTemporaryDir> cartella;
     QString ini;
     QString contatore;
-    QString rigaComando;
     QStringList registro;
 };
 
@@ -98,8 +86,10 @@ void TestTastiGlobali::init()
     contatore = cartella->filePath(u"conta"_s);
     const QString programma = cartella->filePath(u"sveglia"_s);
     QVERIFY(prova::copiaSorella(programma));
-    rigaComando = programma + u' ' + contatore;
-    scriviIni(rigaComando);
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QString testo = u"[BASE]\r\nDITTA=X1\r\n[APPLICATIVI]\r\nZevedez="_s + programma + u' ' + contatore;
+    file.write((testo + u"\r\n"_s).toLatin1());
     registro.clear();
     app::ripristinaPuntatore();
 }
@@ -111,44 +101,32 @@ void TestTastiGlobali::cleanup()
     cartella.reset();
 }
 
-void TestTastiGlobali::scriviIni(const QString& applicativi)
-{
-    QFile file(ini);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write((u"[BASE]\r\nDITTA=X1\r\n[APPLICATIVI]\r\nZevedez="_s + applicativi + u"\r\n"_s).toLatin1());
-}
-
 void TestTastiGlobali::keysAndWhatTheyDo_data()
 {
     QTest::addColumn<int>("tasto");
     QTest::addColumn<Qt::KeyboardModifiers>("modificatori");
     QTest::addColumn<int>("risposta");
     QTest::addColumn<QStringList>("effetti");
-    const Qt::KeyboardModifiers nessuno = Qt::NoModifier;
-    const QStringList uscita{u"uscita"_s};
-    const QStringList sveglia{u"avvia"_s};
-    QTest::newRow("F2") << int(Qt::Key_F2) << nessuno << 0 << uscita;
-    QTest::newRow("Alt+F2") << int(Qt::Key_F2) << Qt::KeyboardModifiers(Qt::AltModifier) << 0 << uscita;
-    QTest::newRow("Ctrl+F2") << int(Qt::Key_F2) << Qt::KeyboardModifiers(Qt::ControlModifier) << 0 << uscita;
-    QTest::newRow("Shift+F2") << int(Qt::Key_F2) << Qt::KeyboardModifiers(Qt::ShiftModifier) << 0 << uscita;
-    QTest::newRow("Ctrl+Alt+F2, Yes") << int(Qt::Key_F2) << (Qt::ControlModifier | Qt::AltModifier)
-                                      << int(app::Si) << QStringList{u"domanda"_s, u"termina"_s};
-    QTest::newRow("Ctrl+Alt+F2, No") << int(Qt::Key_F2) << (Qt::ControlModifier | Qt::AltModifier)
-                                     << int(app::No) << QStringList{u"domanda"_s};
-    QTest::newRow("Ctrl+Alt+Shift+F2, No")
-        << int(Qt::Key_F2) << (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier) << int(app::No)
-        << QStringList{u"domanda"_s};
-    QTest::newRow("Ctrl+Shift+S") << int(Qt::Key_S) << (Qt::ControlModifier | Qt::ShiftModifier) << 0 << sveglia;
-    QTest::newRow("Ctrl+Alt+Shift+S") << int(Qt::Key_S)
-                                      << (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier) << 0
-                                      << sveglia;
-    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << Qt::KeyboardModifiers(Qt::ControlModifier) << 0 << QStringList();
-    QTest::newRow("Shift+S") << int(Qt::Key_S) << Qt::KeyboardModifiers(Qt::ShiftModifier) << 0 << QStringList();
-    QTest::newRow("S") << int(Qt::Key_S) << nessuno << 0 << QStringList();
-    QTest::newRow("F4") << int(Qt::Key_F4) << nessuno << 0 << QStringList();
-    QTest::newRow("Enter") << int(Qt::Key_Return) << nessuno << 0 << QStringList();
-    QTest::newRow("Ctrl+Shift+Enter") << int(Qt::Key_Return) << (Qt::ControlModifier | Qt::ShiftModifier) << 0
-                                      << QStringList();
+    const auto r = [](const char* nome, int tasto, Qt::KeyboardModifiers m, int risposta, const QStringList& e) {
+        QTest::newRow(nome) << tasto << m << risposta << e;
+    };
+    const QStringList uscita{u"uscita"_s}, sveglia{u"avvia"_s}, domanda{u"domanda"_s};
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier, alt = Qt::AltModifier, shift = Qt::ShiftModifier;
+    r("F2", Qt::Key_F2, Qt::NoModifier, 0, uscita);
+    r("Alt+F2", Qt::Key_F2, alt, 0, uscita);
+    r("Ctrl+F2", Qt::Key_F2, ctrl, 0, uscita);
+    r("Shift+F2", Qt::Key_F2, shift, 0, uscita);
+    r("Ctrl+Alt+F2, Yes", Qt::Key_F2, ctrl | alt, app::Si, domanda + QStringList{u"termina"_s});
+    r("Ctrl+Alt+F2, No", Qt::Key_F2, ctrl | alt, app::No, domanda);
+    r("Ctrl+Alt+Shift+F2, No", Qt::Key_F2, ctrl | alt | shift, app::No, domanda);
+    r("Ctrl+Shift+S", Qt::Key_S, ctrl | shift, 0, sveglia);
+    r("Ctrl+Alt+Shift+S", Qt::Key_S, ctrl | shift | alt, 0, sveglia);
+    r("Ctrl+S", Qt::Key_S, ctrl, 0, {});
+    r("Shift+S", Qt::Key_S, shift, 0, {});
+    r("S", Qt::Key_S, Qt::NoModifier, 0, {});
+    r("F4", Qt::Key_F4, Qt::NoModifier, 0, {});
+    r("Enter", Qt::Key_Return, Qt::NoModifier, 0, {});
+    r("Ctrl+Shift+Enter", Qt::Key_Return, ctrl | shift, 0, {});
 }
 
 void TestTastiGlobali::keysAndWhatTheyDo()
@@ -164,7 +142,8 @@ void TestTastiGlobali::keysAndWhatTheyDo()
     ProcessiFinti processi(registro);
     suite::TastiGlobali tasti(finestra, dialoghi, processi);
     tasti.fileIni = ini;
-    tasti.codiceSocieta = u"X1"_s;
+    tasti.codiceSocieta = u"P9"_s;
+    app::clessidraRichiesta = false;
 
     tasti.tastiGlobali(app::tasti::codice(tasto), app::tasti::maschera(modificatori));
 
@@ -172,48 +151,25 @@ void TestTastiGlobali::keysAndWhatTheyDo()
     QCOMPARE(tasti.tastoShift, modificatori.testFlag(Qt::ShiftModifier));
     QCOMPARE(tasti.tastoCtrl, modificatori.testFlag(Qt::ControlModifier));
     QCOMPARE(tasti.tastoAlt, modificatori.testFlag(Qt::AltModifier));
-}
-
-void TestTastiGlobali::forcedExitAsksBeforeAnythingElse()
-{
-    FinestraProva finestra(registro);
-    DialogsRegistrati dialoghi(registro);
-    dialoghi.script.risposte << app::No;
-    ProcessiFinti processi(registro);
-    suite::TastiGlobali tasti(finestra, dialoghi, processi);
-
-    tasti.tastiGlobali(app::tasti::F2, app::tasti::Ctrl | app::tasti::Alt);
-
-    QCOMPARE(dialoghi.script.domande.size(), 1);
-    const auto& domanda = dialoghi.script.domande.first();
-    QCOMPARE(domanda.testo, u"ESCO ?"_s);
-    QCOMPARE(domanda.titolo, u"USCITA FORZATA"_s);
-    QCOMPARE(domanda.pulsanti, app::Pulsanti::SiNo);
-    QCOMPARE(domanda.icona, app::Icona::Esclamazione);
-    QCOMPARE(domanda.predefinito, int(app::No));
-    QCOMPARE(tasti.risposta, int(app::No));
-    QCOMPARE(registro, QStringList{u"domanda"_s});
-}
-
-void TestTastiGlobali::alarmClockRestoresThePointerAndRecordsTheCompany()
-{
-    FinestraProva finestra(registro);
-    DialogsRegistrati dialoghi(registro);
-    ProcessiFinti processi(registro);
-    suite::TastiGlobali tasti(finestra, dialoghi, processi);
-    tasti.fileIni = ini;
-    tasti.codiceSocieta = u"P9"_s;
-    app::clessidraRichiesta = false;
-
-    tasti.tastiGlobali(app::tasti::S, app::tasti::Ctrl | app::tasti::Shift);
-
-    QCOMPARE(registro, QStringList{u"avvia"_s});
-    QVERIFY(app::clessidraRichiesta);
-    QVERIFY(processi.puntatoreNormale);
-    QVERIFY(!QGuiApplication::overrideCursor());
-    QCOMPARE(app::leggiIni(ini, u"Zevedez"_s, u"HANDLE"_s), u"4242"_s);
-    // The caller's company is the one of section BASE, not the program's own code.
-    QCOMPARE(app::leggiIni(ini, u"Zevedez"_s, u"DITTA"_s), u"X1"_s);
+    if (risposta) {
+        // The forced exit asks before anything else, with No as the default.
+        QCOMPARE(dialoghi.script.domande.size(), 1);
+        const auto& d = dialoghi.script.domande.first();
+        QCOMPARE(d.testo, u"ESCO ?"_s);
+        QCOMPARE(d.titolo, u"USCITA FORZATA"_s);
+        QCOMPARE(d.pulsanti, app::Pulsanti::SiNo);
+        QCOMPARE(d.icona, app::Icona::Esclamazione);
+        QCOMPARE(d.predefinito, int(app::No));
+        QCOMPARE(tasti.risposta, risposta);
+    }
+    if (effetti == QStringList{u"avvia"_s}) {
+        // The alarm clock restores the pointer before starting and records the caller's company, not P9.
+        QVERIFY(app::clessidraRichiesta);
+        QVERIFY(processi.puntatoreNormale);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(app::leggiIni(ini, u"Zevedez"_s, u"HANDLE"_s), u"4242"_s);
+        QCOMPARE(app::leggiIni(ini, u"Zevedez"_s, u"DITTA"_s), u"X1"_s);
+    }
 }
 
 void TestTastiGlobali::alarmClockStartsBringsForwardAndStartsForAnotherCompany()
