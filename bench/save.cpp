@@ -1,5 +1,6 @@
 // Prints the cost of saving and of looking up a register through the store, next to the same
-// statements on the raw sqlite3 API with the same pragmas, measured in interleaved pairs.
+// statements on the raw sqlite3 API with the same pragmas, or on raw libpq for a server address,
+// measured in interleaved pairs.
 #include "store/columns.h"
 #include "store/register.h"
 #include "store/registerstore.h"
@@ -11,11 +12,14 @@
 #include <QTextStream>
 #include <QVariantList>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -25,11 +29,12 @@ namespace {
 
 constexpr int codici = 50;
 
-QString codice(int i) { return u"B%1"_s.arg(i % codici, 3, 10, QChar(u'0')); }
+// On a server both sides share one database, so the raw side's rows have codes of their own.
+QString codice(int i, QChar prefisso = u'B') { return prefisso + u"%1"_s.arg(i % codici, 3, 10, QChar(u'0')); }
 
-Register registro(int i)
+Register registro(int i, QChar prefisso = u'B')
 {
-    Register r{codice(i)};
+    Register r{codice(i, prefisso)};
     r.SspDescrizione = u"REGISTRO DI PROVA %1"_s.arg(i);
     r.SspCarScar = u"C"_s;
     r.SspUltimoCarico = i;
@@ -200,6 +205,112 @@ private:
     std::vector<sqlite3_stmt*> tutte_;
 };
 
+// The same two upserts the store sends, on libpq's C API: both sides prepare each statement once
+// on the server and send every value as text in its own parameter, so each save is the same four
+// round trips (BEGIN, two upserts, COMMIT) and only the layers above libpq differ.
+class GrezzoPg {
+public:
+    explicit GrezzoPg(const QString& indirizzo) : db_(PQconnectdb(indirizzo.toUtf8().constData()))
+    {
+        if (PQstatus(db_) != CONNECTION_OK)
+            fallisci(u"PQconnectdb: "_s + QString::fromUtf8(PQerrorMessage(db_)));
+        esegui("SET client_min_messages = warning");
+        int n = 0;
+        for (auto [t, tabella, colonne] :
+             {std::tuple{&registri_, store::tabellaRegistri, store::colonneRegistri()},
+              std::tuple{&testata_, store::tabellaTestata, store::colonneTestata()}}) {
+            QStringList nomi, segni, assegna;
+            for (const store::Colonna& c : colonne) {
+                nomi << u'"' + c.nome + u'"';
+                segni << u"$%1"_s.arg(segni.size() + 1);
+                assegna << u'"' + c.nome + u"\" = excluded.\""_s + c.nome + u'"';
+            }
+            const QString nome = u'"' + tabella + u'"';
+            t->cerca = prepara(++n, u"SELECT "_s + nomi.join(u", "_s) + u" FROM "_s + nome + u" WHERE \""_s +
+                                        colonne.front().nome + u"\" = $1"_s);
+            t->scrivi = prepara(++n, u"INSERT INTO "_s + nome + u" ("_s + nomi.join(u", "_s) + u") VALUES ("_s +
+                                         segni.join(u", "_s) + u") ON CONFLICT (\""_s + colonne.front().nome +
+                                         u"\") DO UPDATE SET "_s + assegna.join(u", "_s));
+        }
+    }
+    ~GrezzoPg() { PQfinish(db_); }
+
+    void salva(const Register& r, const RegisterHeading& t)
+    {
+        const QVariantList vr{r.SspCodice, r.SspDescrizione, unCarattere(r.SspCarScar), r.SspUltimoCarico,
+                              r.SspGruppoCarico, r.SspGruppoSCarico, r.SspStampaperSerie, r.SspCodiceDischetto,
+                              r.SspMeccanogCin, r.SspMeccanogNum, r.SspCodAutorizzazione, r.SspRiqA, u" "_s, 0.0,
+                              0, u" "_s, r.SspNTelefonoDaChiamare, unCarattere(r.SspTipoProtocollo),
+                              unCarattere(r.SspACT)};
+        QVariantList vt{r.SspCodice};
+        for (const QString& riga : t.TpsRiga)
+            vt << riga.trimmed();
+        for (const QString& riga : t.TpsRigP)
+            vt << riga.trimmed();
+        esegui("BEGIN");
+        PQclear(lancia(registri_.scrivi, vr, PGRES_COMMAND_OK));
+        PQclear(lancia(testata_.scrivi, vt, PGRES_COMMAND_OK));
+        esegui("COMMIT");
+    }
+
+    // Both rows read to the last column, values copied out as the store hands them over.
+    int cerca(const QString& codice) { return leggi(registri_.cerca, codice) + leggi(testata_.cerca, codice); }
+
+private:
+    struct Tabella {
+        QByteArray cerca, scrivi;
+    };
+
+    void esegui(const char* sql)
+    {
+        PGresult* r = PQexec(db_, sql);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK)
+            fallisci(QString::fromUtf8(PQerrorMessage(db_)));
+        PQclear(r);
+    }
+    QByteArray prepara(int n, const QString& sql)
+    {
+        const QByteArray nome = "grezzo_" + QByteArray::number(n);
+        PGresult* r = PQprepare(db_, nome.constData(), sql.toUtf8().constData(), 0, nullptr);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK)
+            fallisci(QString::fromUtf8(PQerrorMessage(db_)));
+        PQclear(r);
+        return nome;
+    }
+    PGresult* lancia(const QByteArray& nome, const QVariantList& valori, ExecStatusType atteso)
+    {
+        std::vector<QByteArray> testi;
+        std::vector<const char*> puntatori;
+        testi.reserve(static_cast<std::size_t>(valori.size()));
+        for (const QVariant& v : valori)
+            testi.push_back(v.typeId() == QMetaType::Bool ? QByteArray(v.toBool() ? "t" : "f")
+                                                          : v.toString().toUtf8());
+        for (const QByteArray& t : testi)
+            puntatori.push_back(t.constData());
+        PGresult* r = PQexecPrepared(db_, nome.constData(), static_cast<int>(puntatori.size()), puntatori.data(),
+                                     nullptr, nullptr, 0);
+        if (PQresultStatus(r) != atteso)
+            fallisci(QString::fromUtf8(PQerrorMessage(db_)));
+        return r;
+    }
+    int leggi(const QByteArray& nome, const QString& codice)
+    {
+        PGresult* r = lancia(nome, {codice}, PGRES_TUPLES_OK);
+        QVariantList valori;
+        if (PQntuples(r) > 0) {
+            const int n = PQnfields(r);
+            valori.reserve(n);
+            for (int i = 0; i < n; ++i)
+                valori << (PQgetisnull(r, 0, i) ? QVariant() : QVariant(QString::fromUtf8(PQgetvalue(r, 0, i))));
+        }
+        PQclear(r);
+        return static_cast<int>(valori.size());
+    }
+
+    PGconn* db_;
+    Tabella registri_, testata_;
+};
+
 struct Misura {
     std::vector<double> archivio, grezzo;  // microseconds
 };
@@ -257,28 +368,49 @@ int main(int argc, char** argv)
     const int salvataggi = a.size() > 1 ? a.at(1).toInt() : 400;
     const int ricerche = a.size() > 2 ? a.at(2).toInt() : 20000;
     // The default folder is the current one, a real disk like the office's; /tmp may be memory.
-    QTemporaryDir cartella(QDir(a.size() > 3 ? a.at(3) : QDir::currentPath()).filePath(u"bench-save-XXXXXX"_s));
+    // A "postgresql://" address instead names an empty database on a server, where both sides write.
+    const QString luogo = a.size() > 3 ? a.at(3) : QDir::currentPath();
+    const bool server = luogo.startsWith(u"postgresql://"_s);
+    QTemporaryDir cartella(QDir(server ? QDir::currentPath() : luogo).filePath(u"bench-save-XXXXXX"_s));
     if (!cartella.isValid())
         fallisci(u"cartella temporanea"_s);
-    const QString fileArchivio = cartella.filePath(u"archivio.mdb"_s);
-    const QString fileGrezzo = cartella.filePath(u"grezzo.mdb"_s);
+    const QString fileArchivio = server ? luogo : cartella.filePath(u"archivio.mdb"_s);
+    const QString fileGrezzo = server ? luogo : cartella.filePath(u"grezzo.mdb"_s);
+    const QChar prefissoGrezzo = server ? u'G' : u'B';
 
     store::RegisterStore archivio(u"bench"_s);
     {
-        for (const QString& f : {fileArchivio, fileGrezzo}) {
-            if (!store::RegisterStore::crea(f).ok())
+        const QList<std::pair<QString, QChar>> file =
+            server ? QList<std::pair<QString, QChar>>{{luogo, u'B'}, {luogo, u'G'}}
+                   : QList<std::pair<QString, QChar>>{{fileArchivio, u'B'}, {fileGrezzo, u'B'}};
+        for (const auto& [f, prefisso] : file) {
+            if ((!server || prefisso == u'B') && !store::RegisterStore::crea(f).ok())
                 fallisci(u"crea "_s + f);
             store::RegisterStore riempi(u"riempi"_s);
             if (!riempi.apriDatabase(f).ok() || !riempi.apriRegistri().ok() || !riempi.apriTestata().ok())
                 fallisci(u"apri "_s + f);
             for (int i = 0; i < codici; ++i)
-                if (!riempi.scrivi(registro(i), testata(i)).esito.ok())
+                if (!riempi.scrivi(registro(i, prefisso), testata(i)).esito.ok())
                     fallisci(u"scrivi "_s + f);
         }
     }
     if (!archivio.apriDatabase(fileArchivio).ok() || !archivio.apriRegistri().ok() || !archivio.apriTestata().ok())
         fallisci(u"apri "_s + fileArchivio);
-    Grezzo grezzo(fileGrezzo);
+    std::optional<Grezzo> grezzoSqlite;
+    std::optional<GrezzoPg> grezzoPg;
+    if (server)
+        grezzoPg.emplace(luogo);
+    else
+        grezzoSqlite.emplace(fileGrezzo);
+    const auto grezzoSalva = [&](int i) {
+        if (server)
+            grezzoPg->salva(registro(i, prefissoGrezzo), testata(i));
+        else
+            grezzoSqlite->salva(registro(i), testata(i));
+    };
+    const auto grezzoCerca = [&](int i) {
+        return server ? grezzoPg->cerca(codice(i, prefissoGrezzo)) : grezzoSqlite->cerca(codice(i));
+    };
 
     const Misura salva = misura(
         salvataggi,
@@ -286,7 +418,7 @@ int main(int argc, char** argv)
             if (!archivio.scrivi(registro(i), testata(i)).esito.ok())
                 fallisci(u"scrivi"_s);
         },
-        [&](int i) { grezzo.salva(registro(i), testata(i)); });
+        grezzoSalva);
 
     int letti = 0;
     const Misura cerca = misura(
@@ -297,15 +429,22 @@ int main(int argc, char** argv)
             archivio.trovaTestata(codice(i), t);
             letti += (r ? r->count() : 0) + (t ? t->count() : 0);
         },
-        [&](int i) { letti += grezzo.cerca(codice(i)); });
+        [&](int i) { letti += grezzoCerca(i); });
     if (letti != (ricerche + std::max(5, ricerche / 20)) * 2 * 30)
         fallisci(u"righe lette: "_s + QString::number(letti));
 
-    std::printf("microsecondi; archivio = RegisterStore, sqlite3 = API C con le stesse pragma (%s)\n",
-                qPrintable(QDir::toNativeSeparators(cartella.path())));
+    if (server)
+        std::printf("PostgreSQL, microsecondi; archivio = RegisterStore, libpq = API C, istruzioni preparate (%s)\n",
+                    qPrintable(luogo));
+    else
+        std::printf("SQLite, microsecondi; archivio = RegisterStore, sqlite3 = API C con le stesse pragma (%s)\n",
+                    qPrintable(QDir::toNativeSeparators(cartella.path())));
+    const char* grezzo = server ? "libpq" : "sqlite3";
     std::printf("%-12s %7s %12s %12s %12s %12s %8s %8s %9s\n", "operazione", "n", "med.archiv", "p99 archiv",
-                "med.sqlite3", "p99 sqlite3", "rapp.med", "rapp.p99", "obiettivo");
-    stampa("salvataggio", salva, 1.2);
+                qPrintable(u"med."_s + QLatin1StringView(grezzo)), qPrintable(u"p99 "_s + QLatin1StringView(grezzo)),
+                "rapp.med", "rapp.p99", "obiettivo");
+    // On a server the two upserts and the commit are round trips either side pays; the store may add 2x.
+    stampa("salvataggio", salva, server ? 2.0 : 1.2);
     stampa("ricerca", cerca, 2.0);
     return 0;
 }
