@@ -21,7 +21,6 @@
 #include <QTest>
 
 #include <bit>
-#include <cmath>
 #include <limits>
 #include <signal.h>
 #include <unistd.h>
@@ -104,12 +103,17 @@ QSqlRecord recordDa(const RigaJson& r)
     return record;
 }
 
-QByteArray impronta(const QString& file)
+QByteArray contenuto(const QString& file)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+        qFatal("%s", qPrintable(file));
+    return f.readAll();
+}
+
+QByteArray impronta(const QString& file)
+{
+    return QFileInfo::exists(file) ? QCryptographicHash::hash(contenuto(file), QCryptographicHash::Sha256) : QByteArray();
 }
 
 struct Esecuzione {
@@ -161,14 +165,6 @@ bool uccidiAl(const QStringList& argomenti, const QString& dove, int volta)
 }
 
 QStringList fileIn(const QDir& d) { return d.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name); }
-QByteArray contenuto(const QString& file)
-{
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("%s", qPrintable(file));
-    return f.readAll();
-}
-
 void scrivi(const QString& file, const QByteArray& b)
 {
     QFile f(file);
