@@ -23,8 +23,6 @@ private slots:
     void valoriRifiutati();
 
 private:
-    QVariantList riga(const QString& codice) const;
-
     std::optional<QTemporaryDir> dir_;
     std::optional<store::RegisterStore> archivio_;
 };
@@ -44,15 +42,15 @@ void TestGrezzo::cleanup()
     dir_.reset();
 }
 
+namespace {
+
 // A register row with every column Null but the code.
-QVariantList TestGrezzo::riga(const QString& codice) const
+QVariantList riga(const QString& codice)
 {
     QVariantList r(qsizetype(store::colonneRegistri().size()));
     r[0] = codice;
     return r;
 }
-
-namespace {
 
 int colonna(const char* nome)
 {
