@@ -3,7 +3,6 @@
 #include "app/dialogs.h"
 #include "form/startup.h"
 #include "store/posizione.h"
-#include "store/register.h"
 #include "store/registerstore.h"
 
 #include <QComboBox>
@@ -96,17 +95,6 @@ void TestFinestraServer::apreIlDatabaseDelleImpostazioni()
     QCOMPARE(w.Combo1->count(), 4);
     // No company file is made beside the settings: the registers live on the server.
     QVERIFY(!QFileInfo::exists(radice->filePath(u"dati/"_s) + server->nomeDatabase().toUpper()));
-
-    // Another clerk's save is what this window finds at its next look-up.
-    store::RegisterStore collega(u"collega"_s);
-    QVERIFY(collega.apriDatabase(server->percorso()).ok());
-    Register r{u"COLLEGA"_s};
-    r.SspDescrizione = u"DEL COLLEGA"_s;
-    QVERIFY(collega.scrivi(r, {}).esito.ok());
-    std::optional<QSqlRecord> riga;
-    QVERIFY(w.archivio().trovaRegistro(u"collega"_s, riga).ok());
-    QVERIFY(riga);
-    QCOMPARE(riga->value(u"SspDescrizione"_s).toString(), u"DEL COLLEGA"_s);
 }
 
 void TestFinestraServer::societaInesistente_data()

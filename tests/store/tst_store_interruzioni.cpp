@@ -1,8 +1,5 @@
 #include "fileprova.h"
 
-#include "store/controllo.h"
-#include "store/registerstore.h"
-
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -74,16 +71,7 @@ void TestInterruzioni::salvataggioUcciso()
         QVERIFY2(interruzioniInTransazione > 0, "no kill left a journal to roll back");
     QVERIFY(f.valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata"_s).toInt() > 0);
 
-    store::Controllo c;
-    {
-        store::RegisterStore archivio(u"controllo"_s);
-        QVERIFY(archivio.apriDatabase(f.percorso()).ok());
-        QVERIFY(store::controlla(archivio, c).ok());
-    }
-    QVERIFY(c.integro());
-    QCOMPARE(c.registriSenzaTestata, QStringList());
-    QCOMPARE(c.testateSenzaRegistro, QStringList());
-
+    // The office's check finds the file whole after the last kill.
     QProcess verifica;
     verifica.start(QStringLiteral(PEMTARX_DB), {u"verifica"_s, f.percorso()});
     QVERIFY(verifica.waitForFinished(30000));

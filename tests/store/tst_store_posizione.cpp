@@ -14,8 +14,6 @@ class TestPosizione final : public QObject {
 private slots:
     void dalFileImpostazioni_data();
     void dalFileImpostazioni();
-    void soloIlFileImpostazioni_data();
-    void soloIlFileImpostazioni();
     void indirizzi_data();
     void indirizzi();
     void andataERitorno_data();
@@ -33,66 +31,63 @@ QString scrivi(const QTemporaryDir& cartella, const QByteArray& testo)
     return file;
 }
 
+// Every part of an address, so a failure shows which one differs.
+QStringList descrivi(const store::Server& s)
+{
+    return QStringList{u"host="_s + s.host, u"porta="_s + s.porta, u"utente="_s + s.utente, u"nome="_s + s.nome} +
+           s.opzioni;
+}
+
 } // namespace
 
 void TestPosizione::dalFileImpostazioni_data()
 {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QString>("attesa");
+    QTest::addColumn<bool>("soloFile");
 
-    QTest::newRow("senza sezione DATABASE") << QByteArray("[BASE]\r\nDITTA=X1\r\n") << u"/dati/X1/dogana.mdb"_s;
+    // The last column: the company and its folder come from the settings file alone.
+    QTest::newRow("cartella dei dati") << QByteArray("[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=/srv/dati/\r\n")
+                                       << u"/srv/dati/001/dogana.mdb"_s << true;
+    QTest::newRow("senza cartella, la radice") << QByteArray("[BASE]\r\nDITTA=001\r\n") << u"/001/dogana.mdb"_s << true;
+    QTest::newRow("cartella di spazi, la radice")
+        << QByteArray("[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=\"   \"\r\n") << u"/001/dogana.mdb"_s << true;
+    QTest::newRow("server dal solo file")
+        << QByteArray("[BASE]\r\nDITTA=AB7\r\n[DATABASE]\r\nDRIVER=QPSQL\r\n") << u"postgresql:///dogana_ab7"_s << true;
+    QTest::newRow("senza sezione DATABASE")
+        << QByteArray("[BASE]\r\nDITTA=X1\r\n") << u"/dati/X1/dogana.mdb"_s << false;
     QTest::newRow("driver SQLite") << QByteArray("[DATABASE]\r\nDRIVER=QSQLITE\r\nHOST=db\r\n")
-                                   << u"/dati/X1/dogana.mdb"_s;
-    QTest::newRow("driver vuoto") << QByteArray("[DATABASE]\r\nDRIVER=\r\nNOME=altro\r\n") << u"/dati/X1/dogana.mdb"_s;
-    QTest::newRow("server con i soli predefiniti") << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\n")
-                                                   << u"postgresql:///dogana_x1"_s;
+                                   << u"/dati/X1/dogana.mdb"_s << false;
+    QTest::newRow("driver vuoto") << QByteArray("[DATABASE]\r\nDRIVER=\r\nNOME=altro\r\n") << u"/dati/X1/dogana.mdb"_s
+                                  << false;
+    QTest::newRow("server con i soli predefiniti")
+        << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\n") << u"postgresql:///dogana_x1"_s << false;
     QTest::newRow("nomi senza riguardo alle maiuscole")
-        << QByteArray("[database]\r\ndriver=qpsql\r\nnome=Registri_%ditta%\r\n") << u"postgresql:///Registri_x1"_s;
+        << QByteArray("[database]\r\ndriver=qpsql\r\nnome=Registri_%ditta%\r\n") << u"postgresql:///Registri_x1"_s
+        << false;
     QTest::newRow("host, porta e utente")
         << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=db.ufficio.lan\r\nPORT=5433\r\nUTENTE=mario\r\n")
-        << u"postgresql:///dogana_x1?host=db.ufficio.lan&port=5433&user=mario"_s;
+        << u"postgresql:///dogana_x1?host=db.ufficio.lan&port=5433&user=mario"_s << false;
     QTest::newRow("cartella del socket")
         << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=/var/run/postgresql\r\nNOME=%DITTA%\r\n")
-        << u"postgresql:///x1?host=/var/run/postgresql"_s;
+        << u"postgresql:///x1?host=/var/run/postgresql"_s << false;
     QTest::newRow("la parola d'ordine non viene mai letta")
         << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nPASSWORD=segreta\r\nPASSWD=segreta\r\n")
-        << u"postgresql:///dogana_x1"_s;
+        << u"postgresql:///dogana_x1"_s << false;
     QTest::newRow("caratteri da codificare")
         << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nUTENTE=m&r=o\r\nNOME=d?x#%DITTA%\r\n")
-        << u"postgresql:///d%3Fx%23x1?user=m%26r%3Do"_s;
+        << u"postgresql:///d%3Fx%23x1?user=m%26r%3Do"_s << false;
 }
 
 void TestPosizione::dalFileImpostazioni()
 {
     QFETCH(QByteArray, ini);
     QFETCH(QString, attesa);
+    QFETCH(bool, soloFile);
     QTemporaryDir cartella;
     const QString file = scrivi(cartella, ini);
     QVERIFY(!file.isEmpty());
-    QCOMPARE(store::posizioneArchivio(file, u"/dati/"_s, u"X1"_s), attesa);
-}
-
-void TestPosizione::soloIlFileImpostazioni_data()
-{
-    QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<QString>("attesa");
-    QTest::newRow("cartella dei dati") << QByteArray("[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=/srv/dati/\r\n")
-                                       << u"/srv/dati/001/dogana.mdb"_s;
-    QTest::newRow("senza cartella, la radice") << QByteArray("[BASE]\r\nDITTA=001\r\n") << u"/001/dogana.mdb"_s;
-    QTest::newRow("cartella di spazi, la radice")
-        << QByteArray("[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=\"   \"\r\n") << u"/001/dogana.mdb"_s;
-    QTest::newRow("server") << QByteArray("[BASE]\r\nDITTA=AB7\r\n[DATABASE]\r\nDRIVER=QPSQL\r\n")
-                            << u"postgresql:///dogana_ab7"_s;
-}
-
-void TestPosizione::soloIlFileImpostazioni()
-{
-    QFETCH(QByteArray, ini);
-    QFETCH(QString, attesa);
-    QTemporaryDir cartella;
-    const QString file = scrivi(cartella, ini);
-    QVERIFY(!file.isEmpty());
-    QCOMPARE(store::posizioneArchivio(file), attesa);
+    QCOMPARE(soloFile ? store::posizioneArchivio(file) : store::posizioneArchivio(file, u"/dati/"_s, u"X1"_s), attesa);
 }
 
 void TestPosizione::indirizzi_data()
@@ -103,14 +98,13 @@ void TestPosizione::indirizzi_data()
 
     QTest::newRow("file") << u"/dati/X1/dogana.mdb"_s << false << store::Server{};
     QTest::newRow("file relativo") << u"dogana.mdb"_s << false << store::Server{};
-    QTest::newRow("come lo scrive libpq")
-        << u"postgresql://mario@db.ufficio.lan:5433/dogana_001"_s << true
-        << store::Server{u"db.ufficio.lan"_s, u"5433"_s, u"mario"_s, u"dogana_001"_s};
+    QTest::newRow("come lo scrive libpq") << u"postgresql://mario@db.ufficio.lan:5433/dogana_001"_s << true
+                                          << store::Server{u"db.ufficio.lan"_s, u"5433"_s, u"mario"_s, u"dogana_001"_s};
     QTest::newRow("schema breve") << u"postgres://db/dogana_001"_s << true
                                   << store::Server{u"db"_s, {}, {}, u"dogana_001"_s};
-    QTest::newRow("socket nella query")
-        << u"postgresql:///dogana_001?host=%2Fvar%2Frun%2Fpostgresql&port=5432"_s << true
-        << store::Server{u"/var/run/postgresql"_s, u"5432"_s, {}, u"dogana_001"_s};
+    QTest::newRow("socket nella query") << u"postgresql:///dogana_001?host=%2Fvar%2Frun%2Fpostgresql&port=5432"_s
+                                        << true
+                                        << store::Server{u"/var/run/postgresql"_s, u"5432"_s, {}, u"dogana_001"_s};
     QTest::newRow("la query vince") << u"postgresql://a@h1:1/n1?host=h2&user=b&dbname=n2"_s << true
                                     << store::Server{u"h2"_s, u"1"_s, u"b"_s, u"n2"_s};
     QTest::newRow("solo predefiniti") << u"postgresql://"_s << true << store::Server{};
@@ -126,13 +120,8 @@ void TestPosizione::indirizzi()
     QFETCH(store::Server, attesa);
     const std::optional<store::Server> s = store::server(posizione);
     QCOMPARE(s.has_value(), server);
-    if (s) {
-        QCOMPARE(s->host, attesa.host);
-        QCOMPARE(s->porta, attesa.porta);
-        QCOMPARE(s->utente, attesa.utente);
-        QCOMPARE(s->nome, attesa.nome);
-        QCOMPARE(s->opzioni, attesa.opzioni);
-    }
+    if (s)
+        QCOMPARE(descrivi(*s), descrivi(attesa));
 }
 
 void TestPosizione::andataERitorno_data()
@@ -151,11 +140,7 @@ void TestPosizione::andataERitorno()
     QFETCH(store::Server, server);
     const std::optional<store::Server> letto = store::server(store::indirizzo(server));
     QVERIFY(letto);
-    QCOMPARE(letto->host, server.host);
-    QCOMPARE(letto->porta, server.porta);
-    QCOMPARE(letto->utente, server.utente);
-    QCOMPARE(letto->nome, server.nome);
-    QCOMPARE(letto->opzioni, server.opzioni);
+    QCOMPARE(descrivi(*letto), descrivi(server));
 }
 
 QTEST_GUILESS_MAIN(TestPosizione)

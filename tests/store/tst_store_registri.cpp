@@ -64,20 +64,6 @@ QStringList descrivi(const Register& r)
             u"SspACT="_s + r.SspACT};
 }
 
-QString tutto(const FileProva& f)
-{
-    QStringList righe;
-    for (const QString& sql : {u"SELECT * FROM TabellaSerieSemplificata ORDER BY SspCodice"_s,
-                               u"SELECT * FROM TestataRegistriPS ORDER BY TpsCodice"_s})
-        for (const QVariantList& r : f.righe(sql)) {
-            QStringList campi;
-            for (const QVariant& v : r)
-                campi << (v.isNull() ? u"<null>"_s : v.toString());
-            righe << campi.join(u'|');
-        }
-    return righe.join(u'\n');
-}
-
 } // namespace
 
 // Look-ups, saves and deletes, checked in what the company's store holds afterwards.
@@ -87,7 +73,6 @@ private slots:
     void init();
     void cleanup();
 
-    void codiceSenzaRiguardoAlleMaiuscole();
     void rilettoComeSalvato_data();
     void rilettoComeSalvato();
     void nessunNulloScritto();
@@ -97,19 +82,27 @@ private slots:
     void righeTestataRipulite();
     void codiciDiUnCarattere_data();
     void codiciDiUnCarattere();
-    void registroSenzaTestataNeRiceveUna();
-    void inseritoNelFrattempoVieneCambiato();
-    void eliminaEntrambeLeRighe();
-    void eliminaSenzaTestata();
+    void righeGiaPresenti_data();
+    void righeGiaPresenti();
     void fallimentoAnnullaEntrambe_data();
     void fallimentoAnnullaEntrambe();
     void rigaDiAltriConNulli_data();
     void rigaDiAltriConNulli();
 
 private:
+    // The store's record of `codice` in a table, read through the store.
+    QSqlRecord trovato(bool registro, const QString& codice);
+
     std::unique_ptr<FileProva> f;
     std::unique_ptr<store::RegisterStore> archivio;
 };
+
+QSqlRecord TestRegistri::trovato(bool registro, const QString& codice)
+{
+    std::optional<QSqlRecord> riga;
+    const bool ok = (registro ? archivio->trovaRegistro(codice, riga) : archivio->trovaTestata(codice, riga)).ok();
+    return ok && riga ? *riga : QSqlRecord();
+}
 
 void TestRegistri::init()
 {
@@ -125,24 +118,6 @@ void TestRegistri::cleanup()
 {
     archivio.reset();
     f.reset();
-}
-
-void TestRegistri::codiceSenzaRiguardoAlleMaiuscole()
-{
-    QVERIFY(archivio->scrivi(registro(u"X1"_s, u"PRIMO"_s), testata(u"DOGANA DI MILANO"_s)).esito.ok());
-    std::optional<QSqlRecord> riga, righe;
-    QVERIFY(archivio->trovaRegistro(u"x1"_s, riga).ok());
-    QVERIFY(riga);
-    QCOMPARE(riga->value(u"SspDescrizione"_s).toString(), u"PRIMO"_s);
-    QVERIFY(archivio->trovaTestata(u"x1"_s, righe).ok());
-    QVERIFY(righe);
-    QCOMPARE(righe->value(u"TpsRiga1"_s).toString(), u"DOGANA DI MILANO"_s);
-
-    QVERIFY(archivio->scrivi(registro(u"x1"_s, u"SECONDO"_s), testata(u"DOGANA DI VERONA"_s)).esito.ok());
-    QCOMPARE(f->righe(u"SELECT SspCodice, SspDescrizione FROM TabellaSerieSemplificata"_s),
-             (QList<QVariantList>{{u"x1"_s, u"SECONDO"_s}}));
-    QCOMPARE(f->righe(u"SELECT TpsCodice, TpsRiga1 FROM TestataRegistriPS"_s),
-             (QList<QVariantList>{{u"x1"_s, u"DOGANA DI VERONA"_s}}));
 }
 
 void TestRegistri::rilettoComeSalvato_data()
@@ -171,13 +146,8 @@ void TestRegistri::rilettoComeSalvato()
     QFETCH(Register, salvato);
     QFETCH(RegisterHeading, righe);
     QVERIFY(archivio->scrivi(salvato, righe).esito.ok());
-    std::optional<QSqlRecord> riga, testate;
-    QVERIFY(archivio->trovaRegistro(salvato.SspCodice, riga).ok());
-    QVERIFY(riga);
-    QCOMPARE(descrivi(store::leggiRegistro(*riga)), descrivi(salvato));
-    QVERIFY(archivio->trovaTestata(salvato.SspCodice, testate).ok());
-    QVERIFY(testate);
-    const RegisterHeading letta = store::leggiTestata(*testate);
+    QCOMPARE(descrivi(store::leggiRegistro(trovato(true, salvato.SspCodice))), descrivi(salvato));
+    const RegisterHeading letta = store::leggiTestata(trovato(false, salvato.SspCodice));
     for (int i = 0; i < 5; ++i) {
         QCOMPARE(letta.TpsRiga[i], righe.TpsRiga[i].trimmed());
         QCOMPARE(letta.TpsRigP[i], righe.TpsRigP[i].trimmed());
@@ -266,6 +236,7 @@ void TestRegistri::codiciDiUnCarattere_data()
     QTest::newRow("voce di elenco") << u"S"_s << u"P=Progressivo"_s << u"S|P"_s;
     QTest::newRow("nessun tipo scelto") << u" "_s << u"G"_s << u" |G"_s;
     QTest::newRow("testo vuoto") << u""_s << u""_s << u" | "_s;
+    QTest::newRow("testo nullo") << QString() << QString() << u" | "_s;
 }
 
 void TestRegistri::codiciDiUnCarattere()
@@ -281,49 +252,63 @@ void TestRegistri::codiciDiUnCarattere()
              salvati);
 }
 
-void TestRegistri::registroSenzaTestataNeRiceveUna()
+void TestRegistri::righeGiaPresenti_data()
 {
-    QCOMPARE(f->esegui({u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione) VALUES ('SOLO', 'X')"_s}),
-             QString());
-    QVERIFY(archivio->scrivi(registro(u"SOLO"_s, u"CON TESTATA"_s), testata(u"DOGANA DI TORINO"_s)).esito.ok());
-    QCOMPARE(f->righe(u"SELECT TpsCodice, TpsRiga1, TpsRigP1 FROM TestataRegistriPS"_s),
-             (QList<QVariantList>{{u"SOLO"_s, u"DOGANA DI TORINO"_s, u"PREAVVISO DI SPEDIZIONE"_s}}));
+    QTest::addColumn<QStringList>("presenti");
+    QTest::addColumn<QString>("salvato");
+    QTest::addColumn<QString>("eliminato");
+    QTest::addColumn<QStringList>("registri");
+    QTest::addColumn<QStringList>("testate");
+
+    const QString registro = u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione) VALUES ('%1', 'X')"_s;
+    const QString testata = u"INSERT INTO TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('%1', 'X')"_s;
+    // Another clerk stores the code in other letters between this clerk's look-up and save.
+    QTest::newRow("codice senza riguardo alle maiuscole")
+        << QStringList{registro.arg(u"n1"_s), testata.arg(u"n1"_s)} << u"N1"_s << QString() << QStringList{u"N1|MIO"_s}
+        << QStringList{u"N1|MIA"_s};
+    QTest::newRow("registro senza testata ne riceve una")
+        << QStringList{registro.arg(u"SOLO"_s)} << u"SOLO"_s << QString() << QStringList{u"SOLO|MIO"_s}
+        << QStringList{u"SOLO|MIA"_s};
+    QTest::newRow("elimina entrambe le righe")
+        << QStringList{registro.arg(u"E1"_s), testata.arg(u"E1"_s), registro.arg(u"E2"_s), testata.arg(u"E2"_s)}
+        << QString() << u"e1"_s << QStringList{u"E2|X"_s} << QStringList{u"E2|X"_s};
+    QTest::newRow("elimina senza testata")
+        << QStringList{registro.arg(u"ORFANO"_s)} << QString() << u"ORFANO"_s << QStringList() << QStringList();
 }
 
-void TestRegistri::inseritoNelFrattempoVieneCambiato()
+void TestRegistri::righeGiaPresenti()
 {
-    std::optional<QSqlRecord> riga;
-    QVERIFY(archivio->trovaRegistro(u"N1"_s, riga).ok());
-    QVERIFY(!riga);
-    // Another clerk stores the same code between this look-up and the save.
-    {
-        store::RegisterStore collega(u"collega"_s);
-        QVERIFY(collega.apriDatabase(f->percorso()).ok());
-        QVERIFY(collega.scrivi(registro(u"n1"_s, u"DEL COLLEGA"_s), testata(u"DEL COLLEGA"_s)).esito.ok());
-    }
-    QVERIFY(archivio->scrivi(registro(u"N1"_s, u"MIO"_s), testata(u"MIA"_s)).esito.ok());
-    QCOMPARE(f->righe(u"SELECT SspCodice, SspDescrizione FROM TabellaSerieSemplificata"_s),
-             (QList<QVariantList>{{u"N1"_s, u"MIO"_s}}));
-    QCOMPARE(f->righe(u"SELECT TpsCodice, TpsRiga1 FROM TestataRegistriPS"_s),
-             (QList<QVariantList>{{u"N1"_s, u"MIA"_s}}));
-}
-
-void TestRegistri::eliminaEntrambeLeRighe()
-{
-    QVERIFY(archivio->scrivi(registro(u"E1"_s, u"DA TOGLIERE"_s), testata(u"X"_s)).esito.ok());
-    QVERIFY(archivio->scrivi(registro(u"E2"_s, u"DA TENERE"_s), testata(u"Y"_s)).esito.ok());
+    QFETCH(QStringList, presenti);
+    QFETCH(QString, salvato);
+    QFETCH(QString, eliminato);
+    QFETCH(QStringList, registri);
+    QFETCH(QStringList, testate);
+    const QString codice = salvato.isEmpty() ? eliminato : salvato;
+    QVERIFY(trovato(true, codice).isEmpty());
+    QCOMPARE(f->esegui(presenti), QString());
     Fase fase = Fase::Testata;
-    QVERIFY(archivio->elimina(u"e1"_s, &fase).ok());
+    if (salvato.isEmpty()) {
+        QVERIFY(archivio->elimina(eliminato, &fase).ok());
+    } else {
+        const auto esito = archivio->scrivi(registro(salvato, u"MIO"_s), testata(u"MIA"_s));
+        QVERIFY(esito.esito.ok());
+        fase = esito.fase;
+    }
     QCOMPARE(fase, Fase::Nessuna);
-    QCOMPARE(f->righe(u"SELECT SspCodice FROM TabellaSerieSemplificata"_s), (QList<QVariantList>{{u"E2"_s}}));
-    QCOMPARE(f->righe(u"SELECT TpsCodice FROM TestataRegistriPS"_s), (QList<QVariantList>{{u"E2"_s}}));
-}
-
-void TestRegistri::eliminaSenzaTestata()
-{
-    QCOMPARE(f->esegui({u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ORFANO')"_s}), QString());
-    QVERIFY(archivio->elimina(u"ORFANO"_s).ok());
-    QCOMPARE(f->valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata"_s).toInt(), 0);
+    const auto testo = [&](const QString& sql) {
+        QStringList r;
+        for (const QVariantList& riga : f->righe(sql))
+            r << riga.front().toString() + u'|' + riga.back().toString();
+        return r;
+    };
+    QCOMPARE(testo(u"SELECT SspCodice, SspDescrizione FROM TabellaSerieSemplificata ORDER BY SspCodice"_s), registri);
+    QCOMPARE(testo(u"SELECT TpsCodice, TpsRiga1 FROM TestataRegistriPS ORDER BY TpsCodice"_s), testate);
+    // What is left is what the store finds, whatever the case of the code asked for.
+    for (const QString& r : registri) {
+        const QString c = r.section(u'|', 0, 0).toLower();
+        QCOMPARE(trovato(true, c).value(u"SspDescrizione"_s).toString(), r.section(u'|', 1));
+        QCOMPARE(trovato(false, c).value(u"TpsRiga1"_s).toString(), testate.at(registri.indexOf(r)).section(u'|', 1));
+    }
 }
 
 void TestRegistri::fallimentoAnnullaEntrambe_data()
@@ -341,8 +326,7 @@ void TestRegistri::fallimentoAnnullaEntrambe_data()
     QTest::newRow("registro esistente, testata rifiutata")
         << u"UPDATE"_s << testata << false << u"ESISTE"_s << Fase::Testata;
     QTest::newRow("nuovo registro rifiutato") << u"INSERT"_s << registri << false << u"NUOVO"_s << Fase::Registro;
-    QTest::newRow("registro esistente rifiutato")
-        << u"UPDATE"_s << registri << false << u"ESISTE"_s << Fase::Registro;
+    QTest::newRow("registro esistente rifiutato") << u"UPDATE"_s << registri << false << u"ESISTE"_s << Fase::Registro;
     QTest::newRow("cancellazione della testata rifiutata")
         << u"DELETE"_s << testata << true << u"ESISTE"_s << Fase::Testata;
     QTest::newRow("cancellazione del registro rifiutata")
@@ -359,7 +343,7 @@ void TestRegistri::fallimentoAnnullaEntrambe()
     QVERIFY(archivio->scrivi(registro(u"ESISTE"_s, u"COME PRIMA"_s), testata(u"COME PRIMA"_s)).esito.ok());
     // The trigger arrives after the store prepared its statements, as a schema change by another program would.
     QCOMPARE(f->esegui(FileProva::rifiuta(quando, tabella)), QString());
-    const QString prima = tutto(*f);
+    const QString prima = f->istantanea();
 
     Fase riportata = Fase::Nessuna;
     store::Esito e;
@@ -373,7 +357,7 @@ void TestRegistri::fallimentoAnnullaEntrambe()
     QVERIFY(!e.ok());
     QCOMPARE(riportata, fase);
     QVERIFY2(e.descrizione.contains(u"rifiutato dalla prova"_s), qPrintable(e.descrizione));
-    QCOMPARE(tutto(*f), prima);
+    QCOMPARE(f->istantanea(), prima);
 
     // Nothing stays open or locked: the next save goes through.
     QCOMPARE(f->esegui({FileProva::togliRifiuto(tabella)}), QString());
@@ -387,28 +371,31 @@ void TestRegistri::rigaDiAltriConNulli_data()
     QTest::addColumn<QString>("valori");
     QTest::addColumn<QStringList>("attesi");
 
-    const QStringList predefiniti{u"SspCodice=ALTRI"_s,         u"SspDescrizione= "_s,
-                                  u"SspCarScar=C"_s,            u"SspUltimoCarico=0"_s,
-                                  u"SspGruppoCarico= "_s,       u"SspGruppoSCarico= "_s,
-                                  u"SspStampaperSerie=falso"_s, u"SspCodiceDischetto= "_s,
-                                  u"SspMeccanogCin= "_s,        u"SspMeccanogNum=0"_s,
-                                  u"SspCodAutorizzazione= "_s,  u"SspNTelefonoDaChiamare= "_s,
-                                  u"SspRiqA= "_s,               u"SspTipoProtocollo=G"_s,
+    const QStringList predefiniti{u"SspCodice=ALTRI"_s,
+                                  u"SspDescrizione= "_s,
+                                  u"SspCarScar=C"_s,
+                                  u"SspUltimoCarico=0"_s,
+                                  u"SspGruppoCarico= "_s,
+                                  u"SspGruppoSCarico= "_s,
+                                  u"SspStampaperSerie=falso"_s,
+                                  u"SspCodiceDischetto= "_s,
+                                  u"SspMeccanogCin= "_s,
+                                  u"SspMeccanogNum=0"_s,
+                                  u"SspCodAutorizzazione= "_s,
+                                  u"SspNTelefonoDaChiamare= "_s,
+                                  u"SspRiqA= "_s,
+                                  u"SspTipoProtocollo=G"_s,
                                   u"SspACT=A"_s};
     QTest::newRow("Null in ogni colonna tranne il codice") << QString() << predefiniti;
 
     QStringList strani = predefiniti;
-    strani[2] = u"SspCarScar=C"_s;
-    strani[4] = u"SspGruppoCarico= "_s;
-    strani[9] = u"SspMeccanogNum=0"_s;
-    strani[10] = u"SspCodAutorizzazione= "_s;
     strani[13] = u"SspTipoProtocollo= "_s;
     // The server keeps every column to its type: only a file can hold letters in a number or a NUL.
     if (!FileProva::server())
         QTest::newRow("spazi, punto e lettere al posto dei numeri")
-        << u"SspCarScar = '   ', SspGruppoCarico = ' . ', SspMeccanogNum = '12A', "
-           u"SspCodAutorizzazione = char(0) || 'X', SspTipoProtocollo = ''"_s
-        << strani;
+            << u"SspCarScar = '   ', SspGruppoCarico = ' . ', SspMeccanogNum = '12A', "
+               u"SspCodAutorizzazione = char(0) || 'X', SspTipoProtocollo = ''"_s
+            << strani;
 }
 
 void TestRegistri::rigaDiAltriConNulli()
@@ -421,16 +408,9 @@ void TestRegistri::rigaDiAltriConNulli()
         sql << u"UPDATE TabellaSerieSemplificata SET "_s + valori;
     QCOMPARE(f->esegui(sql), QString());
 
-    std::optional<QSqlRecord> riga, righe;
-    QVERIFY(archivio->trovaRegistro(u"ALTRI"_s, riga).ok());
-    QVERIFY(riga);
-    const QStringList letti = descrivi(store::leggiRegistro(*riga));
-    QCOMPARE(letti, attesi);
-    QVERIFY(!letti.join(u'\n').contains(u"NULL"_s, Qt::CaseInsensitive));
+    QCOMPARE(descrivi(store::leggiRegistro(trovato(true, u"ALTRI"_s))), attesi);
 
-    QVERIFY(archivio->trovaTestata(u"ALTRI"_s, righe).ok());
-    QVERIFY(righe);
-    const RegisterHeading t = store::leggiTestata(*righe);
+    const RegisterHeading t = store::leggiTestata(trovato(false, u"ALTRI"_s));
     QCOMPARE(t.TpsCodice, u"ALTRI"_s);
     for (const QString& linea : t.TpsRiga)
         QCOMPARE(linea, u""_s);
