@@ -31,7 +31,7 @@ private Q_SLOTS:
     void lookupErrorLeavesTheWindowWaiting();
 
 private:
-    void digitaCodice(const QString& codice);
+    void inAttesa();
     std::unique_ptr<Banco> b;
     Ambiente* a = nullptr;
     app::DialogsScript* d = nullptr;
@@ -58,14 +58,17 @@ void TestManutenzione::cleanup()
     b.reset();
 }
 
-void TestManutenzione::digitaCodice(const QString& codice)
+// The window back at waiting for a code: the code field open and the title of the waiting page.
+void TestManutenzione::inAttesa()
 {
-    b->digitaCodice(codice);
+    QVERIFY(w->DicKod->isEnabled());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod));
+    QCOMPARE(w->Label1->text(), u"GESTIONE REGISTRI P.S. EXPORT"_s);
 }
 
 void TestManutenzione::existingCodeOpensChangeMode()
 {
-    digitaCodice(u"c01"_s);
+    b->digitaCodice(u"c01"_s);
     QVERIFY(d->domande.isEmpty());
     QCOMPARE(w->Label1->text(), u"VARIAZIONE REGISTRO P.S. EXPORT"_s);
     QVERIFY(!w->DicKod->isEnabled());
@@ -87,7 +90,7 @@ void TestManutenzione::existingCodeOpensChangeMode()
 void TestManutenzione::newCodeAnsweredYesOpensInsertMode()
 {
     d->risposte = {app::Si};
-    digitaCodice(u"nuovo"_s);
+    b->digitaCodice(u"nuovo"_s);
     QCOMPARE(d->domande.size(), 1);
     QCOMPARE(d->domande[0].testo, u"REGISTRO INESISTENTE: INSERISCO"_s);
     QCOMPARE(d->domande[0].titolo, u"TRESKO - CONFERMA"_s);
@@ -105,12 +108,10 @@ void TestManutenzione::newCodeAnsweredYesOpensInsertMode()
 void TestManutenzione::newCodeAnsweredNoReturnsToWaiting()
 {
     d->risposte = {app::No};
-    digitaCodice(u"XY"_s);
+    b->digitaCodice(u"XY"_s);
     QCOMPARE(d->domande.size(), 1);
     QCOMPARE(w->DicKod->text(), u" "_s);
-    QVERIFY(w->DicKod->isEnabled());
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod));
-    QCOMPARE(w->Label1->text(), u"GESTIONE REGISTRI P.S. EXPORT"_s);
+    inAttesa();
     QVERIFY(!w->cmdD[1]->isVisible());
     QVERIFY(w->cmdD[2]->isVisible());
 }
@@ -121,8 +122,7 @@ void TestManutenzione::blankCodeAsksNothing()
     QTest::keyClick(w->DicKod, Qt::Key_Return);
     QApplication::processEvents();
     QVERIFY(d->domande.isEmpty());
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->DicKod));
-    QCOMPARE(w->Label1->text(), u"GESTIONE REGISTRI P.S. EXPORT"_s);
+    inAttesa();
 }
 
 void TestManutenzione::pressOnExitWhileInTheCodeAsksNothing()
@@ -138,25 +138,25 @@ void TestManutenzione::pressOnExitWhileInTheCodeAsksNothing()
 
 void TestManutenzione::loadingGroupHidesItsFieldsUntilALoadingRegister()
 {
-    digitaCodice(u"G01"_s);
+    b->digitaCodice(u"G01"_s);
     QVERIFY(w->OptCS[2]->isChecked());
     QVERIFY(w->Txt[6]->isVisible() && w->Txt[10]->isVisible());
     QVERIFY(!w->Txt[2]->isVisible() && !w->Txt[7]->isVisible() && !w->LabeG[0]->isVisible());
     QTest::mouseClick(w->cmdD[3], Qt::LeftButton);
     d->risposte = {app::Si};
-    digitaCodice(u"NUOVO"_s);
+    b->digitaCodice(u"NUOVO"_s);
     QTest::mouseClick(w->OptCS[1], Qt::LeftButton);
     QVERIFY(w->Picture1[1]->isVisible());
     QVERIFY(!w->Txt[2]->isVisible());  // still as the group left it
     QTest::mouseClick(w->cmdD[3], Qt::LeftButton);
-    digitaCodice(u"C01"_s);
+    b->digitaCodice(u"C01"_s);
     QVERIFY(w->Txt[2]->isVisible() && w->LabeG[5]->isVisible());
 }
 
 void TestManutenzione::confirmStoresBothRowsAndReturnsToWaiting()
 {
     d->risposte = {app::Si};
-    digitaCodice(u"S02"_s);
+    b->digitaCodice(u"S02"_s);
     QTest::mouseClick(w->OptCS[0], Qt::LeftButton);
     QVERIFY(w->Picture1[0]->isVisible());
     w->Txt[1]->setFocus();
@@ -178,7 +178,7 @@ void TestManutenzione::confirmStoresBothRowsAndReturnsToWaiting()
 void TestManutenzione::failedSaveKeepsWhatWasTyped()
 {
     a->esegui({u"CREATE TRIGGER rifiuta BEFORE UPDATE ON TestataRegistriPS BEGIN SELECT RAISE(ABORT, 'no'); END"_s});
-    digitaCodice(u"S01"_s);
+    b->digitaCodice(u"S01"_s);
     w->Txt[1]->setFocus();
     QTest::keyClicks(w->Txt[1], u"cambiata"_s);
     QTest::mouseClick(w->cmdD[1], Qt::LeftButton);
@@ -194,7 +194,7 @@ void TestManutenzione::failedSaveKeepsWhatWasTyped()
 
 void TestManutenzione::deleteWithoutHeadingRowDeletesTheRegister()
 {
-    digitaCodice(u"C01"_s);
+    b->digitaCodice(u"C01"_s);
     d->risposte = {app::Si};
     QTest::mouseClick(w->cmdD[0], Qt::LeftButton);
     QCOMPARE(d->domande.size(), 1);
@@ -205,7 +205,7 @@ void TestManutenzione::deleteWithoutHeadingRowDeletesTheRegister()
 
 void TestManutenzione::refusedDeleteKeepsTheCode()
 {
-    digitaCodice(u"S01"_s);
+    b->digitaCodice(u"S01"_s);
     d->risposte = {app::No};
     QTest::mouseClick(w->cmdD[0], Qt::LeftButton);
     QCOMPARE(w->DicKod->text(), u"S01"_s);
@@ -217,11 +217,10 @@ void TestManutenzione::refusedDeleteKeepsTheCode()
 void TestManutenzione::lookupErrorLeavesTheWindowWaiting()
 {
     a->esegui({u"DROP TABLE TabellaSerieSemplificata"_s});
-    digitaCodice(u"C01"_s);
+    b->digitaCodice(u"C01"_s);
     QCOMPARE(d->domande.size(), 1);
     QCOMPARE(d->domande[0].testo, u"ERRORE IN LETTURA DEL REGISTRO"_s);
-    QVERIFY(w->DicKod->isEnabled());
-    QCOMPARE(w->Label1->text(), u"GESTIONE REGISTRI P.S. EXPORT"_s);
+    inAttesa();
 }
 
 QTEST_MAIN(TestManutenzione)

@@ -35,8 +35,7 @@ private Q_SLOTS:
     void savedRowKeepsTheWriterRules_data();
     void savedRowKeepsTheWriterRules();
     void blankGroupsAreStoredAsDots();
-    void newRegisterWithoutTypeKeepsABlank();
-    void mechanographicAbove32767IsRefused();
+    void readingANewRegisterKeepsABlankTypeAndRefusesBigNumbers();
     void shownRegisterTurnsDotsIntoBlanks();
     void missingHeadingShowsBlanksAndUnknownCodesKeepTheList();
 
@@ -147,19 +146,14 @@ void TestRegole::blankGroupsAreStoredAsDots()
     QCOMPARE(riga1.toString(), u""_s);
 }
 
-void TestRegole::newRegisterWithoutTypeKeepsABlank()
+void TestRegole::readingANewRegisterKeepsABlankTypeAndRefusesBigNumbers()
 {
     Maschera m = compilata(3);
     Register r;  // a new register's buffer
     QVERIFY(regole::leggiMaschera(m, r).ok());
     QCOMPARE(r.SspCarScar, u" "_s);
-}
-
-void TestRegole::mechanographicAbove32767IsRefused()
-{
-    Maschera m = compilata(1);
+    m = compilata(1);
     m.Txt[3] = u"32768"_s;
-    Register r;
     QVERIFY(!regole::leggiMaschera(m, r).ok());
     m.Txt[3] = u"32767"_s;
     QVERIFY(regole::leggiMaschera(m, r).ok());

@@ -30,9 +30,7 @@ private Q_SLOTS:
     void missingHeadingTableStopsPreparation();
     void lockedDatabaseShowsTheEngineText();
     void foreignFileIsReportedAndLeftAlone();
-    void captionTitlesListsAndVersion();
-    void everyFieldOfTheMapIsAControl();
-    void pagesAsDesignedAndFocusInTheCode();
+    void loadedWindowAsDesigned();
 };
 
 void TestStartup::settingsBesideTheProgramWin()
@@ -188,7 +186,8 @@ void TestStartup::foreignFileIsReportedAndLeftAlone()
     QCOMPARE(f.readAll(), vecchio);
 }
 
-void TestStartup::captionTitlesListsAndVersion()
+// Caption, lists, controls by name, tab order and the page shown first, on a good company file.
+void TestStartup::loadedWindowAsDesigned()
 {
     Ambiente a;
     a.creaDitta();
@@ -208,15 +207,6 @@ void TestStartup::captionTitlesListsAndVersion()
     QVERIFY(w.OptCS[3]->isChecked());
     QCOMPARE(w.Txt[6]->text(), u"0"_s);
     QCOMPARE(w.Txt[1]->text(), u" "_s);
-}
-
-void TestStartup::everyFieldOfTheMapIsAControl()
-{
-    Ambiente a;
-    a.creaDitta();
-    app::DialogsScript d;
-    Startup w(d);
-    QVERIFY(w.Form_Load(a.programma));
     for (const mappa::Campo& c : mappa::campi()) {
         const QString nome = c.indice == 0 ? u"DicKod"_s : u"Txt(%1)"_s.arg(c.indice);
         auto* t = w.findChild<QLineEdit*>(nome);
@@ -238,15 +228,6 @@ void TestStartup::everyFieldOfTheMapIsAControl()
             dopo = dopo->nextInFocusChain();
         QCOMPARE(dopo, static_cast<QWidget*>(w.Txt[i]));
     }
-}
-
-void TestStartup::pagesAsDesignedAndFocusInTheCode()
-{
-    Ambiente a;
-    a.creaDitta();
-    app::DialogsScript d;
-    Startup w(d);
-    QVERIFY(w.Form_Load(a.programma));
     w.show();
     w.DicKod->setFocus();
     QVERIFY(QTest::qWaitForWindowActive(&w));

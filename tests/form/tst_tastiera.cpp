@@ -35,6 +35,12 @@ private Q_SLOTS:
 private:
     QWidget* fuoco() const { return QApplication::focusWidget(); }
     void apri(const QString& codice);
+    // Puts the focus on `x` and waits for it, as a click of the clerk would.
+    void vai(QWidget* x)
+    {
+        x->setFocus();
+        QTRY_COMPARE(fuoco(), x);
+    }
     std::unique_ptr<Banco> b;
     Ambiente* a = nullptr;
     app::DialogsScript* d = nullptr;
@@ -80,8 +86,7 @@ void TestTastiera::charactersAreFilteredPerField()
     QFETCH(int, campo);
     QFETCH(QString, digitato);
     apri(u"C01"_s);
-    w->Txt[campo]->setFocus();
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[campo]));
+    vai(w->Txt[campo]);
     w->Txt[campo]->clear();
     QTest::keyClicks(w->Txt[campo], digitato);
     QTEST(w->Txt[campo]->text(), "atteso");
@@ -96,8 +101,7 @@ void TestTastiera::charactersAreFilteredPerField()
 void TestTastiera::enterMovesByIndexOverUnavailableBoxes()
 {
     apri(u"C01"_s);
-    w->Txt[5]->setFocus();
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[5]));
+    vai(w->Txt[5]);
     QTest::keyClick(fuoco(), Qt::Key_Return);
     QCOMPARE(fuoco(), static_cast<QWidget*>(w->Txt[6]));
     w->Txt[7]->setFocus();
@@ -132,8 +136,7 @@ void TestTastiera::arrowsWrapOverTheShownPage()
     QFETCH(int, tasto);
     QFETCH(int, a);
     apri(codice);
-    w->Txt[da]->setFocus();
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[da]));
+    vai(w->Txt[da]);
     QTest::keyClick(fuoco(), static_cast<Qt::Key>(tasto));
     QCOMPARE(fuoco(), static_cast<QWidget*>(w->Txt[a]));
 }
@@ -141,8 +144,7 @@ void TestTastiera::arrowsWrapOverTheShownPage()
 void TestTastiera::enterInTheCodeAndInTheLastLineFollowsTheTabOrder()
 {
     apri(u"S01"_s);  // Enter in the code field reached Txt(1) by the tab order
-    w->Txt[22]->setFocus();
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[22]));
+    vai(w->Txt[22]);
     QTest::keyClick(fuoco(), Qt::Key_Return);
     QTRY_VERIFY(fuoco() == w->Option1[0] || fuoco() == w->Option1[1]);
 }
@@ -170,8 +172,7 @@ void TestTastiera::entryInABoxSelectsFiftyCharacters()
 {
     apri(u"S01"_s);
     w->Txt[13]->setText(QString(160, u'X'));
-    w->Txt[13]->setFocus();
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[13]));
+    vai(w->Txt[13]);
     QCOMPARE(w->Txt[13]->selectionStart(), 0);
     QCOMPARE(w->Txt[13]->selectedText().size(), 50);
 }
@@ -179,8 +180,7 @@ void TestTastiera::entryInABoxSelectsFiftyCharacters()
 void TestTastiera::waitingWithThePickerOpenGivesTheKeysBack()
 {
     apri(u"C01"_s);
-    w->Txt[8]->setFocus();
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[8]));
+    vai(w->Txt[8]);
     QTest::keyClick(fuoco(), Qt::Key_F4);
     QVERIFY(w->pctRice->isVisible());
     QCOMPARE(w->stato.paginaAttiva, 1);
@@ -195,8 +195,7 @@ void TestTastiera::waitingWithThePickerOpenGivesTheKeysBack()
 void TestTastiera::noAvailableBoxLeavesTheFocusAlone()
 {
     apri(u"C01"_s);
-    w->Txt[1]->setFocus();
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[1]));
+    vai(w->Txt[1]);
     for (int i = 1; i <= 22; ++i)
         if (i != 1)
             w->Txt[i]->setEnabled(false);
