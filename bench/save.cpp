@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <optional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -67,6 +68,22 @@ RegisterHeading testata(int i)
     std::exit(1);
 }
 
+// The values of both rows in column order, as the store binds them for a save.
+std::pair<QVariantList, QVariantList> valori(const Register& r, const RegisterHeading& t)
+{
+    QVariantList vr{r.SspCodice, r.SspDescrizione, unCarattere(r.SspCarScar), r.SspUltimoCarico,
+                    r.SspGruppoCarico, r.SspGruppoSCarico, r.SspStampaperSerie, r.SspCodiceDischetto,
+                    r.SspMeccanogCin, r.SspMeccanogNum, r.SspCodAutorizzazione, r.SspRiqA, u" "_s, 0.0,
+                    0, u" "_s, r.SspNTelefonoDaChiamare, unCarattere(r.SspTipoProtocollo),
+                    unCarattere(r.SspACT)};
+    QVariantList vt{r.SspCodice};
+    for (const QString& riga : t.TpsRiga)
+        vt << riga.trimmed();
+    for (const QString& riga : t.TpsRigP)
+        vt << riga.trimmed();
+    return {vr, vt};
+}
+
 // The same two-row transaction written by hand on the C API, statements prepared once.
 class Grezzo {
 public:
@@ -106,16 +123,7 @@ public:
 
     void salva(const Register& r, const RegisterHeading& t)
     {
-        const QVariantList vr{r.SspCodice, r.SspDescrizione, unCarattere(r.SspCarScar), r.SspUltimoCarico,
-                              r.SspGruppoCarico, r.SspGruppoSCarico, r.SspStampaperSerie, r.SspCodiceDischetto,
-                              r.SspMeccanogCin, r.SspMeccanogNum, r.SspCodAutorizzazione, r.SspRiqA, u" "_s, 0.0,
-                              0, u" "_s, r.SspNTelefonoDaChiamare, unCarattere(r.SspTipoProtocollo),
-                              unCarattere(r.SspACT)};
-        QVariantList vt{r.SspCodice};
-        for (const QString& riga : t.TpsRiga)
-            vt << riga.trimmed();
-        for (const QString& riga : t.TpsRigP)
-            vt << riga.trimmed();
+        const auto [vr, vt] = valori(r, t);
         passo(inizio_);
         scrivi(registri_, vr);
         scrivi(testata_, vt);
@@ -237,16 +245,7 @@ public:
 
     void salva(const Register& r, const RegisterHeading& t)
     {
-        const QVariantList vr{r.SspCodice, r.SspDescrizione, unCarattere(r.SspCarScar), r.SspUltimoCarico,
-                              r.SspGruppoCarico, r.SspGruppoSCarico, r.SspStampaperSerie, r.SspCodiceDischetto,
-                              r.SspMeccanogCin, r.SspMeccanogNum, r.SspCodAutorizzazione, r.SspRiqA, u" "_s, 0.0,
-                              0, u" "_s, r.SspNTelefonoDaChiamare, unCarattere(r.SspTipoProtocollo),
-                              unCarattere(r.SspACT)};
-        QVariantList vt{r.SspCodice};
-        for (const QString& riga : t.TpsRiga)
-            vt << riga.trimmed();
-        for (const QString& riga : t.TpsRigP)
-            vt << riga.trimmed();
+        const auto [vr, vt] = valori(r, t);
         esegui("BEGIN");
         PQclear(lancia(registri_.scrivi, vr, PGRES_COMMAND_OK));
         PQclear(lancia(testata_.scrivi, vt, PGRES_COMMAND_OK));
