@@ -29,7 +29,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString cartella = QStringLiteral(PEMTARX_FIXTURES "/jet/");
+const QString cartella = QStringLiteral(PEMTARX_DATI);
 const QString base = cartella + u"serie_base.mdb"_s;
 const QString senzaTestata = cartella + u"serie_senza_testata.mdb"_s;
 
