@@ -15,6 +15,8 @@ if(TARGET pemtarx-db)
 endif()
 
 install(FILES ${_pkg}/pemtarx.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+# Software centres list the program from its AppStream entry, named by its component id.
+install(FILES ${_pkg}/org.example.pemtarx.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${_pkg}/pemtarx.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
 install(FILES ${_pkg}/Quendrix.ini.esempio DESTINATION ${_doc}/examples)
 install(FILES ${_pkg}/copyright DESTINATION ${_doc})
@@ -47,8 +49,11 @@ un ufficio doganale: l'impiegato cerca un registro per codice o per
 intervallo di codici o descrizioni, e lo inserisce, lo modifica o lo
 elimina con le sue righe di intestazione, tutto da tastiera e in italiano.
 .
-Il pacchetto contiene anche pemtarx-db, che crea, riempie di registri
-dimostrativi e controlla l'archivio di una società.")
+Il pacchetto contiene anche pemtarx-db, che prepara e controlla gli
+archivi delle società con i comandi crea (un archivio vuoto), esempio (un
+archivio con registri dimostrativi), verifica (il controllo di un archivio,
+senza modificarlo), copia (tutti i registri da un file a un server
+PostgreSQL o al contrario) e importa (gli archivi del vecchio formato).")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PEMTARX_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -383,8 +383,8 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
     posiziona();
     stato.listaAttiva = false;
     stato.campoCorrente = 1;
-    const QString vicino = QDir(cartellaProgramma).filePath(u"Quendrix.ini"_s);
-    fileIni = QFileInfo::exists(vicino) ? vicino : app::cartellaWindows() + u"Quendrix.ini"_s;
+    nomiAmbigui.clear();
+    fileIni = store::fileImpostazioni(cartellaProgramma, &nomiAmbigui);
     setWindowTitle(testi::titoloFinestra + QString(40, u' ') + u'(' + oggi.toString(u"dd/MM/yyyy"_s) + u')');
     codiceSocieta = app::leggiIni(fileIni, u"BASE"_s, u"DITTA"_s);
     cartellaDati = app::leggiIni(fileIni, u"PATH"_s, u"DIRINI"_s);
@@ -392,7 +392,7 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
         cartellaDati = u"/"_s;
     if (!QFileInfo(cartellaDati).isDir())
         QDir().mkdir(cartellaDati);
-    percorsoDatabase = store::posizioneArchivio(fileIni, cartellaDati, codiceSocieta);
+    percorsoDatabase = store::posizioneArchivio(fileIni, cartellaDati, codiceSocieta, &nomiAmbigui);
     if (!apriDatabase())
         return false;
     if (!apriTabella(true) || !apriTabella(false))
@@ -417,8 +417,11 @@ bool Startup::apriDatabase()
 {
     while (!archivio_.apriDatabase(percorsoDatabase).ok()) {
         QGuiApplication::restoreOverrideCursor();
-        if (dialoghi_.ask(testi::societaInesistente, testi::titoloErrore, app::Pulsanti::RiprovaAnnulla,
-                          app::Icona::Critica) != app::Riprova)
+        const QString testo = nomiAmbigui.isEmpty() ? testi::societaInesistente
+                                                    : testi::societaInesistente + u'\n' +
+                                                          testi::nomiAmbigui.arg(nomiAmbigui.join(u", "_s));
+        if (dialoghi_.ask(testo, testi::titoloErrore, app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) !=
+            app::Riprova)
             return false;
     }
     return true;

@@ -42,6 +42,7 @@ public:
     QString codiceSocieta;
     QString cartellaDati;
     QString percorsoDatabase;
+    QStringList nomiAmbigui;  // names that differ only in case, none of them taken
 
     StatoFinestra stato;
     Register registroCorrente;

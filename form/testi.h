@@ -14,6 +14,7 @@ inline const QString titoloErrore = u"TRESKO - ERRORE"_s;
 inline const QString titoloConferma = u"TRESKO - CONFERMA"_s;
 
 inline const QString societaInesistente = u"SOCIETA' INESISTENTE"_s;
+inline const QString nomiAmbigui = u"NOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: %1"_s;
 inline const QString erroreAperturaRegistri = u"ERRORE IN APERTURA REGISTRI PROC. SEMPLIFICATA"_s;
 inline const QString titoloAperturaRegistri = u"REGISTRI PROCEDURA SEMPLIFICATA"_s;
 inline const QString erroreAperturaTestata = u"ERRORE IN APERTURA TESTATA REGISTRI PROC. SEMPLIFICATA"_s;

@@ -5,6 +5,7 @@
 #include "store/posizione.h"
 #include "store/registerstore.h"
 #include "tools/esempio.h"
+#include "tools/percorsi.h"
 #include "tools/testi.h"
 
 #include <QFile>
@@ -76,12 +77,7 @@ std::optional<QString> posizione(const QString& archivio)
 {
     if (!archivio.startsWith(u"--ini="_s))
         return archivio;
-    const QString ini = archivio.mid(6);
-    if (!QFileInfo(ini).isFile()) {
-        segnala(testi::fileInesistente.arg(ini));
-        return std::nullopt;
-    }
-    return store::posizioneArchivio(ini);
+    return archivioDalleImpostazioni(archivio.mid(6));
 }
 
 namespace {
@@ -95,6 +91,8 @@ int creaArchivio(const QString& posizione)
         segnala(testi::fileEsistente.arg(posizione));
         return esitoErrore;
     }
+    if (!suServer(posizione) && !cartellaScrivibile(posizione))
+        return esitoErrore;
     if (const store::Esito e = store::RegisterStore::crea(posizione); !e.ok()) {
         if (e.numero == store::erroreEsistente)
             segnala(testi::archivioPresente.arg(posizione, e.descrizione));
@@ -102,6 +100,14 @@ int creaArchivio(const QString& posizione)
             segnala(testi::erroreCreazione.arg(posizione, e.descrizione));
         return esitoErrore;
     }
+    if (suServer(posizione))
+        return esitoRiuscito;
+    // The engine makes a database in memory for some names: success is a file on disk.
+    if (!QFileInfo(posizione).isFile()) {
+        segnala(testi::erroreCreazione.arg(posizione, testi::nessunFile));
+        return esitoErrore;
+    }
+    perIlGruppo(posizione);
     return esitoRiuscito;
 }
 

@@ -1,11 +1,12 @@
 #include "tools/importa.h"
 
-#include "app/inifile.h"
 #include "store/columns.h"
 #include "store/grezzo.h"
+#include "store/posizione.h"
 #include "store/registerstore.h"
 #include "tools/comandi.h"
 #include "tools/jet.h"
+#include "tools/percorsi.h"
 #include "tools/testi_importa.h"
 
 #include <QCoreApplication>
@@ -363,8 +364,8 @@ bool scriviTabella(QSqlDatabase& db, QLatin1StringView tabella, std::span<const 
 }
 
 // Writes a new company file at `percorso` (which must not exist) in one transaction; false and the
-// messages given on any failure, with the file removed.
-bool scriviArchivio(const Preparata& p, const QString& percorso)
+// messages, which name `nome`, given on any failure, with the file removed.
+bool scriviArchivio(const Preparata& p, const QString& percorso, const QString& nome)
 {
     QList<Difetto> difetti;
     QString errore;
@@ -399,7 +400,7 @@ bool scriviArchivio(const Preparata& p, const QString& percorso)
         QFile::remove(percorso + u"-journal"_s);
         stampaDifetti(difetti);
         if (!errore.isEmpty())
-            messaggio(testi::erroreScrittura.arg(percorso, errore));
+            messaggio(testi::erroreScrittura.arg(nome, errore));
     }
     return ok;
 }
@@ -528,26 +529,21 @@ int importaFile(const QString& origine, const QString& destinazione)
         messaggio(testi::fileEsistente.arg(destinazione));
         return esitoErrore;
     }
+    if (!cartellaScrivibile(destinazione))
+        return esitoErrore;
     return importaLettura(leggiOrigine(origine), origine, destinazione);
-}
-
-// The company file the settings name, as the program itself forms its path.
-QString percorsoDaIni(const QString& ini)
-{
-    const QString ditta = app::leggiIni(ini, u"BASE"_s, u"DITTA"_s);
-    QString cartella = app::leggiIni(ini, u"PATH"_s, u"DIRINI"_s);
-    if (cartella.trimmed().isEmpty())
-        cartella = u"/"_s;
-    return cartella + ditta + u"/dogana.mdb"_s;
 }
 
 int convertiSulPosto(const QString& ini)
 {
-    if (!QFileInfo(ini).isFile()) {
-        messaggio(testi::fileInesistente.arg(ini));
+    const std::optional<QString> trovato = archivioDalleImpostazioni(ini);
+    if (!trovato)
+        return esitoErrore;
+    const QString& archivio = *trovato;
+    if (store::server(archivio)) {
+        messaggio(testi::soloFile.arg(archivio));
         return esitoErrore;
     }
-    const QString archivio = percorsoDaIni(ini);
     const QString vecchio = archivio + u".jet"_s;
     if (!QFileInfo(archivio).isFile()) {
         messaggio(testi::fileInesistente.arg(archivio));
@@ -573,12 +569,17 @@ int convertiSulPosto(const QString& ini)
         return esitoErrore;
     }
     const QString tmp = temporaneo(archivio);
-    if (!scriviArchivio(*p, tmp)) {
+    if (!scriviArchivio(*p, tmp, archivio)) {
         messaggio(testi::originaleIntatto.arg(archivio));
         return esitoErrore;
     }
     passo("scritto");
     QFile::setPermissions(tmp, QFile::permissions(archivio));
+    // The office's group keeps its file; a group the clerk is not in never passes to the clerk's own.
+    struct stat originale {};
+    if (::stat(nomeFile(archivio).constData(), &originale) == 0 &&
+        ::chown(nomeFile(tmp).constData(), uid_t(-1), originale.st_gid) != 0)
+        QFile::setPermissions(tmp, QFile::permissions(archivio) & ~QFile::WriteGroup);
     if (!copia(archivio, vecchio)) {
         const QString causa = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(tmp);
@@ -619,7 +620,7 @@ int importaLettura(const jet::Lettura& letta, const QString& origine, const QStr
     }
     pulisciAvanzi(destinazione);
     const QString tmp = temporaneo(destinazione);
-    if (!scriviArchivio(*p, tmp)) {
+    if (!scriviArchivio(*p, tmp, destinazione)) {
         messaggio(testi::nienteScritto.arg(destinazione));
         return esitoErrore;
     }
@@ -632,6 +633,7 @@ int importaLettura(const jet::Lettura& letta, const QString& origine, const QStr
         messaggio(testi::nienteScritto.arg(destinazione));
         return esitoErrore;
     }
+    perIlGruppo(destinazione);
     sincronizzaCartella(destinazione);
     riepilogo(*p);
     rapporto(testi::importato.arg(destinazione));
@@ -642,8 +644,14 @@ int importa(const QStringList& argomenti)
 {
     if (argomenti.size() == 2 && argomenti[0] == u"--ini"_s)
         return convertiSulPosto(argomenti[1]);
-    if (argomenti.size() == 2 && !argomenti[0].startsWith(u"--"_s))
+    if (argomenti.size() == 2 && !argomenti[0].startsWith(u"--"_s)) {
+        for (const QString& a : argomenti)
+            if (store::server(a)) {
+                messaggio(testi::soloFile.arg(a));
+                return esitoErrore;
+            }
         return importaFile(argomenti[0], argomenti[1]);
+    }
     messaggio(testi::uso);
     return esitoUso;
 }

@@ -47,6 +47,32 @@ int erroreUso(const QString& testo)
     return esitoUso;
 }
 
+int versione()
+{
+    riferisci(
+        u"pemtarx-db %1.%2.%3"_s.arg(PEMTARX_VERSION_MAJOR).arg(PEMTARX_VERSION_MINOR).arg(PEMTARX_VERSION_PATCH));
+    return esitoRiuscito;
+}
+
+// An option is never a file name: --help and --version answer wherever they stand, --ini is the commands' own,
+// anything else that begins with "-" is refused, and so is an empty name.
+std::optional<int> opzioni(const QStringList& argomenti)
+{
+    for (const QString& a : argomenti) {
+        if (a == u"--help"_s || a == u"-h"_s)
+            return aiuto();
+        if (a == u"--version"_s)
+            return versione();
+    }
+    for (const QString& a : argomenti) {
+        if (a.isEmpty())
+            return erroreUso(testi::nomeVuoto);
+        if (a.startsWith(u'-') && a != u"--ini"_s)
+            return erroreUso(testi::opzioneSconosciuta.arg(a));
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -55,9 +81,9 @@ int main(int argc, char** argv)
     QStringList argomenti = QCoreApplication::arguments().mid(1);
     if (argomenti.isEmpty())
         return erroreUso(testi::comandoMancante);
+    if (const std::optional<int> esito = opzioni(argomenti))
+        return *esito;
     const QString nome = argomenti.takeFirst();
-    if (nome == u"--help"_s || nome == u"-h"_s)
-        return aiuto();
     for (const Comando& c : comandi) {
         if (c.nome != nome)
             continue;

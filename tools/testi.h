@@ -12,10 +12,16 @@ inline const QString archivio = u"FILE | INDIRIZZO | --ini IMPOSTAZIONI"_s;
 inline const QString comandoMancante = u"COMANDO MANCANTE"_s;
 inline const QString comandoSconosciuto = u"COMANDO SCONOSCIUTO: %1"_s;
 inline const QString argomentiErrati = u"ARGOMENTI ERRATI: USO pemtarx-db %1 %2"_s;
+inline const QString opzioneSconosciuta = u"OPZIONE SCONOSCIUTA: %1 (UN FILE IL CUI NOME INIZIA CON \"-\" SI SCRIVE ./%1)"_s;
+inline const QString nomeVuoto = u"NOME DI FILE VUOTO"_s;
+inline const QString nomiAmbigui = u"NOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: %1"_s;
 
 inline const QString fileEsistente = u"FILE ESISTENTE: %1"_s;
+inline const QString cartellaInesistente = u"CARTELLA INESISTENTE: %1"_s;
+inline const QString cartellaNonScrivibile = u"CARTELLA IN CUI NON SI PUO' SCRIVERE (PERMESSI): %1"_s;
 inline const QString fileInesistente = u"FILE INESISTENTE: %1"_s;
 inline const QString erroreCreazione = u"ERRORE NELLA CREAZIONE DELL'ARCHIVIO: %1\n%2"_s;
+inline const QString nessunFile = u"il motore non ha scritto alcun file"_s;
 inline const QString archivioCreato = u"ARCHIVIO CREATO: %1"_s;
 inline const QString erroreEsempio = u"ERRORE NELLA SCRITTURA DEI REGISTRI DI ESEMPIO: %1\n%2"_s;
 inline const QString esempioCreato = u"ARCHIVIO DI ESEMPIO CREATO: %1 (%2 REGISTRI)"_s;
@@ -60,15 +66,18 @@ inline const QString aiutoArchivi =
     u"      lo trova il programma: il file dogana.mdb, o il server della sezione [DATABASE].\n"
     u"\n"_s;
 inline const QString aiutoChiusura =
-    u"  --help\n"
+    u"  --help, -h\n"
     u"      mostra questo aiuto.\n"
+    u"  --version\n"
+    u"      mostra la versione.\n"
     u"\n"
     u"I messaggi vanno sullo standard error. Esito: 0 riuscito, 1 errore, 2 comando o argomenti errati.\n"_s;
 
 inline const QString aiutoCrea =
     u"crea un archivio vuoto della società, con la tabella dei registri e quella delle testate;\n"
     u"      un file che esiste già non viene toccato. Su un server crea le tabelle nel database, che\n"
-    u"      deve esistere; un database che ha già le tabelle non viene toccato."_s;
+    u"      deve esistere; un database che ha già le tabelle non viene toccato. In una cartella\n"
+    u"      condivisa con un gruppo il file nuovo è del gruppo della cartella, che può scriverlo."_s;
 inline const QString aiutoEsempio =
     u"crea un archivio nuovo con circa 20 registri dimostrativi: gruppi di carico (G), registri\n"
     u"      di carico (C) collegati ai gruppi e ai registri di scarico, registri di scarico (S) con le\n"
@@ -78,7 +87,8 @@ inline const QString aiutoVerifica =
     u"controlla l'archivio senza modificarlo: le due tabelle con tutte le colonne e la chiave,\n"
     u"      l'integrità del file; i registri senza testata e le testate senza registro sono solo\n"
     u"      segnalati. Esce con 0 se l'archivio è sano, con 1 altrimenti (anche per un file che\n"
-    u"      manca, che non è SQLite o che è del vecchio formato)."_s;
+    u"      manca, che non è SQLite o che è del vecchio formato). Su un server controlla le due\n"
+    u"      tabelle del database senza modificarle."_s;
 inline const QString aiutoCopia =
     u"copia tutti i registri e le testate della SORGENTE nella DESTINAZIONE, da un file a un server\n"
     u"      o al contrario, in una sola transazione: tutte le righe o nessuna; i valori passano come\n"

@@ -13,7 +13,8 @@ inline const QString aiuto =
     u"porta i registri di un archivio del vecchio formato (ORIGINE, Jet 4) in un archivio nuovo\n"
     u"      DESTINAZIONE, che non deve esistere; con --ini FILE converte sul posto l'archivio della\n"
     u"      società indicata dal file delle impostazioni e conserva il vecchio come dogana.mdb.jet.\n"
-    u"      Ogni valore passa com'è; se uno solo non può passare esattamente non si scrive nulla."_s;
+    u"      Ogni valore passa com'è; se uno solo non può passare esattamente non si scrive nulla.\n"
+    u"      Lavora solo su file: per un server si importa in un file e poi lo si copia con copia."_s;
 
 inline const QString fileInesistente = u"FILE INESISTENTE: %1"_s;
 inline const QString fileEsistente = u"FILE ESISTENTE, LASCIATO COM'E': %1"_s;
@@ -28,6 +29,9 @@ inline const QString valoreInesatto = u"VALORE CHE NON PUO' PASSARE ESATTAMENTE:
 inline const QString nienteScritto = u"NULLA E' STATO SCRITTO: %1"_s;
 inline const QString originaleIntatto = u"L'ARCHIVIO ORIGINALE E' RIMASTO COM'ERA: %1"_s;
 inline const QString erroreScrittura = u"ERRORE NELLA SCRITTURA DELL'ARCHIVIO: %1\n%2"_s;
+inline const QString soloFile =
+    u"IMPORTA LAVORA SOLO SU FILE, NON SU UN SERVER: %1\n"
+    u"PER UN SERVER: pemtarx-db importa ORIGINE FILE, POI pemtarx-db copia FILE SERVER"_s;
 inline const QString copiaEsistente = u"ESISTE GIA' %1: SPOSTARLO PRIMA DI CONVERTIRE"_s;
 
 inline const QString motivoTipo = u"valore di tipo %1, la colonna è di tipo %2"_s;

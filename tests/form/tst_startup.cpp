@@ -21,11 +21,8 @@ using namespace Qt::StringLiterals;
 class TestStartup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void settingsBesideTheProgramWin();
-    void withoutSettingsTheRootIsTheDataFolder();
-    void dataFolderWithoutSeparatorJoinsTheCompany();
-    void blankDataFolderFallsBackToRoot();
-    void missingDataFolderIsCreatedButNotTheCompany();
+    void settingsAndCompanyAreFound_data();
+    void settingsAndCompanyAreFound();
     void retryAfterTheCompanyAppearsOpensIt();
     void missingHeadingTableStopsPreparation();
     void lockedDatabaseShowsTheEngineText();
@@ -33,75 +30,82 @@ private Q_SLOTS:
     void loadedWindowAsDesigned();
 };
 
-void TestStartup::settingsBesideTheProgramWin()
+void TestStartup::settingsAndCompanyAreFound_data()
 {
-    Ambiente a;
-    a.creaDitta();
-    QDir().mkpath(a.radice.filePath(u"config"_s));
-    QFile altro(a.radice.filePath(u"config/Quendrix.ini"_s));
-    QVERIFY(altro.open(QIODevice::WriteOnly));
-    altro.write("[BASE]\r\nDITTA=ALTRA\r\n");
-    altro.close();
-    app::DialogsScript d;
-    Startup w(d);
-    QVERIFY(w.Form_Load(a.programma));
-    QCOMPARE(w.fileIni, a.programma + u"/Quendrix.ini"_s);
-    QCOMPARE(w.codiceSocieta, u"X1"_s);
-    QCOMPARE(w.percorsoDatabase, a.database());
-    QVERIFY(d.domande.isEmpty());
+    // Paths begin with %R, the test's folder; a settings file beside the program ("prog") comes first, then
+    // "config". An entry ending in "/" is a folder, "name=text" a file with that text, "*.mdb" a company file.
+    QTest::addColumn<QString>("ini");  // beside the program as Quendrix.ini; none when empty
+    QTest::addColumn<QStringList>("voci");
+    QTest::addColumn<QString>("fileIni");
+    QTest::addColumn<QString>("percorso");
+    QTest::addColumn<QString>("messaggio");  // the one box shown; none when the company opens
+
+    const QString x1 = u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s;
+    const QString inesistente = u"SOCIETA' INESISTENTE"_s;
+    QTest::newRow("beside the program wins")
+        << x1 << QStringList{u"config/Quendrix.ini=[BASE]\r\nDITTA=ALTRA\r\n"_s, u"dati/X1/dogana.mdb"_s}
+        << u"%R/prog/Quendrix.ini"_s << u"%R/dati/X1/dogana.mdb"_s << QString();
+    QTest::newRow("no settings: the root") << QString() << QStringList() << u"%R/config/Quendrix.ini"_s
+                                           << u"//dogana.mdb"_s << inesistente;
+    QTest::newRow("data folder without separator joins the company")
+        << u"[base]\r\nditta=X1\r\n[Path]\r\nDirIni=%R/DATI\r\n"_s << QStringList{u"DATIX1/dogana.mdb"_s}
+        << u"%R/prog/Quendrix.ini"_s << u"%R/DATIX1/dogana.mdb"_s << QString();
+    QTest::newRow("blank data folder: the root") << u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=\"   \"\r\n"_s
+                                                 << QStringList() << u"%R/prog/Quendrix.ini"_s
+                                                 << u"/X1/dogana.mdb"_s << inesistente;
+    QTest::newRow("data folder made, never the company") << x1 << QStringList() << u"%R/prog/Quendrix.ini"_s
+                                                         << u"%R/dati/X1/dogana.mdb"_s << inesistente;
+    QTest::newRow("company folder and file in other case")
+        << u"[BASE]\r\nDITTA=x1\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s << QStringList{u"dati/X1/DOGANA.MDB"_s}
+        << u"%R/prog/Quendrix.ini"_s << u"%R/dati/X1/DOGANA.MDB"_s << QString();
+    QTest::newRow("settings file in capitals") << QString()
+                                               << QStringList{u"prog/QUENDRIX.INI="_s + x1, u"dati/X1/dogana.mdb"_s}
+                                               << u"%R/prog/QUENDRIX.INI"_s << u"%R/dati/X1/dogana.mdb"_s << QString();
+    QTest::newRow("a folder is no settings file")
+        << QString() << QStringList{u"prog/Quendrix.ini/"_s, u"config/Quendrix.ini="_s + x1, u"dati/X1/dogana.mdb"_s}
+        << u"%R/config/Quendrix.ini"_s << u"%R/dati/X1/dogana.mdb"_s << QString();
+    QTest::newRow("two folders differing in case: neither")
+        << u"[BASE]\r\nDITTA=ab\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s
+        << QStringList{u"dati/AB/dogana.mdb"_s, u"dati/aB/dogana.mdb"_s} << u"%R/prog/Quendrix.ini"_s
+        << u"%R/dati/ab/dogana.mdb"_s
+        << inesistente + u"\nNOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: %R/dati/AB, %R/dati/aB"_s;
 }
 
-void TestStartup::withoutSettingsTheRootIsTheDataFolder()
+void TestStartup::settingsAndCompanyAreFound()
 {
+    QFETCH(QString, ini);
+    QFETCH(QStringList, voci);
+    QFETCH(QString, fileIni);
+    QFETCH(QString, percorso);
+    QFETCH(QString, messaggio);
     Ambiente a;
+    const QString r = a.radice.path();
     QFile::remove(a.programma + u"/Quendrix.ini"_s);
+    if (!ini.isEmpty())
+        a.scriviIni(QString(ini).replace(u"%R"_s, r));
+    for (const QString& voce : std::as_const(voci)) {
+        const QString percorsoVoce = r + u'/' + voce.section(u'=', 0, 0);
+        QVERIFY(QDir().mkpath(voce.endsWith(u'/') ? percorsoVoce : QFileInfo(percorsoVoce).path()));
+        QFile f(percorsoVoce);
+        if (voce.endsWith(u".mdb"_s, Qt::CaseInsensitive))
+            QVERIFY(store::RegisterStore::crea(percorsoVoce).ok());
+        else if (!voce.endsWith(u'/'))
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(voce.section(u'=', 1, -1).replace(u"%R"_s, r).toLatin1()) > 0);
+    }
     app::DialogsScript d;
-    d.risposte = {app::Annulla};
     Startup w(d);
-    QVERIFY(!w.Form_Load(a.programma));
-    QCOMPARE(w.fileIni, a.radice.filePath(u"config/Quendrix.ini"_s));
-    QCOMPARE(w.cartellaDati, u"/"_s);
-    QCOMPARE(w.percorsoDatabase, u"//dogana.mdb"_s);
-    QCOMPARE(d.domande.size(), 1);
-    QCOMPARE(d.domande[0].testo, u"SOCIETA' INESISTENTE"_s);
+    QCOMPARE(w.Form_Load(a.programma), messaggio.isEmpty());
+    QCOMPARE(w.fileIni, QString(fileIni).replace(u"%R"_s, r));
+    QCOMPARE(w.percorsoDatabase, QString(percorso).replace(u"%R"_s, r));
+    QVERIFY(QFileInfo(w.cartellaDati).isDir());
+    QCOMPARE(d.domande.size(), messaggio.isEmpty() ? 0 : 1);
+    if (messaggio.isEmpty())
+        return;
+    QCOMPARE(d.domande[0].testo, QString(messaggio).replace(u"%R"_s, r));
     QCOMPARE(d.domande[0].titolo, u"TRESKO - ERRORE"_s);
     QCOMPARE(d.domande[0].pulsanti, app::Pulsanti::RiprovaAnnulla);
     QCOMPARE(d.domande[0].icona, app::Icona::Critica);
-}
-
-void TestStartup::dataFolderWithoutSeparatorJoinsTheCompany()
-{
-    Ambiente a;
-    const QString dati = a.radice.filePath(u"DATI"_s);
-    a.scriviIni(u"[base]\r\nditta=X1\r\n[Path]\r\nDirIni=%1\r\n"_s.arg(dati));
-    QDir().mkpath(dati + u"X1"_s);
-    QVERIFY(store::RegisterStore::crea(dati + u"X1/dogana.mdb"_s).ok());
-    app::DialogsScript d;
-    Startup w(d);
-    QVERIFY(w.Form_Load(a.programma));
-    QCOMPARE(w.percorsoDatabase, dati + u"X1/dogana.mdb"_s);
-    QVERIFY(d.domande.isEmpty());
-}
-
-void TestStartup::blankDataFolderFallsBackToRoot()
-{
-    Ambiente a;
-    a.scriviIni(u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=\"   \"\r\n"_s);
-    app::DialogsScript d;
-    Startup w(d);
-    QVERIFY(!w.Form_Load(a.programma));
-    QCOMPARE(w.percorsoDatabase, u"/X1/dogana.mdb"_s);
-}
-
-void TestStartup::missingDataFolderIsCreatedButNotTheCompany()
-{
-    Ambiente a;
-    app::DialogsScript d;
-    Startup w(d);
-    QVERIFY(!w.Form_Load(a.programma));
-    QVERIFY(QFileInfo(a.dati).isDir());
-    QVERIFY(!QFileInfo::exists(a.dati + a.ditta));
-    QCOMPARE(d.domande.value(0).testo, u"SOCIETA' INESISTENTE"_s);
+    QVERIFY(!QFileInfo::exists(r + u"/dati/X1"_s));
 }
 
 void TestStartup::retryAfterTheCompanyAppearsOpensIt()

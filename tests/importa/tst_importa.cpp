@@ -268,16 +268,16 @@ QList<QVariantList> TestImporta::tabella(const QString& file, QLatin1StringView 
 }
 
 // Company X1 holding `vecchio` as its file, under a data folder the settings name with `fineCartella`
-// appended; returns the settings file.
+// appended; returns the settings file. The names differ in case from the settings', as copied from Windows.
 QString TestImporta::preparaDitta(const QByteArray& vecchio, const QString& fineCartella)
 {
     const QString dati = dir_->filePath(u"dati"_s) + fineCartella;
     ditta_ = dati + u"X1"_s;
-    archivio_ = ditta_ + u"/dogana.mdb"_s;
+    archivio_ = ditta_ + u"/DOGANA.MDB"_s;
     QDir().mkpath(ditta_);
     scrivi(archivio_, vecchio);
     const QString ini = dir_->filePath(u"Quendrix.ini"_s);
-    scrivi(ini, u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=%1\r\n"_s.arg(dati).toLatin1());
+    scrivi(ini, u"[BASE]\r\nDITTA=x1\r\n[PATH]\r\nDIRINI=%1\r\n"_s.arg(dati).toLatin1());
     return ini;
 }
 
@@ -525,7 +525,7 @@ void TestImporta::interruzioneNonLasciaDestinazione()
     QVERIFY2(e.codice == 0, qPrintable(e.errori));
     if (sulPosto) {
         QCOMPARE(impronta(archivio_ + u".jet"_s), impronta(base));
-        QCOMPARE(fileIn(QDir(ditta_)), (QStringList{u"dogana.mdb"_s, u"dogana.mdb.jet"_s}));
+        QCOMPARE(fileIn(QDir(ditta_)), (QStringList{u"DOGANA.MDB"_s, u"DOGANA.MDB.jet"_s}));
     } else {
         QCOMPARE(fileIn(QDir(dir_->path())), QStringList{u"dogana.mdb"_s});
     }
@@ -542,7 +542,7 @@ void TestImporta::conversioneSulPosto()
     QCOMPARE(impronta(archivio_ + u".jet"_s), impronta(base));
     QVERIFY(!jet::intestazioneJet(archivio_));
     QVERIFY(jet::intestazioneJet(archivio_ + u".jet"_s));
-    QCOMPARE(fileIn(QDir(ditta_)), (QStringList{u"dogana.mdb"_s, u"dogana.mdb.jet"_s}));
+    QCOMPARE(fileIn(QDir(ditta_)), (QStringList{u"DOGANA.MDB"_s, u"DOGANA.MDB.jet"_s}));
     QCOMPARE(tabella(archivio_, store::tabellaRegistri).size(), 31);
     QCOMPARE(tabella(archivio_, store::tabellaTestata).size(), 29);
 

@@ -21,7 +21,8 @@ share/doc/pemtarx/examples/Quendrix.ini.esempio
 share/icons/hicolor/scalable/apps/pemtarx.svg
 share/lintian/overrides/pemtarx
 share/man/man1/pemtarx-db.1.gz
-share/man/man1/pemtarx.1.gz"
+share/man/man1/pemtarx.1.gz
+share/metainfo/org.example.pemtarx.metainfo.xml"
 
 # ---- the installed tree
 p="$lavoro/prefisso"
@@ -37,6 +38,9 @@ for b in pemtarx pemtarx-db; do
   ! readelf -d "$p/bin/$b" | grep -Eq 'RPATH|RUNPATH' || fallisci "$b ha un RPATH/RUNPATH"
 done
 "$p/bin/pemtarx-db" --help | grep -q '^USO: pemtarx-db' || fallisci "pemtarx-db --help non risponde"
+# Every command the tool lists in its help, to be named in the package's and the software centres' descriptions.
+comandi=$("$p/bin/pemtarx-db" --help | sed -n '/^COMANDI:/,/^$/p' | sed -n 's/^  \([a-z]\+\) .*/\1/p')
+[ "$(wc -w <<<"$comandi")" -ge 5 ] || fallisci "comandi di pemtarx-db non trovati nell'aiuto: $comandi"
 mkdir "$lavoro/ditta"
 "$p/bin/pemtarx-db" crea "$lavoro/ditta/dogana.mdb" >/dev/null
 "$p/bin/pemtarx-db" verifica "$lavoro/ditta/dogana.mdb" >/dev/null 2>&1 || fallisci "l'archivio creato non supera la verifica"
@@ -49,6 +53,14 @@ campo() { sed -n "s/^$1=//p" "$voce"; }
 [ "$(campo Icon)" = pemtarx ] || fallisci "Icon non è l'icona installata"
 [ "$(campo Categories)" = "Office;" ] || fallisci "Categories non è Office"
 [ -n "$(campo Name)" ] && [ -n "$(campo Comment)" ] || fallisci "Name o Comment vuoti"
+
+info="$p/share/metainfo/org.example.pemtarx.metainfo.xml"
+appstreamcli validate --no-net "$info" || fallisci "metainfo non valido"
+grep -q '<launchable type="desktop-id">pemtarx.desktop</launchable>' "$info" || fallisci "metainfo senza la voce del menu"
+grep -q '<screenshot type="default">' "$info" || fallisci "metainfo senza schermata"
+for c in $comandi; do
+  grep -q "<li>$c: " "$info" || fallisci "il metainfo non nomina pemtarx-db $c"
+done
 
 icona="$p/share/icons/hicolor/scalable/apps/pemtarx.svg"
 file -b "$icona" | grep -q 'SVG' || fallisci "l'icona non è SVG"
@@ -91,6 +103,9 @@ f() { dpkg-deb -f "$deb" "$1"; }
 descrizione=$(f Description)
 [ -n "$(head -n 1 <<<"$descrizione")" ] || fallisci "Description senza sintesi"
 [ "$(wc -l <<<"$descrizione")" -ge 3 ] || fallisci "Description senza descrizione estesa"
+for c in $comandi; do
+  grep -qw "$c" <<<"$descrizione" || fallisci "Description non nomina pemtarx-db $c"
+done
 dipende=$(f Depends)
 nomi=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$dipende")
 # The shared libraries come from shlibdeps; the plugins Qt loads at run time are named by hand.

@@ -47,6 +47,8 @@ void TestPemtarxDb::init()
     cartella = std::make_unique<QTemporaryDir>();
     QVERIFY(cartella->isValid());
     file = cartella->filePath(u"dogana.mdb"_s);
+    // A name the tool took for a file would appear here.
+    QDir::setCurrent(cartella->path());
 }
 
 void TestPemtarxDb::usoErrato_data()
@@ -69,6 +71,20 @@ void TestPemtarxDb::usoErrato_data()
     QTest::newRow("copia senza destinazione") << QStringList{u"copia"_s, u"a"_s} << 2 << errati;
     QTest::newRow("--ini senza file") << QStringList{u"crea"_s, u"--ini"_s} << 2 << errati;
     QTest::newRow("--ini e un file") << QStringList{u"crea"_s, u"--ini"_s, u"/dev/null"_s, u"b"_s} << 2 << errati;
+    // An option is never a file name, and an empty name is none.
+    for (const QString& aiuto : {u"--help"_s, u"-h"_s})
+        QTest::addRow("crea %s", qPrintable(aiuto)) << QStringList{u"crea"_s, aiuto} << 0 << QStringList{uso};
+    QTest::newRow("crea --version") << QStringList{u"crea"_s, u"--version"_s} << 0 << QStringList{u"pemtarx-db 1."_s};
+    QTest::newRow("opzione sconosciuta") << QStringList{u"esempio"_s, u"-f"_s} << 2
+                                         << QStringList{u"OPZIONE SCONOSCIUTA: -f"_s, uso};
+    QTest::newRow("nome vuoto") << QStringList{u"crea"_s, u""_s} << 2 << QStringList{u"NOME DI FILE VUOTO"_s, uso};
+    QTest::newRow("cartella mancante") << QStringList{u"crea"_s, u"/manca-pemtarx/dogana.mdb"_s} << 1
+                                       << QStringList{u"CARTELLA INESISTENTE: /manca-pemtarx"_s};
+    const QStringList soloFile{u"IMPORTA LAVORA SOLO SU FILE, NON SU UN SERVER: postgresql://h:54331/d"_s};
+    QTest::newRow("importa verso un server") << QStringList{u"importa"_s, u"a.mdb"_s, u"postgresql://h:54331/d"_s}
+                                             << 1 << soloFile;
+    QTest::newRow("importa da un server") << QStringList{u"importa"_s, u"postgresql://h:54331/d"_s, u"b.mdb"_s} << 1
+                                          << soloFile;
 }
 
 void TestPemtarxDb::usoErrato()
@@ -96,7 +112,7 @@ void TestPemtarxDb::archivioDalleImpostazioni()
     QFETCH(QString, comando);
     QFETCH(QString, esito);
     const QString ini = cartella->filePath(u"Quendrix.ini"_s);
-    QVERIFY(scriviByte(ini, u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=%1/\r\n"_s.arg(cartella->path()).toLatin1()));
+    QVERIFY(scriviByte(ini, u"[BASE]\r\nDITTA=x1\r\n[PATH]\r\nDIRINI=%1/\r\n"_s.arg(cartella->path()).toLatin1()));
     QVERIFY(QDir(cartella->path()).mkdir(u"X1"_s));
     const QString archivio = cartella->filePath(u"X1/dogana.mdb"_s);
     const Uscita u = pemtarxDb({comando, u"--ini"_s, ini});
@@ -105,6 +121,16 @@ void TestPemtarxDb::archivioDalleImpostazioni()
     QVERIFY2(u.standard.startsWith(esito + archivio), qPrintable(u.standard));
     QCOMPARE(pemtarxDb({u"verifica"_s, u"--ini"_s, ini}).codice, 0);
     QCOMPARE(contenuto(cartella->filePath(u"X1"_s)), QStringList{u"dogana.mdb"_s});
+    QVERIFY(QFile::rename(archivio, cartella->filePath(u"X1/DOGANA.MDB"_s)));
+    QCOMPARE(pemtarxDb({comando, u"--ini"_s, ini}).errori.trimmed(),
+             u"FILE ESISTENTE: "_s + cartella->filePath(u"X1/DOGANA.MDB"_s));
+    // Two folders whose names differ only in case: neither is taken.
+    QVERIFY(scriviByte(ini, u"[BASE]\r\nDITTA=ab\r\n[PATH]\r\nDIRINI=%1/\r\n"_s.arg(cartella->path()).toLatin1()));
+    QVERIFY(QDir(cartella->path()).mkdir(u"AB"_s) && QDir(cartella->path()).mkdir(u"aB"_s));
+    const Uscita a = pemtarxDb({comando, u"--ini"_s, ini});
+    QCOMPARE(a.codice, 1);
+    QCOMPARE(a.errori.trimmed(), u"NOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: %1/AB, %1/aB"_s.arg(cartella->path()));
+    QCOMPARE(contenuto(cartella->filePath(u"AB"_s)) + contenuto(cartella->filePath(u"aB"_s)), QStringList());
 
     const Uscita v = pemtarxDb({comando, u"--ini"_s, cartella->filePath(u"manca.ini"_s)});
     QCOMPARE(v.codice, 1);

@@ -110,6 +110,11 @@ void TestServer::creaDalleImpostazioni()
     QCOMPARE(v.errori, QString());
     QCOMPARE(v.codice, 0);
     QVERIFY(v.standard.startsWith(u"ARCHIVIO INTEGRO: "_s));
+    // The conversion in place works on a file only: a server in the settings is said, never a file beside it.
+    const Uscita i = pemtarxDb({u"importa"_s, u"--ini"_s, ini});
+    QCOMPARE(i.codice, 1);
+    QVERIFY2(i.errori.startsWith(u"IMPORTA LAVORA SOLO SU FILE, NON SU UN SERVER: "_s + server->percorso()),
+             qPrintable(i.errori));
 
     // Made once: a database that has the tables is left as it is.
     QCOMPARE(pemtarxDb({u"esempio"_s, server->percorso()}).codice, 1);
