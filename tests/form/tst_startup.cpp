@@ -69,6 +69,20 @@ void TestStartup::settingsAndCompanyAreFound_data()
         << QStringList{u"dati/AB/dogana.mdb"_s, u"dati/aB/dogana.mdb"_s} << u"%R/prog/Quendrix.ini"_s
         << u"%R/dati/ab/dogana.mdb"_s
         << inesistente + u"\nNOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: %R/dati/AB, %R/dati/aB"_s;
+    QTest::newRow("two company files differing in case: neither")
+        << x1 << QStringList{u"dati/X1/DOGANA.MDB"_s, u"dati/X1/Dogana.mdb"_s} << u"%R/prog/Quendrix.ini"_s
+        << u"%R/dati/X1/dogana.mdb"_s
+        << inesistente + u"\nNOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: %R/dati/X1/DOGANA.MDB, "_s
+                         u"%R/dati/X1/Dogana.mdb"_s;
+    QTest::newRow("two settings files differing in case: neither")
+        << QString() << QStringList{u"prog/quendrix.ini="_s + x1, u"prog/QUENDRIX.INI="_s + x1}
+        << u"%R/config/Quendrix.ini"_s << u"//dogana.mdb"_s
+        << inesistente + u"\nNOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: %R/prog/QUENDRIX.INI, "_s
+                         u"%R/prog/quendrix.ini"_s;
+    QTest::newRow("the exact name wins")
+        << u"[BASE]\r\nDITTA=x1\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s
+        << QStringList{u"dati/X1/dogana.mdb"_s, u"dati/x1/DOGANA.MDB"_s, u"dati/x1/dogana.mdb"_s}
+        << u"%R/prog/Quendrix.ini"_s << u"%R/dati/x1/dogana.mdb"_s << QString();
 }
 
 void TestStartup::settingsAndCompanyAreFound()
@@ -105,7 +119,7 @@ void TestStartup::settingsAndCompanyAreFound()
     QCOMPARE(d.domande[0].titolo, u"TRESKO - ERRORE"_s);
     QCOMPARE(d.domande[0].pulsanti, app::Pulsanti::RiprovaAnnulla);
     QCOMPARE(d.domande[0].icona, app::Icona::Critica);
-    QVERIFY(!QFileInfo::exists(r + u"/dati/X1"_s));
+    QVERIFY(!voci.isEmpty() || !QFileInfo::exists(r + u"/dati/X1"_s));
 }
 
 void TestStartup::retryAfterTheCompanyAppearsOpensIt()

@@ -18,7 +18,7 @@ QStringList contenuto(const QString& cartella)
 
 } // namespace
 
-// pemtarx-db crea, esempio, copia and verifica on real files; foreign files are never changed.
+// pemtarx-db crea, esempio and verifica on real files (copia in tst_tools_server); foreign files are never changed.
 class TestPemtarxDb final : public QObject {
     Q_OBJECT
 private slots:
@@ -28,7 +28,6 @@ private slots:
     void usoErrato();
     void archivioDalleImpostazioni_data();
     void archivioDalleImpostazioni();
-    void copiaTraFile();
     void fileEsistenteNonToccato_data();
     void fileEsistenteNonToccato();
     void esempioRealistico();
@@ -135,25 +134,6 @@ void TestPemtarxDb::archivioDalleImpostazioni()
     const Uscita v = pemtarxDb({comando, u"--ini"_s, cartella->filePath(u"manca.ini"_s)});
     QCOMPARE(v.codice, 1);
     QCOMPARE(v.errori.trimmed(), u"FILE INESISTENTE: "_s + cartella->filePath(u"manca.ini"_s));
-}
-
-void TestPemtarxDb::copiaTraFile()
-{
-    QCOMPARE(pemtarxDb({u"esempio"_s, file}).codice, 0);
-    const QString copia = cartella->filePath(u"copia.mdb"_s);
-    const Uscita u = pemtarxDb({u"copia"_s, file, copia});
-    QCOMPARE(u.errori, QString());
-    QCOMPARE(u.codice, 0);
-    QVERIFY2(u.standard.startsWith(u"COPIATI 20 REGISTRI E 20 TESTATE DA "_s), qPrintable(u.standard));
-    for (const QString& sql : {u"SELECT * FROM TabellaSerieSemplificata ORDER BY SspCodice"_s,
-                               u"SELECT * FROM TestataRegistriPS ORDER BY TpsCodice"_s})
-        QCOMPARE(righeFile(copia, sql), righeFile(file, sql));
-    // A file that exists is never the destination, not even of a copy.
-    const QByteArray prima = leggiByte(copia);
-    const Uscita v = pemtarxDb({u"copia"_s, file, copia});
-    QCOMPARE(v.codice, 1);
-    QCOMPARE(v.errori.trimmed(), u"FILE ESISTENTE: "_s + copia);
-    QCOMPARE(leggiByte(copia), prima);
 }
 
 void TestPemtarxDb::fileEsistenteNonToccato_data()
