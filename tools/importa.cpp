@@ -553,6 +553,9 @@ int convertiSulPosto(const QString& ini)
         messaggio(testi::giaConvertito.arg(archivio));
         return esitoErrore;
     }
+    // The new file and the kept old one go beside it.
+    if (!cartellaScrivibile(archivio))
+        return esitoErrore;
     if (QFileInfo::exists(vecchio) || QFileInfo(vecchio).isSymLink()) {
         // A conversion killed after keeping the old file leaves the same file under both names.
         if (!stessoFile(archivio, vecchio) && !stessoContenuto(archivio, vecchio)) {
