@@ -24,9 +24,8 @@ private Q_SLOTS:
     void settingsAndCompanyAreFound_data();
     void settingsAndCompanyAreFound();
     void retryAfterTheCompanyAppearsOpensIt();
-    void missingHeadingTableStopsPreparation();
-    void lockedDatabaseShowsTheEngineText();
-    void foreignFileIsReportedAndLeftAlone();
+    void tableThatCannotOpenStopsPreparation_data();
+    void tableThatCannotOpenStopsPreparation();
     void loadedWindowAsDesigned();
 };
 
@@ -138,70 +137,69 @@ void TestStartup::retryAfterTheCompanyAppearsOpensIt()
     QCOMPARE(w.Combo1->count(), 4);
 }
 
-void TestStartup::missingHeadingTableStopsPreparation()
+void TestStartup::tableThatCannotOpenStopsPreparation_data()
 {
-    Ambiente a;
-    a.creaDitta({u"DROP TABLE TestataRegistriPS"_s});
-    app::DialogsScript d;
-    d.risposte = {app::Riprova, app::Annulla};
-    Startup w(d);
-    QVERIFY(w.Form_Load(a.programma));
-    QCOMPARE(d.domande.size(), 2);
-    for (const auto& q : d.domande) {
-        QCOMPARE(q.testo, u"ERRORE IN APERTURA TESTATA REGISTRI PROC. SEMPLIFICATA"_s);
-        QCOMPARE(q.titolo, u"TESTATA REGISTRI PROCEDURA SEMPLIFICATA"_s);
-        QCOMPARE(q.icona, app::Icona::Esclamazione);
-    }
-    QCOMPARE(w.Combo1->count(), 0);
-    QCOMPARE(w.cmbRiqACT->count(), 0);
-    QCOMPARE(w.lbVer->text(), u"Vers."_s);
+    QTest::addColumn<QString>("caso");
+    QTest::addColumn<int>("volte");  // boxes shown: Retry until the last, then Cancel
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<QString>("titolo");
+    QTest::newRow("heading table missing") << u"DROP TABLE TestataRegistriPS"_s << 2
+                                           << u"ERRORE IN APERTURA TESTATA REGISTRI PROC. SEMPLIFICATA"_s
+                                           << u"TESTATA REGISTRI PROCEDURA SEMPLIFICATA"_s;
+    QTest::newRow("locked by another clerk: the engine's text")
+        << u"bloccata"_s << 1 << u"ERRORE IN APERTURA REGISTRI PROC. SEMPLIFICATA\ndatabase is locked"_s
+        << u"REGISTRI PROCEDURA SEMPLIFICATA"_s;
+    QTest::newRow("old format's file, left alone")
+        << u"jet"_s << 1
+        << u"ERRORE IN APERTURA REGISTRI PROC. SEMPLIFICATA\n"
+           u"ARCHIVIO DEL VECCHIO FORMATO: CONVERTIRLO CON pemtarx-db importa --ini"_s
+        << u"REGISTRI PROCEDURA SEMPLIFICATA"_s;
 }
 
-void TestStartup::lockedDatabaseShowsTheEngineText()
+void TestStartup::tableThatCannotOpenStopsPreparation()
 {
+    QFETCH(QString, caso);
+    QFETCH(int, volte);
+    QFETCH(QString, testo);
+    QFETCH(QString, titolo);
     Ambiente a;
-    a.creaDitta();
-    QSqlDatabase altro = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"altroUtente"_s);
-    altro.setDatabaseName(a.database());
-    QVERIFY(altro.open());
-    QSqlQuery q(altro);
-    QVERIFY(q.exec(u"BEGIN EXCLUSIVE"_s));
-    QVERIFY(q.exec(u"DELETE FROM TabellaSerieSemplificata"_s));
-    {
-        app::DialogsScript d;
-        Startup w(d);
-        QVERIFY(w.Form_Load(a.programma));
-        QCOMPARE(d.domande.size(), 1);
-        const QStringList righe = d.domande[0].testo.split(u'\n');
-        QCOMPARE(righe.size(), 2);
-        QCOMPARE(righe[0], u"ERRORE IN APERTURA REGISTRI PROC. SEMPLIFICATA"_s);
-        QVERIFY2(righe[1].contains(u"locked"_s), qPrintable(righe[1]));
-        QCOMPARE(d.domande[0].titolo, u"REGISTRI PROCEDURA SEMPLIFICATA"_s);
-        QVERIFY(!w.archivio().testataAperta());
-    }
-    q.exec(u"ROLLBACK"_s);
-    altro.close();
-}
-
-void TestStartup::foreignFileIsReportedAndLeftAlone()
-{
-    Ambiente a;
-    QDir().mkpath(a.dati + a.ditta);
-    const QByteArray vecchio = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4000, 'x');
     QFile f(a.database());
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(vecchio);
-    f.close();
-    app::DialogsScript d;
+    if (caso == u"jet"_s) {
+        QDir().mkpath(a.dati + a.ditta);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4000, 'x'));
+        f.close();
+    } else {
+        a.creaDitta(caso == u"bloccata"_s ? QStringList() : QStringList{caso});
+    }
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray prima = f.readAll();
     {
+        QSqlDatabase altro = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"altroUtente"_s);
+        altro.setDatabaseName(a.database());
+        QSqlQuery q(altro);
+        if (caso == u"bloccata"_s)
+            QVERIFY(altro.open() && q.exec(u"BEGIN EXCLUSIVE"_s) && q.exec(u"DELETE FROM TabellaSerieSemplificata"_s));
+        app::DialogsScript d;
+        d.risposte = QList<int>(volte - 1, app::Riprova) << app::Annulla;
         Startup w(d);
         QVERIFY(w.Form_Load(a.programma));
+        QCOMPARE(d.domande.size(), volte);
+        for (const auto& domanda : std::as_const(d.domande)) {
+            QVERIFY2(domanda.testo.startsWith(testo), qPrintable(domanda.testo));
+            QCOMPARE(domanda.titolo, titolo);
+            QCOMPARE(domanda.icona, app::Icona::Esclamazione);
+        }
+        QVERIFY(!w.archivio().testataAperta());
+        QCOMPARE(w.Combo1->count(), 0);
+        QCOMPARE(w.cmbRiqACT->count(), 0);
+        QCOMPARE(w.lbVer->text(), u"Vers."_s);
+        q.finish();
+        altro.close();
     }
-    QCOMPARE(d.domande.size(), 1);
-    QCOMPARE(d.domande[0].testo, u"ERRORE IN APERTURA REGISTRI PROC. SEMPLIFICATA\n"
-                                 u"ARCHIVIO DEL VECCHIO FORMATO: CONVERTIRLO CON pemtarx-db importa --ini"_s);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), vecchio);
+    QSqlDatabase::removeDatabase(u"altroUtente"_s);
+    QVERIFY(f.seek(0));
+    QCOMPARE(f.readAll(), prima);
 }
 
 // Caption, lists, controls by name, tab order and the page shown first, on a good company file.
