@@ -17,7 +17,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void errore(const QString& testo) { QTextStream(stderr) << testo << u'\n'; }
+void errore(const QString& testo)
+{
+    QTextStream(stderr) << testo << u'\n';
+}
 
 } // namespace
 
