@@ -121,11 +121,16 @@ struct Esecuzione {
     QString uscita, errori;
 };
 
-// The command run as the clerk runs it: a process of its own, this executable in its importa mode.
-Esecuzione esegui(const QStringList& argomenti)
+// The command run as the clerk runs it: a process of its own, this executable in its importa mode; with
+// `blocchi`, on a disk full after that many 512-byte blocks of any one file.
+Esecuzione esegui(const QStringList& argomenti, int blocchi = 0)
 {
     QProcess p;
-    p.start(QCoreApplication::applicationFilePath(), QStringList{u"--importa"_s} + argomenti);
+    const QStringList comando = QStringList{QCoreApplication::applicationFilePath(), u"--importa"_s} + argomenti;
+    if (blocchi > 0)
+        p.start(u"sh"_s, QStringList{u"-c"_s, u"trap '' XFSZ; ulimit -f %1; exec \"$@\""_s.arg(blocchi), u"sh"_s} + comando);
+    else
+        p.start(comando.front(), comando.mid(1));
     p.waitForFinished(120'000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
@@ -337,7 +342,10 @@ void TestImporta::ogniCellaComeNelFile()
             QVERIFY2(d.isEmpty(), qPrintable(codice + u" "_s + d));
         }
         // Registers are found whatever the case the clerk types.
-        for (const QString& cercato : registri ? QStringList{codice, codice.toLower()} : QStringList{codice}) {
+        QStringList cercati{codice};
+        if (registri)
+            cercati << codice.toLower();
+        for (const QString& cercato : cercati) {
             std::optional<QSqlRecord> riga;
             QVERIFY((registri ? archivio.trovaRegistro(cercato, riga) : archivio.trovaTestata(cercato, riga)).ok());
             QVERIFY2(riga, qPrintable(cercato));
@@ -560,8 +568,10 @@ void TestImporta::conversioneSulPostoFallitaLasciaOriginale_data()
     QTest::addColumn<qint64>("byte");
     QTest::addColumn<bool>("copiaPresente");
     QTest::addColumn<QString>("messaggio");
-    QTest::newRow("troncato") << qint64(151552) << false << u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s;
-    QTest::newRow("una copia diversa c'è già") << qint64(-1) << true << u"ESISTE GIA'"_s;
+    QTest::addColumn<int>("blocchi");
+    QTest::newRow("troncato") << qint64(151552) << false << u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s << 0;
+    QTest::newRow("una copia diversa c'è già") << qint64(-1) << true << u"ESISTE GIA'"_s << 0;
+    QTest::newRow("disco pieno") << qint64(-1) << false << u"ERRORE NELLA SCRITTURA DELL'ARCHIVIO: "_s << 24;
 }
 
 void TestImporta::conversioneSulPostoFallitaLasciaOriginale()
@@ -569,15 +579,18 @@ void TestImporta::conversioneSulPostoFallitaLasciaOriginale()
     QFETCH(qint64, byte);
     QFETCH(bool, copiaPresente);
     QFETCH(QString, messaggio);
+    QFETCH(int, blocchi);
     // No trailing separator on the data folder: the settings join it directly to the company.
     const QString ini = preparaDitta(contenuto(base).first(byte < 0 ? QFileInfo(base).size() : byte), QString());
     if (copiaPresente)
         scrivi(archivio_ + u".jet"_s, "una copia di un altro giorno");
     const QStringList prima = fileIn(QDir(ditta_));
     const QByteArray impronta0 = impronta(archivio_);
-    const Esecuzione e = esegui({u"--ini"_s, ini});
+    const Esecuzione e = esegui({u"--ini"_s, ini}, blocchi);
     QCOMPARE(e.codice, 1);
     QVERIFY2(e.errori.contains(messaggio), qPrintable(e.errori));
+    // The messages name the clerk's file, never the one being written beside it.
+    QVERIFY2(!e.errori.contains(u".importa-"_s), qPrintable(e.errori));
     QCOMPARE(impronta(archivio_), impronta0);
     QCOMPARE(fileIn(QDir(ditta_)), prima);
 }
