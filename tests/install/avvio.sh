@@ -13,7 +13,10 @@ avvia_sessione
 
 "$prefisso/bin/pemtarx" &
 pid=$!
-aspetta_finestra "TRESKO - ERRORE" >/dev/null || fallisci "senza impostazioni non appare SOCIETA' INESISTENTE"
+errore=$(aspetta_finestra "TRESKO - ERRORE") && [ -n "$errore" ] ||
+  fallisci "senza impostazioni non appare SOCIETA' INESISTENTE"
+# A key sent before the window manager gives the box the focus is lost.
+timeout 10 xdotool windowactivate --sync "$errore" >/dev/null 2>&1 || true
 xdotool search --onlyvisible --name "GESTIONE REGISTRI" >/dev/null 2>&1 && fallisci "la finestra non doveva apparire"
 xdotool key Escape
 aspetta_fine "$pid"
