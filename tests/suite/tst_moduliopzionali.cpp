@@ -25,18 +25,16 @@ namespace {
 const QString zevedez = u"Zevedez"_s;
 const QString assente = u"<assente>"_s;
 
-// The raw value of the called section's HANDLE: the file keeps the blanks it had after '=', so
-// what this class wrote shows as a blank before the digits.
+// The called section's HANDLE exactly as written: one blank before the digits, however often rewritten.
 bool handleScritto(const QString& ini, qint64 pid)
 {
-    const QString riga = prova::rigaGrezza(ini, zevedez, u"HANDLE"_s);
-    return riga.startsWith(u"HANDLE= "_s) && riga.mid(7).trimmed() == QString::number(pid);
+    return prova::rigaGrezza(ini, zevedez, u"HANDLE"_s) == u"HANDLE= "_s + QString::number(pid);
 }
 
 } // namespace
 
 // What the called section held before the request.
-enum class Precedente { Testo, Sorella, SorellaFinita, Estraneo, QuestoTest };
+enum class Precedente { Testo, Sorella, SorellaFinita, Lanciatore, Estraneo, QuestoTest };
 Q_DECLARE_METATYPE(Precedente)
 
 class TestModuliOpzionali : public QObject {
@@ -143,13 +141,11 @@ void TestModuliOpzionali::soloMessaggio(const QString& testo) const
 
 qint64 TestModuliOpzionali::giaInEsecuzione(const QString& ditta)
 {
-    const qint64 pid = processi.avvia(rigaComando);
-    if (pid <= 0)
-        return 0;
+    modulo()->lanciaProcedura(leggi(u"APPLICATIVI"_s, zevedez));
+    const qint64 pid = processi.avviati.value(0);
     QDeadlineTimer termine(10000);
-    while (!prova::pidAvviati(contatore).contains(pid) && !termine.hasExpired())
+    while (pid && !prova::pidAvviati(contatore).contains(pid) && !termine.hasExpired())
         QTest::qWait(10);
-    imposta(zevedez, u"HANDLE"_s, u' ' + QString::number(pid));
     imposta(zevedez, u"DITTA"_s, ditta);
     return prova::pidAvviati(contatore).contains(pid) ? pid : 0;
 }
@@ -214,6 +210,7 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne_data()
     corre("same company, sibling in lower case", Precedente::Sorella, u"X1"_s, u"x1"_s, true, true);
     corre("running for another company: a second instance", Precedente::Sorella, u"X1"_s, u"Y2"_s, false, false);
     corre("ended task: a new instance", Precedente::SorellaFinita, u"X1"_s, u"X1"_s, true, false);
+    corre("started through a launcher that execs it", Precedente::Lanciatore, u"X1"_s, u"X1"_s, true, true);
     corre("handle of a task now running sleep", Precedente::Estraneo, u"X1"_s, u"X1"_s, true, false);
     corre("handle of the caller's own task", Precedente::QuestoTest, u"X1"_s, u"X1"_s, true, false);
 }
@@ -231,6 +228,11 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne()
     QList<qint64> sorelle;  // every sibling expected in the counter file
     switch (precedente) {
     case Precedente::Testo: break;
+    case Precedente::Lanciatore:
+        QVERIFY(prova::scriviLanciatore(cartella->filePath(u"lancia"_s), programma, false));
+        imposta(u"APPLICATIVI"_s, zevedez,
+                prova::tra(cartella->filePath(u"lancia"_s)) + u' ' + prova::tra(contatore) + u" x"_s);
+        Q_FALLTHROUGH();
     case Precedente::Sorella:
     case Precedente::SorellaFinita:
         QVERIFY((vecchio = giaInEsecuzione(dittaChiamata)) > 0);
@@ -248,7 +250,7 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne()
         break;
     case Precedente::QuestoTest: vecchio = QCoreApplication::applicationPid(); break;
     }
-    if (precedente != Precedente::Sorella && precedente != Precedente::SorellaFinita) {
+    if (sorelle.isEmpty()) {
         imposta(zevedez, u"HANDLE"_s, vecchio ? u' ' + QString::number(vecchio) : handle);
         imposta(zevedez, u"DITTA"_s, dittaChiamata);
     }
@@ -266,7 +268,7 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne()
     }
     QCOMPARE(processi.avviati, sorelle);
     QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), sorelle, 10000);
-    if (precedente == Precedente::Sorella)
+    if (attivata)
         QVERIFY(prova::vivo(vecchio));
     QVERIFY(handleScritto(ini, sorelle.last()));
     QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
