@@ -56,8 +56,6 @@ class TestIniFile : public QObject {
     void lockLeftByAVanishedWriterIsBroken();
     void windowsFolderEndsWithOneSlash_data();
     void windowsFolderEndsWithOneSlash();
-    void textIsCutAtTheFirstNul_data();
-    void textIsCutAtTheFirstNul();
     void killedWriterLeavesOldOrNewFile();
     void twoWritersAtOnceLoseNoKey();
 
@@ -123,7 +121,8 @@ void TestIniFile::readValueFollowsProfileRules_data()
       u"DITTA"_s);
     r("UTF-8 of a Linux editor", "[A]\nK=CITT\xC3\x80 \xE2\x82\xAC\n", u"CITTÀ €"_s);
     r("bytes that are no UTF-8 read as Windows-1252", "[A]\nK=\xC3\x80\xC0\n", u"Ã€À"_s);
-    r("NUL cuts the value", "[A]\r\nK=ab\0cd\r\n"_ba, u"ab"_s);
+    r("NUL cuts the value, blanks before it dropped", "[A]\r\nK=ab  \0cd\0e\r\n"_ba, u"ab"_s);
+    r("value starting with NUL reads empty", "[A]\r\nK=\0abc\r\n"_ba, QString());
 }
 
 void TestIniFile::readValueFollowsProfileRules()
@@ -366,25 +365,6 @@ void TestIniFile::windowsFolderEndsWithOneSlash()
     conXdg ? void(qputenv("XDG_CONFIG_HOME", xdg)) : void(qunsetenv("XDG_CONFIG_HOME"));
     qputenv("HOME", casa);
     QCOMPARE(app::cartellaWindows(), atteso);
-}
-
-void TestIniFile::textIsCutAtTheFirstNul_data()
-{
-    const QChar nul(0);
-    QTest::addColumn<QString>("testo");
-    QTest::addColumn<QString>("atteso");
-    QTest::newRow("no NUL") << u"C:\\WINDOWS"_s << u"C:\\WINDOWS"_s;
-    QTest::newRow("starts with NUL") << QString(nul) + u"abc"_s << QString();
-    QTest::newRow("NUL inside, blanks before it kept") << u"ab  "_s + nul + u"cd"_s << u"ab  "_s;
-    QTest::newRow("cut at the first of two") << u"a"_s + nul + u"b"_s + nul << u"a"_s;
-    QTest::newRow("empty") << QString() << QString();
-}
-
-void TestIniFile::textIsCutAtTheFirstNul()
-{
-    QFETCH(QString, testo);
-    QFETCH(QString, atteso);
-    QCOMPARE(app::tagliaNul(testo), atteso);
 }
 
 void TestIniFile::killedWriterLeavesOldOrNewFile()

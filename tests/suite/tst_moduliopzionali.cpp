@@ -50,7 +50,6 @@ private Q_SLOTS:
     void requestActivatesTheCompanysInstanceOrStartsOne();
     void companyOfTheCallerIsWrittenWhenNoneWasRead_data();
     void companyOfTheCallerIsWrittenWhenNoneWasRead();
-    void commandLineWithQuotedArguments();
     void operationsWriteTheCalledSection_data();
     void operationsWriteTheCalledSection();
     void writesReplaceTheFileWholeAndKeepItsLayout();
@@ -301,26 +300,6 @@ void TestModuliOpzionali::companyOfTheCallerIsWrittenWhenNoneWasRead()
 
     QCOMPARE(processi.avviati.size(), avvii);
     QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
-}
-
-void TestModuliOpzionali::commandLineWithQuotedArguments()
-{
-    // The settings file drops one pair of quotes around a whole value, so the line ends unquoted.
-    const QString riga = prova::tra(programma) + u' ' + prova::tra(contatore) + u" \"due parole\" ultimo"_s;
-    imposta(u"APPLICATIVI"_s, zevedez, riga);
-
-    auto primo = modulo();
-    primo->attivaProcedura();
-    primo->scriviCodiceSocieta();
-    QCOMPARE(processi.avviati.size(), 1);
-    const qint64 pid = processi.avviati.first();
-    QTRY_COMPARE_WITH_TIMEOUT(prova::avvii(contatore).size(), 1, 10000);
-    QCOMPARE(prova::avvii(contatore).first(),
-             (QStringList{QString::number(pid), contatore, u"due parole"_s, u"ultimo"_s}));
-
-    modulo()->attivaProcedura();
-    QCOMPARE(processi.attivati, QList<qint64>{pid});
-    QCOMPARE(processi.avviati.size(), 1);
 }
 
 void TestModuliOpzionali::operationsWriteTheCalledSection_data()
