@@ -114,7 +114,7 @@ QString decodifica(QByteArray byte, Contenuto& c)
     c.marca = byte.startsWith(marcaUtf8);
     if (c.marca)
         byte.remove(0, marcaUtf8.size());
-    const bool ascii = std::all_of(byte.cbegin(), byte.cend(), [](char b) { return b >= 0; });
+    const bool ascii = std::all_of(byte.cbegin(), byte.cend(), [](char b) { return static_cast<uchar>(b) < 0x80; });
     if (c.marca || !ascii) {
         const QString testo = QString::fromUtf8(byte);
         c.utf8 = testo.toUtf8() == byte;

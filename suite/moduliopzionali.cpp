@@ -20,7 +20,7 @@ namespace {
 const QString sezioneApplicativi = u"APPLICATIVI"_s;
 const QString chiaveHandle = u"HANDLE"_s;
 const QString chiaveDitta = u"DITTA"_s;
-// This program's own key beside them: "PID BOOT TICKS COMMAND", the start of the process it started
+// This program's own key beside them, "PID BOOT TICKS DIGEST": the start of the process it started
 // and a digest of the command line's words, so that a process merely reusing the number is not raised.
 const QString chiaveAvvio = u"AVVIO"_s;
 
