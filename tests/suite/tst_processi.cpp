@@ -46,9 +46,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void startsDetachedInASessionOfItsOwnWithClosedStreams();
-    void splitsTheCommandLineAsAShellWould_data();
-    void splitsTheCommandLineAsAShellWould();
+    void startsDetachedSplittingTheCommandLineAsAShellWould_data();
+    void startsDetachedSplittingTheCommandLineAsAShellWould();
     void programThatCannotStartGivesNoTask_data();
     void programThatCannotStartGivesNoTask();
     void activatesOnlyALiveProcessOfTheProgram_data();
@@ -124,20 +123,7 @@ qint64 TestProcessi::figlio(const QString& eseguibile, const QStringList& argome
     return f->waitForStarted(5000) ? f->processId() : 0;
 }
 
-void TestProcessi::startsDetachedInASessionOfItsOwnWithClosedStreams()
-{
-    const qint64 pid = processi.avvia(prova::tra(programma) + u' ' + prova::tra(contatore));
-    QVERIFY(pid > 0);
-    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{pid}, 10000);
-    const QList<qint64> suoi = gruppoESessione(pid), nostri = gruppoESessione(QCoreApplication::applicationPid());
-    QCOMPARE(suoi.size(), 2);
-    QVERIFY(suoi[0] != nostri[0] && suoi[1] != nostri[1]);
-    QCOMPARE(suoi[1], suoi[0]);
-    for (int fd = 0; fd < 3; ++fd)
-        QCOMPARE(QFileInfo(u"/proc/%1/fd/%2"_s.arg(pid).arg(fd)).symLinkTarget(), u"/dev/null"_s);
-}
-
-void TestProcessi::splitsTheCommandLineAsAShellWould_data()
+void TestProcessi::startsDetachedSplittingTheCommandLineAsAShellWould_data()
 {
     QTest::addColumn<QString>("rigaComando");
     QTest::addColumn<QStringList>("argomenti");
@@ -150,7 +136,7 @@ void TestProcessi::splitsTheCommandLineAsAShellWould_data()
     QTest::newRow("extra blanks") << u"  "_s + programma + u"   "_s + c + u"   uno  "_s << QStringList{c, u"uno"_s};
 }
 
-void TestProcessi::splitsTheCommandLineAsAShellWould()
+void TestProcessi::startsDetachedSplittingTheCommandLineAsAShellWould()
 {
     QFETCH(QString, rigaComando);
     QFETCH(QStringList, argomenti);
@@ -158,6 +144,13 @@ void TestProcessi::splitsTheCommandLineAsAShellWould()
     QVERIFY(pid > 0);
     QTRY_COMPARE_WITH_TIMEOUT(prova::avvii(contatore).size(), 1, 10000);
     QCOMPARE(prova::avvii(contatore).first(), QStringList{QString::number(pid)} + argomenti);
+    // In a session and process group of its own, its standard streams closed.
+    const QList<qint64> suoi = gruppoESessione(pid), nostri = gruppoESessione(QCoreApplication::applicationPid());
+    QCOMPARE(suoi.size(), 2);
+    QVERIFY(suoi[0] != nostri[0] && suoi[1] != nostri[1]);
+    QCOMPARE(suoi[1], suoi[0]);
+    for (int fd = 0; fd < 3; ++fd)
+        QCOMPARE(QFileInfo(u"/proc/%1/fd/%2"_s.arg(pid).arg(fd)).symLinkTarget(), u"/dev/null"_s);
 }
 
 void TestProcessi::programThatCannotStartGivesNoTask_data()
