@@ -1,16 +1,25 @@
 #include "inifile.h"
 
+#include "processo.h"
+
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringList>
+#include <QSysInfo>
 #include <QThread>
 
 #include <algorithm>
 #include <array>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace app {
 
@@ -24,6 +33,11 @@ constexpr int vecchiaiaBloccoMs = 4000;
 // Longer than the stale time, so that one call always gets past a lock left behind.
 constexpr int attesaBloccoMs = 6000;
 constexpr int pausaMassimaMs = 16;
+// Creating a lock file and writing into it takes microseconds: one still empty after this was abandoned.
+constexpr qint64 vuotoDaMs = 100;
+const QByteArray marcaUtf8("\xEF\xBB\xBF");
+// Beside the file, so that the rename stays on one file system; the next writer removes those left.
+const QString suffissoTemporaneo = u".scrittura-"_s;
 
 // Windows-1252 differs from Latin-1 only in 0x80-0x9F; 0 marks the five bytes it leaves unassigned.
 constexpr std::array<char16_t, 32> alti{0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -89,7 +103,32 @@ bool uguali(const QString& a, const QString& b)
 struct Contenuto {
     QStringList righe;
     QString aCapo = u"\r\n"_s;
+    bool marca = false; // began with UTF-8's byte-order mark, written back with it
+    bool utf8 = false;
 };
+
+// Text that other programs wrote as UTF-8: a byte-order mark, or valid UTF-8 beyond plain ASCII.
+// Anything else is Windows-1252, which reads and writes back every byte unchanged.
+QString decodifica(QByteArray byte, Contenuto& c)
+{
+    c.marca = byte.startsWith(marcaUtf8);
+    if (c.marca)
+        byte.remove(0, marcaUtf8.size());
+    const bool ascii = std::all_of(byte.cbegin(), byte.cend(), [](char b) { return static_cast<uchar>(b) < 0x80; });
+    if (c.marca || !ascii) {
+        const QString testo = QString::fromUtf8(byte);
+        c.utf8 = testo.toUtf8() == byte;
+        if (c.utf8)
+            return testo;
+    }
+    return daWindows(byte);
+}
+
+QByteArray codifica(const Contenuto& c)
+{
+    const QString testo = c.righe.join(c.aCapo) + c.aCapo;
+    return (c.marca ? marcaUtf8 : QByteArray()) + (c.utf8 ? testo.toUtf8() : aWindows(testo));
+}
 
 // A missing file is empty content; a file that exists but cannot be read gives nothing.
 std::optional<Contenuto> leggiFile(const QString& file)
@@ -100,7 +139,7 @@ std::optional<Contenuto> leggiFile(const QString& file)
         return c;
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QString testo = daWindows(f.readAll());
+    const QString testo = decodifica(f.readAll(), c);
     if (f.error() != QFileDevice::NoError)
         return std::nullopt;
     bool aCapoVisto = false;
@@ -152,17 +191,18 @@ QString chiaveDi(const QString& riga, qsizetype uguale)
 
 QString valoreDi(const QString& riga, qsizetype uguale)
 {
-    QString v = spunta(riga.mid(uguale + 1));
+    QString v = spunta(tagliaNul(riga.mid(uguale + 1)));
     if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
         v = v.mid(1, v.size() - 2);
     return v;
 }
 
-// The key line with a new value, keeping the key's own spelling and the blanks around its '='.
+// The key line with a new value, keeping the key's own spelling and the blanks around its '=';
+// a value that brings blanks of its own replaces those after the '=', so that they never pile up.
 QString rigaAggiornata(const QString& riga, qsizetype uguale, const QString& valore)
 {
     qsizetype dopo = uguale + 1;
-    while (!valore.isEmpty() && dopo < riga.size() && bianco(riga[dopo]))
+    while (!valore.isEmpty() && !bianco(valore.front()) && dopo < riga.size() && bianco(riga[dopo]))
         ++dopo;
     return riga.left(dopo) + valore;
 }
@@ -183,8 +223,31 @@ bool nomiValidi(const QString& sezione, const QString& chiave, const std::option
     return !valore || !haAcapo(*valore);
 }
 
+// A lock whose writer on this machine has ended, even one not yet reaped by its parent, is removed; so is
+// an empty one, left by a writer killed between creating it and writing into it. QLockFile removes none
+// that a live process still holds (it checks the holder's flock).
+bool togliBloccoAbbandonato(QLockFile& blocco, const QString& nome)
+{
+    qint64 pid = 0, ancora = 0;
+    QString macchina, programma;
+    if (blocco.getLockInfo(&pid, &macchina, &programma)) {
+        if (macchina != QSysInfo::machineHostName() || !avvioProcesso(pid).isEmpty())
+            return false;
+    } else if (QFileInfo(nome).lastModified().msecsTo(QDateTime::currentDateTime()) < vuotoDaMs) {
+        return false;
+    }
+    // The name QLockFile itself uses, so that two waiters never both remove it (the second would take
+    // the first one's new lock).
+    QLockFile rimozione(nome + u".rmlock"_s);
+    if (!rimozione.tryLock(0))
+        return false;
+    if (blocco.getLockInfo(&ancora, &macchina, &programma) ? ancora != pid : pid != 0)
+        return false;
+    return blocco.removeStaleLockFile();
+}
+
 // QLockFile's own wait sleeps up to seconds between tries; writers here hold the lock for milliseconds.
-bool blocca(QLockFile& blocco)
+bool blocca(QLockFile& blocco, const QString& nome)
 {
     blocco.setStaleLockTime(vecchiaiaBloccoMs);
     const QDeadlineTimer scadenza(attesaBloccoMs);
@@ -192,6 +255,8 @@ bool blocca(QLockFile& blocco)
     while (!blocco.tryLock(0)) {
         if (blocco.error() != QLockFile::LockFailedError || scadenza.hasExpired())
             return false;
+        if (togliBloccoAbbandonato(blocco, nome))
+            continue;
         QThread::msleep(pausa);
         pausa = std::min<unsigned long>(pausa * 2, pausaMassimaMs);
     }
@@ -248,6 +313,69 @@ bool modifica(QStringList& righe, const QString& sezione, const QString& chiave,
     return true;
 }
 
+// Only a writer holding the lock calls this, so no other writer's file is under way.
+void togliTemporanei(const QString& destinazione)
+{
+    const QFileInfo info(destinazione);
+    const QString prefisso = info.fileName() + suffissoTemporaneo;
+    QDir cartella = info.absoluteDir();
+    const QStringList nomi = cartella.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& nome : nomi) {
+        if (nome.startsWith(prefisso))
+            cartella.remove(nome);
+    }
+}
+
+bool scriviTutto(int fd, const QByteArray& byte)
+{
+    for (qsizetype fatti = 0; fatti < byte.size();) {
+        const ssize_t n = ::write(fd, byte.constData() + fatti, static_cast<size_t>(byte.size() - fatti));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        fatti += n;
+    }
+    return true;
+}
+
+// A new file beside the old, every byte written and on disk, then renamed over it: on a full disk or any
+// write error the old file stays as it was. (QSaveFile let a failed flush pass and renamed an empty file.)
+bool sostituisci(const QString& destinazione, const QByteArray& byte)
+{
+    const QByteArray vecchio = QFile::encodeName(destinazione);
+    QByteArray nuovo;
+    int fd = -1;
+    for (int prova = 0; fd < 0 && prova < 10; ++prova) {
+        const quint32 caso = QRandomGenerator::global()->generate();
+        nuovo = QFile::encodeName(destinazione + suffissoTemporaneo + QString::number(caso, 36));
+        fd = ::open(nuovo.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    // The old file's permissions and group, so that a file the clerks share stays theirs.
+    struct stat stato {};
+    if (::stat(vecchio.constData(), &stato) == 0) {
+        [[maybe_unused]] const bool comeIlVecchio =
+            ::fchmod(fd, stato.st_mode & 07777) == 0 && ::fchown(fd, static_cast<uid_t>(-1), stato.st_gid) == 0;
+    }
+    const bool scritto = scriviTutto(fd, byte) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !scritto || ::rename(nuovo.constData(), vecchio.constData()) != 0) {
+        ::unlink(nuovo.constData());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    const int cartella = ::open(QFile::encodeName(QFileInfo(destinazione).absolutePath()).constData(),
+                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (cartella >= 0) {
+        ::fsync(cartella);
+        ::close(cartella);
+    }
+    return true;
+}
+
 } // namespace
 
 QString leggiIni(const QString& file, const QString& sezione, const QString& chiave)
@@ -277,19 +405,20 @@ bool scriviIni(const QString& file, const QString& sezione, const QString& chiav
     if (!nomiValidi(s, k, valore) || !QFileInfo(QFileInfo(file).absolutePath()).isDir())
         return false;
     // Sibling programs write the same file: one read-modify-write at a time.
-    QLockFile blocco(file + u".lock"_s);
-    if (!blocca(blocco))
+    const QString nomeBlocco = file + u".lock"_s;
+    QLockFile blocco(nomeBlocco);
+    if (!blocca(blocco, nomeBlocco))
         return false;
+    // A link is followed, as an editor would, so that the file it names is the one changed.
+    const QFileInfo info(file);
+    const QString destinazione = info.isSymLink() ? info.symLinkTarget() : file;
+    togliTemporanei(destinazione);
     std::optional<Contenuto> c = leggiFile(file);
     if (!c)
         return false;
     if (!modifica(c->righe, s, k, valore))
         return true;
-    const QByteArray byte = aWindows(c->righe.join(c->aCapo) + c->aCapo);
-    QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly) || f.write(byte) != byte.size())
-        return false;
-    return f.commit();
+    return sostituisci(destinazione, codifica(*c));
 }
 
 QString cartellaWindows()

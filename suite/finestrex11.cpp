@@ -77,11 +77,11 @@ bool gestoreAttivo(xcb_connection_t* c, xcb_window_t radice, const Atomi& a)
     return valori(c, radice, a.supportati, XCB_ATOM_ATOM).contains(a.finestraAttiva);
 }
 
-bool appartiene(xcb_connection_t* c, xcb_window_t finestra, qint64 pid, const Atomi& a, bool soloVisibili,
-                QList<Candidata>& trovate)
+bool appartiene(xcb_connection_t* c, xcb_window_t finestra, const QList<qint64>& processi, const Atomi& a,
+                bool soloVisibili, QList<Candidata>& trovate)
 {
     const QList<uint32_t> proprietario = valori(c, finestra, a.wmPid, XCB_ATOM_CARDINAL);
-    if (proprietario.isEmpty() || proprietario.first() != pid)
+    if (proprietario.isEmpty() || !processi.contains(proprietario.first()))
         return false;
     xcb_generic_error_t* errore = nullptr;
     const Risposta<xcb_get_window_attributes_reply_t> attributi(
@@ -96,15 +96,15 @@ bool appartiene(xcb_connection_t* c, xcb_window_t finestra, qint64 pid, const At
     return true;
 }
 
-void cercaNellaLista(xcb_connection_t* c, xcb_window_t radice, qint64 pid, const Atomi& a, bool soloVisibili,
-                     QList<Candidata>& trovate)
+void cercaNellaLista(xcb_connection_t* c, xcb_window_t radice, const QList<qint64>& processi, const Atomi& a,
+                     bool soloVisibili, QList<Candidata>& trovate)
 {
     for (const uint32_t finestra : valori(c, radice, a.clientList, XCB_ATOM_WINDOW))
-        appartiene(c, finestra, pid, a, soloVisibili, trovate);
+        appartiene(c, finestra, processi, a, soloVisibili, trovate);
 }
 
-void cercaNellAlbero(xcb_connection_t* c, xcb_window_t padre, qint64 pid, const Atomi& a, int profondita,
-                     QList<Candidata>& trovate)
+void cercaNellAlbero(xcb_connection_t* c, xcb_window_t padre, const QList<qint64>& processi, const Atomi& a,
+                     int profondita, QList<Candidata>& trovate)
 {
     if (profondita >= profonditaMassima)
         return;
@@ -116,8 +116,8 @@ void cercaNellAlbero(xcb_connection_t* c, xcb_window_t padre, qint64 pid, const 
     const xcb_window_t* figli = xcb_query_tree_children(albero.get());
     const int quanti = xcb_query_tree_children_length(albero.get());
     for (int i = 0; i < quanti; ++i) {
-        if (!appartiene(c, figli[i], pid, a, true, trovate))
-            cercaNellAlbero(c, figli[i], pid, a, profondita + 1, trovate);
+        if (!appartiene(c, figli[i], processi, a, true, trovate))
+            cercaNellAlbero(c, figli[i], processi, a, profondita + 1, trovate);
     }
 }
 
@@ -157,9 +157,9 @@ bool alzaEDaiFuoco(xcb_connection_t* c, xcb_window_t finestra)
 
 } // namespace
 
-bool attivaFinestra(xcb_connection_t* connessione, qint64 pid)
+bool attivaFinestra(xcb_connection_t* connessione, const QList<qint64>& processi)
 {
-    if (!connessione || xcb_connection_has_error(connessione) || pid <= 0)
+    if (!connessione || xcb_connection_has_error(connessione) || processi.isEmpty())
         return false;
     const Atomi a = atomi(connessione);
     for (xcb_screen_iterator_t schermo = xcb_setup_roots_iterator(xcb_get_setup(connessione)); schermo.rem;
@@ -168,9 +168,9 @@ bool attivaFinestra(xcb_connection_t* connessione, qint64 pid)
         const bool gestore = gestoreAttivo(connessione, radice, a);
         QList<Candidata> trovate;
         // Without a window manager a client list left on the root is stale: only shown windows count.
-        cercaNellaLista(connessione, radice, pid, a, !gestore, trovate);
+        cercaNellaLista(connessione, radice, processi, a, !gestore, trovate);
         if (trovate.isEmpty())
-            cercaNellAlbero(connessione, radice, pid, a, 0, trovate);
+            cercaNellAlbero(connessione, radice, processi, a, 0, trovate);
         if (trovate.isEmpty())
             continue;
         // The main window rather than one of its dialogs.

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QList>
 
 struct xcb_connection_t;
 
 namespace suite::x11 {
 
-// Raises and focuses the top-level window of process `pid` on every screen of the connection:
-// through the window manager when one runs, directly when none does. False when it has no window.
-bool attivaFinestra(xcb_connection_t* connessione, qint64 pid);
+// Raises and focuses the top-level window of one of `processi` on the first screen that shows one:
+// through the window manager when one runs, directly when none does. False when they have no window.
+bool attivaFinestra(xcb_connection_t* connessione, const QList<qint64>& processi);
 
 } // namespace suite::x11

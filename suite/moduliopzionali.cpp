@@ -5,8 +5,11 @@
 
 #include "app/dialogs.h"
 #include "app/inifile.h"
+#include "app/processo.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QProcess>
 
 namespace suite {
 
@@ -17,6 +20,15 @@ namespace {
 const QString sezioneApplicativi = u"APPLICATIVI"_s;
 const QString chiaveHandle = u"HANDLE"_s;
 const QString chiaveDitta = u"DITTA"_s;
+// This program's own key beside them, "PID BOOT TICKS DIGEST": the start of the process it started
+// and a digest of the command line's words, so that a process merely reusing the number is not raised.
+const QString chiaveAvvio = u"AVVIO"_s;
+
+QString impronta(const QString& rigaComando)
+{
+    const QByteArray parole = QProcess::splitCommand(rigaComando).join(QChar(0)).toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(parole, QCryptographicHash::Sha1).toHex().left(12));
+}
 
 // A task identifier as this class writes it: the digits after the blank of a positive sign.
 QString testoHandle(qint64 pid)
@@ -114,7 +126,7 @@ void ModuliOpzionali::attivaProcedura()
     }
     leggiDittaChiamante();
     dittaChiamata = leggi(nomeChiamata, chiaveIni).toUpper();
-    if (dittaChiamata == *ditta && processi_.attiva(handleProcesso, rigaComando))
+    if (dittaChiamata == *ditta && processi_.attiva(handleProcesso, avvioRegistrato(rigaComando), rigaComando))
         return;
     lanciaProcedura(rigaComando);
 }
@@ -132,6 +144,19 @@ void ModuliOpzionali::lanciaProcedura(const QVariant& programma)
     numeroHandle = testoHandle(pid);
     chiaveIni = chiaveHandle;
     scrivi(chiaveIni, numeroHandle);
+    const QString avvio = app::avvioProcesso(pid);
+    scrivi(chiaveAvvio, avvio.isEmpty()
+                            ? std::nullopt
+                            : std::optional(QString::number(pid) + u' ' + avvio + u' ' + impronta(rigaComando)));
+}
+
+QString ModuliOpzionali::avvioRegistrato(const QString& rigaComando) const
+{
+    const QStringList parti = leggi(nomeChiamata, chiaveAvvio).split(u' ', Qt::SkipEmptyParts);
+    // Recorded for another process (the sibling wrote its own "HANDLE") or another command: not known.
+    if (parti.size() != 4 || parti[0].toLongLong() != handleProcesso || parti[3] != impronta(rigaComando))
+        return {};
+    return parti[1] + u' ' + parti[2];
 }
 
 QString ModuliOpzionali::leggi(const QString& sezione, const QString& chiave) const

@@ -38,6 +38,8 @@ private:
     QString leggi(const QString& sezione, const QString& chiave) const;
     void scrivi(const QString& chiave, const std::optional<QString>& valore);
     void leggiDittaChiamante();
+    // When the process "HANDLE" names started, if this program started it with `rigaComando`.
+    QString avvioRegistrato(const QString& rigaComando) const;
 
     const QString fileIni_;
     const QString codiceSocieta_;

@@ -2,6 +2,8 @@
 
 #include "finestrex11.h"
 
+#include "app/processo.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -18,9 +20,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The canonical path of the program a command line starts, found as the start itself finds it.
-QString programmaDi(const QString& rigaComando)
+QString programmaDi(const QStringList& parti)
 {
-    const QStringList parti = QProcess::splitCommand(rigaComando);
     if (parti.isEmpty())
         return {};
     QString programma = parti.first();
@@ -29,25 +30,25 @@ QString programmaDi(const QString& rigaComando)
     return programma.isEmpty() ? QString() : QFileInfo(programma).canonicalFilePath();
 }
 
-// Whether `pid` is a live process running `programma`; a zombie or a process we may not see is not.
-bool esegue(qint64 pid, const QString& programma)
+// Whether live process `pid` runs `rigaComando`: its program, or a script under its interpreter, and then
+// the same arguments, so that an interpreter running another script is not taken for it.
+bool esegue(qint64 pid, const QString& rigaComando)
 {
-    if (pid <= 0 || programma.isEmpty())
-        return false;
+    const QStringList parti = QProcess::splitCommand(rigaComando);
+    const QString programma = programmaDi(parti);
     const QString cartella = u"/proc/"_s + QString::number(pid);
-    const QString eseguibile = QFileInfo(cartella + u"/exe"_s).canonicalFilePath();
-    if (eseguibile.isEmpty())
-        return false;
-    if (eseguibile == programma)
-        return true;
-    // A script runs under its interpreter, which has the script's path among its first arguments.
     QFile comando(cartella + u"/cmdline"_s);
-    if (!comando.open(QIODevice::ReadOnly))
+    if (programma.isEmpty() || app::avvioProcesso(pid).isEmpty() || !comando.open(QIODevice::ReadOnly))
         return false;
-    const QList<QByteArray> argomenti = comando.readAll().split('\0');
-    for (qsizetype i = 1; i < std::min<qsizetype>(argomenti.size(), 3); ++i) {
-        const QFileInfo argomento(QFile::decodeName(argomenti[i]));
-        if (argomento.isAbsolute() && argomento.canonicalFilePath() == programma)
+    QStringList argomenti;
+    const QByteArray testo = comando.readAll();
+    // Every argument ends with a NUL, the last one too.
+    for (const QByteArray& argomento : testo.left(testo.size() - 1).split('\0'))
+        argomenti.append(QFile::decodeName(argomento));
+    for (qsizetype i = 0; i < std::min<qsizetype>(argomenti.size(), 3); ++i) {
+        const QFileInfo percorso(i == 0 ? cartella + u"/exe"_s : argomenti[i]);
+        if ((i == 0 || percorso.isAbsolute()) && percorso.canonicalFilePath() == programma &&
+            argomenti.mid(i + 1) == parti.mid(1))
             return true;
     }
     return false;
@@ -71,9 +72,10 @@ qint64 ProcessiSistema::avvia(const QString& rigaComando)
     return processo.startDetached(&pid) ? pid : 0;
 }
 
-bool ProcessiSistema::attiva(qint64 pid, const QString& rigaComando)
+bool ProcessiSistema::attiva(qint64 pid, const QString& avvio, const QString& rigaComando)
 {
-    if (!esegue(pid, programmaDi(rigaComando)))
+    // The start recorded names the very process, whatever launcher or interpreter it runs now.
+    if (avvio.isEmpty() ? !esegue(pid, rigaComando) : app::avvioProcesso(pid) != avvio)
         return false;
     auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     auto* nativa = gui && QGuiApplication::platformName() == u"xcb"_s
@@ -82,7 +84,8 @@ bool ProcessiSistema::attiva(qint64 pid, const QString& rigaComando)
     // Where no program may raise another's window, the live instance is still the one to keep.
     if (!nativa)
         return true;
-    return x11::attivaFinestra(nativa->connection(), pid);
+    // A launcher that stays the parent leaves the window to a process it started.
+    return x11::attivaFinestra(nativa->connection(), app::discendenti(pid));
 }
 
 } // namespace suite

@@ -12,9 +12,10 @@ public:
     virtual ~Processi() = default;
     // Starts the command line detached; its process ID, or 0 when it could not be started.
     virtual qint64 avvia(const QString& rigaComando) = 0;
-    // Brings forward the main window of `pid`; false when that process is gone, runs another
-    // program than `rigaComando` names, or has no window.
-    virtual bool attiva(qint64 pid, const QString& rigaComando) = 0;
+    // Brings forward the main window of `pid` or of a process it started. False when `pid` is gone,
+    // is not the process that started at `avvio` (app::avvioProcesso), or, with no `avvio` known,
+    // does not run `rigaComando`; false too when none of them has a window.
+    virtual bool attiva(qint64 pid, const QString& avvio, const QString& rigaComando) = 0;
 };
 
 // Processes and X11 windows of this machine.
@@ -24,7 +25,7 @@ public:
     Q_DISABLE_COPY_MOVE(ProcessiSistema)
 
     qint64 avvia(const QString& rigaComando) override;
-    bool attiva(qint64 pid, const QString& rigaComando) override;
+    bool attiva(qint64 pid, const QString& avvio, const QString& rigaComando) override;
 };
 
 } // namespace suite

@@ -1,16 +1,23 @@
 #include "app/inifile.h"
+#include "app/processo.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSet>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -43,11 +50,12 @@ class TestIniFile : public QObject {
     void writeChangesOnlyItsKey_data();
     void writeChangesOnlyItsKey();
     void missingFolderIsNotCreated();
+    void failedWriteLeavesTheOldFile_data();
+    void failedWriteLeavesTheOldFile();
+    void lockLeftByAVanishedWriterIsBroken_data();
     void lockLeftByAVanishedWriterIsBroken();
     void windowsFolderEndsWithOneSlash_data();
     void windowsFolderEndsWithOneSlash();
-    void textIsCutAtTheFirstNul_data();
-    void textIsCutAtTheFirstNul();
     void killedWriterLeavesOldOrNewFile();
     void twoWritersAtOnceLoseNoKey();
 
@@ -109,6 +117,12 @@ void TestIniFile::readValueFollowsProfileRules_data()
     r("no line end after the last value", "[A]\r\nK=2", u"2"_s);
     r("Windows-1252 bytes", "[A]\r\nK=CITT\xC0 PER\xD2 \x80\r\n", u"CITTÀ PERÒ €"_s);
     r("Windows-1252 punctuation", "[A]\r\nK=\x93\x84\x96\x85\x99\r\n", u"\u201C\u201E\u2013\u2026\u2122"_s);
+    r("UTF-8 byte-order mark before the first section", "\xEF\xBB\xBF[BASE]\r\nDITTA=X1\r\n", u"X1"_s, u"BASE"_s,
+      u"DITTA"_s);
+    r("UTF-8 of a Linux editor", "[A]\nK=CITT\xC3\x80 \xE2\x82\xAC\n", u"CITTÀ €"_s);
+    r("bytes that are no UTF-8 read as Windows-1252", "[A]\nK=\xC3\x80\xC0\n", u"Ã€À"_s);
+    r("NUL cuts the value, blanks before it dropped", "[A]\r\nK=ab  \0cd\0e\r\n"_ba, u"ab"_s);
+    r("value starting with NUL reads empty", "[A]\r\nK=\0abc\r\n"_ba, QString());
 }
 
 void TestIniFile::readValueFollowsProfileRules()
@@ -170,6 +184,12 @@ void TestIniFile::writeChangesOnlyItsKey_data()
     r("new section at the end of the file", "[A]\r\nx=1\r\n; end\r\n", u"2"_s,
       "[A]\r\nx=1\r\n; end\r\n[B]\r\ny=2\r\n", u"B"_s, u"y"_s);
     r("accented value stored as Windows-1252", "[A]\r\n", u"CITTÀ PERÒ €"_s, "[A]\r\nK=CITT\xC0 PER\xD2 \x80\r\n");
+    r("byte-order mark kept, written as UTF-8", "\xEF\xBB\xBF[A]\r\nK=1\r\n", u"CITTÀ"_s,
+      "\xEF\xBB\xBF[A]\r\nK=CITT\xC3\x80\r\n");
+    r("UTF-8 file written as UTF-8", "; citt\xC3\xA0\n[A]\nK=1\n", u"€ \u6F22"_s,
+      "; citt\xC3\xA0\n[A]\nK=\xE2\x82\xAC \xE6\xBC\xA2\n");
+    r("a value's own blanks replace those after the equals sign", "[Z]\r\nHANDLE=   5981\r\n", u" 6000"_s,
+      "[Z]\r\nHANDLE= 6000\r\n", u"Z"_s, u"HANDLE"_s);
     r("characters outside Windows-1252 become ?", "[A]\r\n", u"a\u6F22b\U0001F600c\u0100"_s, "[A]\r\nK=a?b?c?\r\n");
     QByteArray tutti;
     for (int b = 0x20; b <= 0xFF; ++b)
@@ -213,20 +233,108 @@ void TestIniFile::missingFolderIsNotCreated()
     QVERIFY(!QFileInfo::exists(cartella->filePath(u"manca"_s)));
 }
 
+void TestIniFile::failedWriteLeavesTheOldFile_data()
+{
+    QTest::addColumn<bool>("discoPieno");
+    QTest::newRow("one free page on a small file system") << true;
+    QTest::newRow("write error") << false;
+}
+
+void TestIniFile::failedWriteLeavesTheOldFile()
+{
+    QFETCH(bool, discoPieno);
+    const QString piccolo = cartella->filePath(u"piccolo"_s), riempitivo = piccolo + u"/riempitivo"_s;
+    QVERIFY(QDir().mkpath(piccolo));
+    if (discoPieno && ::geteuid() != 0)
+        QSKIP("mounting a small file system needs root");
+    if (discoPieno && QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=64k"_s, u"tmpfs"_s, piccolo}))
+        QSKIP("a small file system could not be mounted here");
+    rlimit limite{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &limite) == 0);
+    const auto smonta = qScopeGuard([&] {
+        if (discoPieno)
+            QProcess::execute(u"umount"_s, {piccolo});
+    });
+    const QString file = piccolo + u"/Quendrix.ini"_s;
+    const QByteArray prima = "[BASE]\r\nDITTA=X1\r\n; " + QByteArray(2000, 'x') + "\r\n";
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(prima) == prima.size() && f.flush());
+    f.close();
+    if (discoPieno) {
+        QFile pieno(riempitivo);
+        QVERIFY(pieno.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (pieno.write(QByteArray(4096, 'r')) == 4096) {
+        }
+        pieno.close();
+        QVERIFY(pieno.resize(pieno.size() / 4096 * 4096 - 4096));
+    } else {
+        // Past this size the kernel refuses to write (EFBIG) instead of ending the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit basso = limite;
+        basso.rlim_cur = 1000;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &basso) == 0);
+    }
+    const bool riuscita = app::scriviIni(file, u"Zevedez"_s, u"HANDLE"_s, u" 5981"_s);
+    ::setrlimit(RLIMIT_FSIZE, &limite);
+    QVERIFY(!riuscita);
+    QFile dopo(file);
+    QVERIFY(dopo.open(QIODevice::ReadOnly));
+    QCOMPARE(dopo.readAll(), prima);
+    QCOMPARE(QDir(piccolo).entryList(QDir::Files | QDir::Hidden),
+             QStringList{u"Quendrix.ini"_s} + (discoPieno ? QStringList{u"riempitivo"_s} : QStringList()));
+    // Once there is room again, the same write goes through.
+    QFile::remove(riempitivo);
+    QVERIFY(app::scriviIni(file, u"Zevedez"_s, u"HANDLE"_s, u" 5981"_s));
+    QCOMPARE(app::leggiIni(file, u"BASE"_s, u"DITTA"_s), u"X1"_s);
+}
+
+void TestIniFile::lockLeftByAVanishedWriterIsBroken_data()
+{
+    QTest::addColumn<QString>("macchina");
+    QTest::addColumn<QString>("comando"); // prints the writer's number, once it has ended
+    QTest::addColumn<int>("eta");
+    const QString questa = QSysInfo::machineHostName();
+    // A lock from another machine cannot be checked by process: only its age tells it was left behind.
+    QTest::newRow("another machine, old") << u"another-host"_s << u"echo 99999999"_s << 60;
+    QTest::newRow("this machine, writer gone") << questa << u"true & echo $!; wait"_s << 0;
+    QTest::newRow("this machine, writer killed, not yet reaped") << questa << u"true & echo $!; exec sleep 30"_s << 0;
+    QTest::newRow("writer killed before it wrote into its lock") << QString() << QString() << 1;
+}
+
 void TestIniFile::lockLeftByAVanishedWriterIsBroken()
 {
-    // A lock from another machine cannot be checked by process: only its age tells it was left behind.
+    QFETCH(QString, macchina);
+    QFETCH(QString, comando);
+    QFETCH(int, eta);
+    QProcess guscio;
+    const auto fine = qScopeGuard([&] {
+        guscio.kill();
+        guscio.waitForFinished();
+    });
+    QByteArray pid;
+    if (!comando.isEmpty()) {
+        guscio.start(u"sh"_s, {u"-c"_s, comando});
+        QVERIFY(guscio.waitForReadyRead(5000));
+        pid = guscio.readLine().trimmed();
+        QTRY_VERIFY(app::avvioProcesso(pid.toLongLong()).isEmpty());
+    }
+    // What a writer killed in the middle leaves: its lock and its half-written file.
     QFile blocco(ini() + u".lock"_s);
     QVERIFY(blocco.open(QIODevice::WriteOnly));
-    blocco.write("4242\nwriter\nanother-host\n");
+    if (!pid.isEmpty())
+        blocco.write(pid + "\ntrue\n" + macchina.toUtf8() + '\n');
     QVERIFY(blocco.flush());
-    QVERIFY(blocco.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    QVERIFY(blocco.setFileTime(QDateTime::currentDateTime().addSecs(-eta), QFileDevice::FileModificationTime));
     blocco.close();
+    QFile mezzo(ini() + u".scrittura-k1lled"_s);
+    QVERIFY(mezzo.open(QIODevice::WriteOnly) && mezzo.write("[BASE]\r\nDI") > 0);
+    mezzo.close();
     QElapsedTimer tempo;
     tempo.start();
     QVERIFY(app::scriviIni(ini(), u"BASE"_s, u"DITTA"_s, u"X1"_s));
     QVERIFY2(tempo.elapsed() < 2000, qPrintable(QString::number(tempo.elapsed())));
     QCOMPARE(contenuto(), QByteArray("[BASE]\r\nDITTA=X1\r\n"));
+    QCOMPARE(QDir(cartella->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"Quendrix.ini"_s});
 }
 
 void TestIniFile::windowsFolderEndsWithOneSlash_data()
@@ -257,25 +365,6 @@ void TestIniFile::windowsFolderEndsWithOneSlash()
     conXdg ? void(qputenv("XDG_CONFIG_HOME", xdg)) : void(qunsetenv("XDG_CONFIG_HOME"));
     qputenv("HOME", casa);
     QCOMPARE(app::cartellaWindows(), atteso);
-}
-
-void TestIniFile::textIsCutAtTheFirstNul_data()
-{
-    const QChar nul(0);
-    QTest::addColumn<QString>("testo");
-    QTest::addColumn<QString>("atteso");
-    QTest::newRow("no NUL") << u"C:\\WINDOWS"_s << u"C:\\WINDOWS"_s;
-    QTest::newRow("starts with NUL") << QString(nul) + u"abc"_s << QString();
-    QTest::newRow("NUL inside, blanks before it kept") << u"ab  "_s + nul + u"cd"_s << u"ab  "_s;
-    QTest::newRow("cut at the first of two") << u"a"_s + nul + u"b"_s + nul << u"a"_s;
-    QTest::newRow("empty") << QString() << QString();
-}
-
-void TestIniFile::textIsCutAtTheFirstNul()
-{
-    QFETCH(QString, testo);
-    QFETCH(QString, atteso);
-    QCOMPARE(app::tagliaNul(testo), atteso);
 }
 
 void TestIniFile::killedWriterLeavesOldOrNewFile()

@@ -5,7 +5,9 @@ source "$(dirname "$0")/sessione.sh"
 avvia_sessione
 prepara_programma "$1" "$2" E2E
 contatore="$CARTELLA/avvii"
-printf '[APPLICATIVI]\r\nZevedez=%s %s\r\n' "$3" "$contatore" >>"$PROGRAMMA/Quendrix.ini"
+# Started through a launcher that hands its process over with exec, as Linux desktops do.
+printf '#!/bin/sh\nexec "%s" "$@"\n' "$3" >"$CARTELLA/zevedez" && chmod +x "$CARTELLA/zevedez"
+printf '[APPLICATIVI]\r\nZevedez=%s %s\r\n' "$CARTELLA/zevedez" "$contatore" >>"$PROGRAMMA/Quendrix.ini"
 sorella=""
 ferma_sorella() { [ -n "$sorella" ] && kill "$sorella" 2>/dev/null || true; }
 
@@ -19,7 +21,7 @@ sveglia=$(aspetta_finestra "Zevedez prova")
 sorella=$(cut -f1 "$contatore" | head -n 1)
 PROCESSI+=("$sorella")
 [ "$(wc -l <"$contatore")" = 1 ] || fallisci "avvii: $(wc -l <"$contatore")"
-grep -q "^HANDLE= $sorella" "$PROGRAMMA/Quendrix.ini" || fallisci "HANDLE non scritto: $(cat "$PROGRAMMA/Quendrix.ini")"
+grep -q "^HANDLE= $sorella"$'\r'"\$" "$PROGRAMMA/Quendrix.ini" || fallisci "HANDLE non scritto: $(cat "$PROGRAMMA/Quendrix.ini")"
 grep -qi "^DITTA=E2E" <(sed -n '/^\[Zevedez\]/,/^\[/p' "$PROGRAMMA/Quendrix.ini" | tr -d '\r') || fallisci "DITTA non scritta"
 
 xdotool windowactivate --sync "$principale"

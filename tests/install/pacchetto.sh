@@ -78,8 +78,11 @@ done
 
 esempio="$p/share/doc/pemtarx/examples/Quendrix.ini.esempio"
 for riga in '\[BASE\]' 'DITTA=' '\[PATH\]' 'DIRINI=.*/$'; do
-  grep -q "^$riga" "$esempio" || fallisci "Quendrix.ini.esempio senza $riga"
+  tr -d '\r' <"$esempio" | grep -q "^$riga" || fallisci "Quendrix.ini.esempio senza $riga"
 done
+# As the program writes a new settings file: Windows-1252 and CRLF.
+[ "$(grep -c $'\r$' "$esempio")" = "$(wc -l <"$esempio")" ] || fallisci "Quendrix.ini.esempio senza CRLF"
+! iconv -f UTF-8 -t UTF-8 "$esempio" >/dev/null 2>&1 || fallisci "Quendrix.ini.esempio in UTF-8"
 primo=$(zcat "$p/share/doc/pemtarx/changelog.gz" | head -n 1)
 [[ $primo == "pemtarx ($versione) "* ]] || fallisci "il changelog non inizia con la versione $versione: $primo"
 

@@ -27,6 +27,19 @@ inline bool copiaSorella(const QString& percorso)
            QFile::setPermissions(percorso, QFile::permissions(percorso) | QFile::ExeOwner);
 }
 
+// A launcher script for `programma`, as Linux desktops start programs: one that hands its process
+// over with exec, or one that stays the program's parent.
+inline bool scriviLanciatore(const QString& percorso, const QString& programma, bool restaGenitore)
+{
+    QFile file(percorso);
+    const QByteArray comando = "\"" + QFile::encodeName(programma) + "\" \"$@\"";
+    // The closing exit keeps the shell itself running instead of handing its process to the command.
+    const QByteArray testo =
+        "#!/bin/sh\n" + (restaGenitore ? QByteArray(comando + "\nexit 0\n") : "exec " + comando + "\n");
+    return file.open(QIODevice::WriteOnly) && file.write(testo) == testo.size() &&
+           file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 // `testo` between double quotes, as a command line keeps a path with blanks together.
 inline QString tra(const QString& testo)
 {
@@ -107,10 +120,10 @@ public:
             avviati.append(pid);
         return pid;
     }
-    bool attiva(qint64 pid, const QString& rigaComando) override
+    bool attiva(qint64 pid, const QString& avvio, const QString& rigaComando) override
     {
         richieste.append(pid);
-        const bool riuscita = sistema.attiva(pid, rigaComando);
+        const bool riuscita = sistema.attiva(pid, avvio, rigaComando);
         if (riuscita)
             attivati.append(pid);
         return riuscita;

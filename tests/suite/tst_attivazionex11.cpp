@@ -4,6 +4,8 @@
 
 #include "suite/processi.h"
 
+#include "app/processo.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -212,11 +214,12 @@ private Q_SLOTS:
 
 private:
     // Starts a sibling and waits for its window; 0 when it has none in time.
-    xcb_window_t avviaConFinestra(qint64& pid);
+    xcb_window_t avviaConFinestra(const QString& riga, qint64& pid, QString& avvio);
 
     std::unique_ptr<QTemporaryDir> cartella;
     QString contatore;
     QString rigaComando;
+    QString rigaLanciatore; // through a launcher that stays the sibling's parent
     prova::ProcessiRegistrati processi;
     std::unique_ptr<QProcess> gestore;
 };
@@ -233,6 +236,8 @@ void TestAttivazioneX11::initTestCase()
     QVERIFY(prova::copiaSorella(programma));
     contatore = cartella->filePath(u"conta"_s);
     rigaComando = programma + u' ' + contatore;
+    QVERIFY(prova::scriviLanciatore(cartella->filePath(u"lancia"_s), programma, true));
+    rigaLanciatore = cartella->filePath(u"lancia"_s) + u' ' + contatore;
 }
 
 void TestAttivazioneX11::init()
@@ -242,6 +247,8 @@ void TestAttivazioneX11::init()
 
 void TestAttivazioneX11::cleanup()
 {
+    for (const qint64 pid : prova::pidAvviati(contatore))
+        prova::ferma(pid);
     processi.fermaTutti();
     processi.avviati.clear();
     if (gestore) {
@@ -250,26 +257,34 @@ void TestAttivazioneX11::cleanup()
     }
 }
 
-xcb_window_t TestAttivazioneX11::avviaConFinestra(qint64& pid)
+xcb_window_t TestAttivazioneX11::avviaConFinestra(const QString& riga, qint64& pid, QString& avvio)
 {
-    pid = processi.avvia(rigaComando);
+    const qsizetype prima = prova::avvii(contatore).size();
+    pid = processi.avvia(riga);
+    avvio = app::avvioProcesso(pid);
     QDeadlineTimer termine(15000);
     xcb_window_t finestra = XCB_WINDOW_NONE;
-    while (pid && !(finestra = finestraDi(pid)) && !termine.hasExpired())
-        QTest::qWait(20);
+    // The window is the sibling's, which a launcher may have started as its child.
+    for (qint64 sorella = 0; pid && !termine.hasExpired(); QTest::qWait(20)) {
+        if ((sorella = prova::pidAvviati(contatore).value(prima)) && (finestra = finestraDi(sorella)))
+            break;
+    }
     return finestra;
 }
 
 void TestAttivazioneX11::theEarlierWindowComesForward_data()
 {
     QTest::addColumn<bool>("conGestore");
-    QTest::newRow("without a window manager: raised and focused") << false;
-    QTest::newRow("with a window manager: active, even when minimised") << true;
+    QTest::addColumn<bool>("lanciatore");
+    QTest::newRow("without a window manager: raised and focused") << false << false;
+    QTest::newRow("with a window manager: active, even when minimised") << true << false;
+    QTest::newRow("the window of a launcher's child") << true << true;
 }
 
 void TestAttivazioneX11::theEarlierWindowComesForward()
 {
     QFETCH(bool, conGestore);
+    QFETCH(bool, lanciatore);
     if (conGestore) {
         const QString openbox = QStandardPaths::findExecutable(u"openbox"_s);
         QVERIFY2(!openbox.isEmpty(), "openbox is not installed");
@@ -287,19 +302,21 @@ void TestAttivazioneX11::theEarlierWindowComesForward()
         return conGestore ? finestraAttiva() == w : inCima() == w && fuoco() == w;
     };
     qint64 primo = 0, secondo = 0;
-    const xcb_window_t a = avviaConFinestra(primo);
+    QString avvio, altro;
+    const QString riga = lanciatore ? rigaLanciatore : rigaComando;
+    const xcb_window_t a = avviaConFinestra(riga, primo, avvio);
     QVERIFY(a);
-    const xcb_window_t b = avviaConFinestra(secondo);
+    const xcb_window_t b = avviaConFinestra(rigaComando, secondo, altro);
     QVERIFY(b);
     QTRY_VERIFY_WITH_TIMEOUT(conGestore ? finestraAttiva() == b : inCima() == b, 10000);
 
-    QVERIFY(processi.attiva(primo, rigaComando));
+    QVERIFY(processi.attiva(primo, avvio, riga));
     QTRY_VERIFY_WITH_TIMEOUT(davanti(a), 10000);
     if (!conGestore)
         return;
     riduciAIcona(a);
     QTRY_VERIFY_WITH_TIMEOUT(!visibile(a), 10000);
-    QVERIFY(processi.attiva(primo, rigaComando));
+    QVERIFY(processi.attiva(primo, avvio, riga));
     QTRY_VERIFY_WITH_TIMEOUT(visibile(a) && davanti(a), 10000);
 }
 
@@ -309,7 +326,7 @@ void TestAttivazioneX11::withoutAWindowAProcessIsNotActivated()
     QVERIFY(pid > 0);
     QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{pid}, 10000);
     QVERIFY(prova::vivo(pid));
-    QVERIFY(!processi.attiva(pid, rigaComando));
+    QVERIFY(!processi.attiva(pid, app::avvioProcesso(pid), rigaComando));
 }
 
 int main(int argc, char** argv)

@@ -2,12 +2,15 @@
 
 #include "suite/processi.h"
 
+#include "app/processo.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,7 +20,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Origine { Sorella, SorellaFinita, QuestoTest, Sleep, Script, Zero, Negativo };
+enum class Origine { Sorella, SorellaFinita, QuestoTest, Sleep, Script, Python, Zero, Negativo };
+const QString proprio = u"<proprio>"_s; // the process's own start, as recorded when it was started
+const QString altrui = u"<altrui>"_s;   // another process's start: the number was reused since
 
 // Fields 4 to 6 of /proc/PID/stat: parent, process group, session.
 QList<qint64> gruppoESessione(qint64 pid)
@@ -41,9 +46,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void startsDetachedInASessionOfItsOwnWithClosedStreams();
-    void splitsTheCommandLineAsAShellWould_data();
-    void splitsTheCommandLineAsAShellWould();
+    void startsDetachedSplittingTheCommandLineAsAShellWould_data();
+    void startsDetachedSplittingTheCommandLineAsAShellWould();
     void programThatCannotStartGivesNoTask_data();
     void programThatCannotStartGivesNoTask();
     void activatesOnlyALiveProcessOfTheProgram_data();
@@ -57,6 +61,8 @@ private:
     QString conSpazi;     // the sibling, in a folder and under a name with blanks
     QString script;
     QString contatore;
+    QString lanciaExec, lanciaFiglio; // launcher scripts that exec the sibling, or stay its parent
+    QString python;
     prova::ProcessiRegistrati processi;
     std::vector<std::unique_ptr<QProcess>> figli;
 };
@@ -71,12 +77,23 @@ void TestProcessi::initTestCase()
     conSpazi = cartella->filePath(u"con spazi/sveglia prova"_s);
     QVERIFY(prova::copiaSorella(conSpazi));
     script = cartella->filePath(u"attesa.sh"_s);
-    QFile testo(script);
-    QVERIFY(testo.open(QIODevice::WriteOnly));
+    lanciaExec = cartella->filePath(u"lancia-exec"_s);
+    lanciaFiglio = cartella->filePath(u"lancia-figlio"_s);
+    QVERIFY(prova::scriviLanciatore(lanciaExec, programma, false));
+    QVERIFY(prova::scriviLanciatore(lanciaFiglio, programma, true));
     // The closing exit keeps the shell itself running instead of handing its process to sleep.
-    testo.write("#!/bin/sh\nsleep 30\nexit 0\n");
-    testo.close();
-    QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QList<std::pair<QString, QByteArray>> testi{
+        {script, "#!/bin/sh\nsleep 30\nexit 0\n"},
+        {cartella->filePath(u"sveglia.py"_s), "import time\ntime.sleep(30)\n"},
+        {cartella->filePath(u"altro.py"_s), "import time\ntime.sleep(30)\n"}};
+    for (const auto& [nome, contenuto] : testi) {
+        QFile testo(nome);
+        QVERIFY(testo.open(QIODevice::WriteOnly) && testo.write(contenuto) == contenuto.size());
+        testo.close();
+        QVERIFY(QFile::setPermissions(nome, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    python = QStandardPaths::findExecutable(u"python3"_s, {u"/usr/bin"_s, u"/bin"_s});
+    QVERIFY2(!python.isEmpty(), "python3 is not installed");
     contatore = cartella->filePath(u"conta"_s);
 }
 
@@ -87,6 +104,9 @@ void TestProcessi::init()
 
 void TestProcessi::cleanup()
 {
+    // A launcher that stays the parent leaves the sibling running when it is stopped.
+    for (const qint64 pid : prova::pidAvviati(contatore))
+        prova::ferma(pid);
     processi.fermaTutti();
     processi.avviati.clear();
     for (const auto& f : figli) {
@@ -103,20 +123,7 @@ qint64 TestProcessi::figlio(const QString& eseguibile, const QStringList& argome
     return f->waitForStarted(5000) ? f->processId() : 0;
 }
 
-void TestProcessi::startsDetachedInASessionOfItsOwnWithClosedStreams()
-{
-    const qint64 pid = processi.avvia(prova::tra(programma) + u' ' + prova::tra(contatore));
-    QVERIFY(pid > 0);
-    QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{pid}, 10000);
-    const QList<qint64> suoi = gruppoESessione(pid), nostri = gruppoESessione(QCoreApplication::applicationPid());
-    QCOMPARE(suoi.size(), 2);
-    QVERIFY(suoi[0] != nostri[0] && suoi[1] != nostri[1]);
-    QCOMPARE(suoi[1], suoi[0]);
-    for (int fd = 0; fd < 3; ++fd)
-        QCOMPARE(QFileInfo(u"/proc/%1/fd/%2"_s.arg(pid).arg(fd)).symLinkTarget(), u"/dev/null"_s);
-}
-
-void TestProcessi::splitsTheCommandLineAsAShellWould_data()
+void TestProcessi::startsDetachedSplittingTheCommandLineAsAShellWould_data()
 {
     QTest::addColumn<QString>("rigaComando");
     QTest::addColumn<QStringList>("argomenti");
@@ -129,7 +136,7 @@ void TestProcessi::splitsTheCommandLineAsAShellWould_data()
     QTest::newRow("extra blanks") << u"  "_s + programma + u"   "_s + c + u"   uno  "_s << QStringList{c, u"uno"_s};
 }
 
-void TestProcessi::splitsTheCommandLineAsAShellWould()
+void TestProcessi::startsDetachedSplittingTheCommandLineAsAShellWould()
 {
     QFETCH(QString, rigaComando);
     QFETCH(QStringList, argomenti);
@@ -137,6 +144,13 @@ void TestProcessi::splitsTheCommandLineAsAShellWould()
     QVERIFY(pid > 0);
     QTRY_COMPARE_WITH_TIMEOUT(prova::avvii(contatore).size(), 1, 10000);
     QCOMPARE(prova::avvii(contatore).first(), QStringList{QString::number(pid)} + argomenti);
+    // In a session and process group of its own, its standard streams closed.
+    const QList<qint64> suoi = gruppoESessione(pid), nostri = gruppoESessione(QCoreApplication::applicationPid());
+    QCOMPARE(suoi.size(), 2);
+    QVERIFY(suoi[0] != nostri[0] && suoi[1] != nostri[1]);
+    QCOMPARE(suoi[1], suoi[0]);
+    for (int fd = 0; fd < 3; ++fd)
+        QCOMPARE(QFileInfo(u"/proc/%1/fd/%2"_s.arg(pid).arg(fd)).symLinkTarget(), u"/dev/null"_s);
 }
 
 void TestProcessi::programThatCannotStartGivesNoTask_data()
@@ -164,20 +178,35 @@ void TestProcessi::activatesOnlyALiveProcessOfTheProgram_data()
     QTest::addColumn<Origine>("origine");
     QTest::addColumn<QString>("rigaAvvio");
     QTest::addColumn<QString>("rigaComando");
+    QTest::addColumn<QString>("avvio");
     QTest::addColumn<bool>("attivato");
     const QString sorella = programma + u' ' + contatore;
     const QString spazi = prova::tra(conSpazi) + u' ' + contatore;
-    QTest::newRow("live sibling") << Origine::Sorella << sorella << sorella << true;
-    QTest::newRow("sibling under a path with blanks") << Origine::Sorella << spazi << spazi << true;
-    QTest::newRow("ended sibling") << Origine::SorellaFinita << sorella << sorella << false;
-    QTest::newRow("sibling, another copy named") << Origine::Sorella << sorella << spazi << false;
-    QTest::newRow("sibling, another program named") << Origine::Sorella << sorella << u"/bin/sleep 30"_s << false;
-    QTest::newRow("this test's own process") << Origine::QuestoTest << QString() << sorella << false;
-    QTest::newRow("an unrelated process") << Origine::Sleep << QString() << sorella << false;
-    QTest::newRow("program found on the path") << Origine::Sleep << QString() << u"sleep 30"_s << true;
-    QTest::newRow("script under its interpreter") << Origine::Script << QString() << script << true;
-    QTest::newRow("task zero") << Origine::Zero << QString() << sorella << false;
-    QTest::newRow("negative task") << Origine::Negativo << QString() << sorella << false;
+    const QString pySorella = python + u' ' + cartella->filePath(u"sveglia.py"_s);
+    const QString pyAltro = cartella->filePath(u"altro.py"_s);
+    const auto r = [](const char* nome, Origine o, const QString& avvio, const QString& comando, bool attivato,
+                      const QString& registrato = QString()) {
+        QTest::newRow(nome) << o << avvio << comando << registrato << attivato;
+    };
+    r("live sibling", Origine::Sorella, sorella, sorella, true);
+    r("live sibling, its start recorded", Origine::Sorella, sorella, sorella, true, proprio);
+    r("sibling under a path with blanks", Origine::Sorella, spazi, spazi, true);
+    r("ended sibling", Origine::SorellaFinita, sorella, sorella, false, proprio);
+    r("sibling, another copy named", Origine::Sorella, sorella, spazi, false);
+    r("sibling, another program named", Origine::Sorella, sorella, u"/bin/sleep 30"_s, false);
+    const QString exec = lanciaExec + u' ' + contatore, genitore = lanciaFiglio + u' ' + contatore;
+    r("launcher that execs the program", Origine::Sorella, exec, exec, true, proprio);
+    r("launcher that stays the parent", Origine::Sorella, genitore, genitore, true, proprio);
+    r("this test's own process", Origine::QuestoTest, QString(), sorella, false);
+    r("an unrelated process", Origine::Sleep, QString(), sorella, false);
+    r("program found on the path", Origine::Sleep, QString(), u"sleep 30"_s, true);
+    r("script under its interpreter", Origine::Script, QString(), script, true);
+    r("interpreter's script", Origine::Python, pySorella, pySorella, true);
+    r("interpreter's script, its start recorded", Origine::Python, pySorella, pySorella, true, proprio);
+    r("the interpreter running another script", Origine::Python, pyAltro, pySorella, false);
+    r("the number reused by the interpreter", Origine::Python, pySorella, pySorella, false, altrui);
+    r("task zero", Origine::Zero, QString(), sorella, false);
+    r("negative task", Origine::Negativo, QString(), sorella, false);
 }
 
 void TestProcessi::activatesOnlyALiveProcessOfTheProgram()
@@ -185,6 +214,7 @@ void TestProcessi::activatesOnlyALiveProcessOfTheProgram()
     QFETCH(Origine, origine);
     QFETCH(QString, rigaAvvio);
     QFETCH(QString, rigaComando);
+    QFETCH(QString, avvio);
     QFETCH(bool, attivato);
     QVERIFY(QGuiApplication::platformName() != u"xcb"_s);
     qint64 pid = 0;
@@ -192,7 +222,10 @@ void TestProcessi::activatesOnlyALiveProcessOfTheProgram()
     case Origine::Sorella:
     case Origine::SorellaFinita:
         pid = processi.avvia(rigaAvvio);
-        QTRY_COMPARE_WITH_TIMEOUT(prova::pidAvviati(contatore), QList<qint64>{pid}, 10000);
+        // Recorded at once, as a start is, before a launcher hands its process to the program.
+        if (avvio == proprio)
+            avvio = app::avvioProcesso(pid);
+        QTRY_COMPARE_WITH_TIMEOUT(prova::avvii(contatore).size(), 1, 10000);
         if (origine == Origine::SorellaFinita) {
             prova::ferma(pid);
             QVERIFY(!prova::vivo(pid));
@@ -201,10 +234,15 @@ void TestProcessi::activatesOnlyALiveProcessOfTheProgram()
     case Origine::QuestoTest: pid = QCoreApplication::applicationPid(); break;
     case Origine::Sleep: pid = figlio(u"sleep"_s, {u"30"_s}); break;
     case Origine::Script: pid = figlio(script, {}); break;
+    case Origine::Python: pid = figlio(python, {rigaAvvio.section(u' ', -1)}); break;
     case Origine::Zero: pid = 0; break;
     case Origine::Negativo: pid = -1; break;
     }
-    QCOMPARE(processi.attiva(pid, rigaComando), attivato);
+    if (avvio == proprio)
+        avvio = app::avvioProcesso(pid);
+    else if (avvio == altrui)
+        avvio = app::avvioProcesso(QCoreApplication::applicationPid());
+    QCOMPARE(processi.attiva(pid, avvio, rigaComando), attivato);
 }
 
 QTEST_MAIN(TestProcessi)

@@ -50,7 +50,7 @@ public:
         puntatoreNormale = QGuiApplication::overrideCursor() == nullptr;
         return 4242;
     }
-    bool attiva(qint64, const QString&) override
+    bool attiva(qint64, const QString&, const QString&) override
     {
         registro_ << u"attiva"_s;
         return true;
