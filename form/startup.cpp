@@ -175,16 +175,20 @@ void Startup::costruisci()
     testa->setColumnStretch(4, 1);
     colonna->addLayout(testa);
 
-    auto* pagine = new QGridLayout;
+    // The type pages' area keeps its place while neither page is shown, so no row moves.
+    auto* area = new QWidget(Pict2);
+    area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* pagine = new QGridLayout(area);
+    pagine->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < 2; ++i) {
-        Picture1[i] = new QWidget(Pict2);
+        Picture1[i] = new QWidget(area);
         Picture1[i]->setObjectName(u"Picture1(%1)"_s.arg(i));
         pagine->addWidget(Picture1[i], 0, 0);
         Picture1[i]->hide();
     }
     costruisciScarico(Picture1[0]);
     costruisciCarico(Picture1[1]);
-    colonna->addLayout(pagine, 1);
+    colonna->addWidget(area, 1);
 
     auto* comandi = new QHBoxLayout;
     const QString nomiComandi[4] = {u"&ELIMINA"_s, u"&CONFERMA"_s, u"&USCITA"_s, u"&ANNULLA"_s};
@@ -192,6 +196,10 @@ void Startup::costruisci()
         cmdD[i] = new QPushButton(nomiComandi[i], Pict2);
         cmdD[i]->setObjectName(u"cmdD(%1)"_s.arg(i));
         cmdD[i]->setAutoDefault(false);
+        // A hidden button keeps its slot: "&USCITA" stays where it is in every mode.
+        QSizePolicy posto = cmdD[i]->sizePolicy();
+        posto.setRetainSizeWhenHidden(true);
+        cmdD[i]->setSizePolicy(posto);
         connect(cmdD[i], &QPushButton::clicked, this, [this, i] { cmdD_Click(i); });
     }
     for (int i : {1, 3, 0, 2})
@@ -360,18 +368,27 @@ void Startup::costruisciScarico(QWidget* pagina)
 
 void Startup::posiziona()
 {
-    resize(daTwip(larghezzaTwip, this), daTwip(altezzaTwip, this));
+    // One size for every page, the largest, so the window never grows or shrinks while in use.
+    QSize dimensione(daTwip(larghezzaTwip, this), daTwip(altezzaTwip, this));
+    for (int i : {0, 1}) {
+        OptCS_Click(i);
+        layout()->activate();
+        dimensione = dimensione.expandedTo(minimumSizeHint());
+    }
+    OptCS_Click(3);
     const QScreen* schermo = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!schermo)
-        return;
-    const QRect area = schermo->availableGeometry();
-    const QSize dimensione = size().expandedTo(minimumSizeHint());
-    // The width formula drives the left edge and the height formula the top edge, inside the screen.
-    int x = area.x() + (area.width() - dimensione.width()) / 3 + daTwip(350, this);
-    int y = area.y() + (area.height() - dimensione.height()) / 2 + daTwip(80, this);
-    x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - dimensione.width()));
-    y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - dimensione.height()));
-    move(x, y);
+    if (schermo) {
+        // Room for the window manager's title bar and borders, not yet known before the first show.
+        const QRect area = schermo->availableGeometry().adjusted(0, 0, -8, -32);
+        dimensione = dimensione.boundedTo(area.size());
+        // The width formula drives the left edge and the height formula the top edge, inside the screen.
+        int x = area.x() + (area.width() - dimensione.width()) / 3 + daTwip(350, this);
+        int y = area.y() + (area.height() - dimensione.height()) / 2 + daTwip(80, this);
+        x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - dimensione.width()));
+        y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - dimensione.height()));
+        move(x, y);
+    }
+    setFixedSize(dimensione);
 }
 
 // ---- start-up and shutdown ------------------------------------------------------------
@@ -623,14 +640,6 @@ void Startup::controllaCodice()
 void Startup::mostraTipo(const QString& carScar)
 {
     const int opzione = regole::opzioneTipo(carScar);
-    if (opzione == 1 || opzione == 2) {
-        // A loading group shows only its last number, the stamp and the notice numbering.
-        for (QLabel* l : LabeG)
-            l->setVisible(opzione == 1);
-        for (int i = 2; i <= 9; ++i)
-            if (i != 6)
-                Txt[i]->setVisible(opzione == 1);
-    }
     if (opzione >= 0) {
         OptCS[opzione]->setChecked(true);
         OptCS_Click(opzione);
@@ -641,6 +650,15 @@ void Startup::OptCS_Click(int i)
 {
     Picture1[0]->hide();
     Picture1[1]->hide();
+    if (i == 1 || i == 2) {
+        // A loading group shows only its last number, the stamp and the notice numbering; a
+        // loading register always shows all its fields, whatever was shown before.
+        for (QLabel* l : LabeG)
+            l->setVisible(i == 1);
+        for (int t = 2; t <= 9; ++t)
+            if (t != 6)
+                Txt[t]->setVisible(i == 1);
+    }
     if (i == 0)
         Picture1[0]->show();
     else if (i == 1 || i == 2)
@@ -657,7 +675,8 @@ void Startup::DicKod_GotFocus()
 
 void Startup::DicKod_LostFocus()
 {
-    registroCorrente.SspCodice = DicKod->text();
+    // A typed code is taken without the blanks around it: "AB", "AB " and " AB" are one register.
+    registroCorrente.SspCodice = DicKod->text().trimmed();
     if (stato.saltaControllo)
         return;
     controllaCodice();
@@ -749,13 +768,20 @@ void Startup::eliminaRegistro()
 
 void Startup::scriviRegistro()
 {
-    const regole::Maschera m = leggiWidget();
+    regole::Maschera m = leggiWidget();
+    // The code field may show a stored code cut to its length: the register keeps its own.
+    m.DicKod = registroCorrente.SspCodice;
     Register nuovo = registroCorrente;
     // A failed save keeps the page as typed, so the clerk can correct it and confirm again.
     if (!regole::leggiMaschera(m, nuovo).ok()) {
         messaggio(testi::erroreScritturaRecord);
         return;
     }
+    // A number written by another program is replaced only when the clerk agrees.
+    if (registroCorrente.meccanogNumIntatto.isValid() && !nuovo.meccanogNumIntatto.isValid() &&
+        dialoghi_.ask(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto)),
+                      testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) == app::No)
+        return;
     const auto esito = archivio_.scrivi(nuovo, regole::testataMaschera(m));
     if (!esito.esito.ok()) {
         messaggio(esito.fase == store::RegisterStore::Fase::Testata ? testi::erroreScritturaTestata
