@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """What the program shows, read through accessibility: atspi.py testo NOME | fuoco | estensione NOME."""
 import sys
+import time
 
 import pyatspi
 
@@ -15,9 +16,12 @@ def controlli(nodo):
 
 
 def programma():
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.name.startswith("pemtarx"):
-            return app
+    # The program registers with the accessibility bus a little after its window appears.
+    for _ in range(50):
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name.startswith("pemtarx"):
+                return app
+        time.sleep(0.1)
     sys.exit("programma non trovato")
 
 
@@ -39,7 +43,9 @@ comando = sys.argv[1]
 if comando == "fuoco":
     print(next((c.name for c in visibili() if c.getState().contains(pyatspi.STATE_FOCUSED)), ""))
 else:
-    c = next((c for c in visibili() if c.name == sys.argv[2]), None)
+    # A box and its caption share the name: the box is meant.
+    trovati = sorted((c for c in visibili() if c.name == sys.argv[2]), key=lambda c: c.getRole() == pyatspi.ROLE_LABEL)
+    c = trovati[0] if trovati else None
     if c is None:
         sys.exit("controllo non visibile: " + sys.argv[2])
     if comando == "testo":

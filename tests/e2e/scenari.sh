@@ -19,6 +19,7 @@
 #   testo NOME ATTESO       polls the AT-SPI text of the shown control whose accessible name is NOME
 #   fuoco NOME              polls until the focused control's accessible name is NOME
 #   premi NOME BOTTONE [via]  mouse BOTTONE down on control NOME, up there or, with "via", 100 px right
+#   asinistra NOME1 NOME2   control NOME1 is shown left of control NOME2
 #   geometria TITOLO WxH    the size of the window with that title
 #   titolo ATTESO           the main window's whole title
 #   esce STATO              waits for the program to end with exit status STATO;  vivo  it still runs
@@ -48,7 +49,13 @@ scrivi() { xdotool type --delay 40 "$1"; }
 tasti() { xdotool key --delay 100 "$@"; sleep 0.1; }
 pausa() { sleep "$1"; }
 finestra() { [ -n "$(aspetta_finestra "$1")" ] || fallisci "nessuna finestra '$1'"; sleep 0.2; }
-chiusa() { aspetta_chiusa "$1"; }
+chiusa() {
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fallisci "la finestra '$1' non si chiude"
+}
 
 assente() {
   for _ in $(seq "$(echo "${2:-1.5} * 10 / 1" | bc)"); do
@@ -86,12 +93,23 @@ fuoco() { aspetta_atspi "$1" fuoco; }
 
 premi() {
   local x y w h
-  read -r x y w h < <(/usr/bin/python3 "$QUI/atspi.py" estensione "$1") || fallisci "'$1' non si vede"
+  for _ in $(seq 30); do
+    read -r x y w h < <(/usr/bin/python3 "$QUI/atspi.py" estensione "$1" 2>/dev/null) && break
+    sleep 0.2
+  done
+  [ -n "${h:-}" ] || fallisci "'$1' non si vede"
   xdotool mousemove "$((x + w / 2))" "$((y + h / 2))" mousedown "$2"
   sleep 0.2
   [ "${3:-}" = via ] && xdotool mousemove "$((x + w + 100))" "$((y + h / 2))" && sleep 0.2
   xdotool mouseup "$2"
   sleep 0.3
+}
+
+asinistra() {
+  local x1 x2
+  x1=$(/usr/bin/python3 "$QUI/atspi.py" estensione "$1" | cut -d' ' -f1)
+  x2=$(/usr/bin/python3 "$QUI/atspi.py" estensione "$2" | cut -d' ' -f1)
+  [ -n "$x1" ] && [ -n "$x2" ] && [ "$x1" -lt "$x2" ] || fallisci "'$1' ($x1) non è a sinistra di '$2' ($x2)"
 }
 
 geometria() {
