@@ -21,6 +21,7 @@
 #   premi NOME BOTTONE [via]  mouse BOTTONE down on control NOME, up there or, with "via", 100 px right
 #   asinistra NOME1 NOME2   control NOME1 is shown left of control NOME2
 #   geometria TITOLO WxH    the size of the window with that title
+#   attiva TITOLO [no]      activates that window, or with "no" polls until it is the active one
 #   titolo ATTESO           the main window's whole title
 #   esce STATO              waits for the program to end with exit status STATO;  vivo  it still runs
 # Keys travel through XTEST and the server's keymap, as a clerk's do; the access keys of buttons
@@ -49,13 +50,7 @@ scrivi() { xdotool type --delay 40 "$1"; }
 tasti() { xdotool key --delay 100 "$@"; sleep 0.1; }
 pausa() { sleep "$1"; }
 finestra() { [ -n "$(aspetta_finestra "$1")" ] || fallisci "nessuna finestra '$1'"; sleep 0.2; }
-chiusa() {
-  for _ in $(seq 100); do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  fallisci "la finestra '$1' non si chiude"
-}
+chiusa() { aspetta_chiusa "$1"; }
 
 assente() {
   for _ in $(seq "$(echo "${2:-1.5} * 10 / 1" | bc)"); do
@@ -122,6 +117,21 @@ geometria() {
 esce() {
   aspetta_fine "$PID"
   [ "$STATO" = "$1" ] || fallisci "uscita con stato $STATO, non $1"
+}
+
+attiva() {
+  local id
+  id=$(aspetta_finestra "$1")
+  if [ "${2:-}" != no ]; then
+    xdotool windowactivate --sync "$id"
+    sleep 0.3
+    return 0
+  fi
+  for _ in $(seq 50); do
+    [ "$(xdotool getactivewindow)" = "$id" ] && return 0
+    sleep 0.1
+  done
+  fallisci "'$1' non è in primo piano"
 }
 
 titolo() {

@@ -49,7 +49,7 @@ aspetta_finestra() {
 # Waits until no window has that title.
 aspetta_chiusa() {
   for _ in $(seq "${2:-100}"); do
-    xdotool search --name "$1" >/dev/null 2>&1 || return 0
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
     sleep 0.1
   done
   echo "la finestra '$1' non si chiude" >&2
