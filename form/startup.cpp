@@ -257,7 +257,8 @@ void Startup::costruisci()
     for (int i = 13; i <= 22; ++i)
         ordine << Txt[i];
     ordine << Option1[0] << Option1[1] << cmdD[1] << cmdD[3] << cmdD[0] << cmdD[2];
-    ordine << OptCS[0] << OptCS[1] << OptCS[3] << OptCS[2] << Combo1;
+    ordine << OptCS[0] << OptCS[1] << OptCS[3] << OptCS[2];
+    ordine << pctRice->findChild<QWidget*>(u"List1"_s) << pctRice->findChild<QWidget*>(u"Command1"_s) << Combo1;
     for (int i = 1; i < ordine.size(); ++i)
         QWidget::setTabOrder(ordine[i - 1], ordine[i]);
 }
@@ -733,8 +734,10 @@ void Startup::chiudiRicerca(const QString& codice)
 
 void Startup::cmdD_MouseDown(int i)
 {
-    if (i == 2)
+    if (i == 2) {
         stato.saltaControllo = true;
+        uscitaPremuta_ = true;
+    }
 }
 
 void Startup::cmdD_Click(int i)
@@ -850,7 +853,8 @@ bool Startup::Form_KeyDown(QWidget* destinatario, int& codice, int maschera)
     }
     if (stato.paginaAttiva == 1) {
         if (codice == app::tasti::Invio) {
-            tabSuInvio();
+            if (!pctRice->invio(destinatario))
+                tabSuInvio();
             return true;
         }
         return false;
@@ -863,7 +867,13 @@ bool Startup::Form_KeyDown(QWidget* destinatario, int& codice, int maschera)
     }
     if (codice == app::tasti::Invio) {
         if (stato.campoCorrente == 0 || stato.campoCorrente == mappa::ultimoTxt) {
-            tabSuInvio();
+            // Tabbing into the print order would land on its first option, not on the one chosen.
+            QRadioButton* scelta = Option1[0]->isChecked() ? Option1[0] : Option1[1];
+            if (stato.campoCorrente == mappa::ultimoTxt && scelta->isChecked() && scelta->isVisible() &&
+                scelta->isEnabled())
+                scelta->setFocus(Qt::TabFocusReason);
+            else
+                tabSuInvio();
             return true;
         }
         codice = app::tasti::Giu;
@@ -911,22 +921,27 @@ bool Startup::Form_KeyPress(QWidget* destinatario, QKeyEvent* evento)
     int c = testo.at(0).unicode();
     if (c == 13)
         return true;
+    // Typed into the group or unloading-register field itself: the character first replaces the selection.
+    const bool scelta = !Pict1->isVisible() && (stato.campoCorrente == 7 || stato.campoCorrente == 8) &&
+                        destinatario == Txt[stato.campoCorrente];
     if (Pict1->isVisible()) {
         c = maiuscolo(c);
     } else {
-        if (stato.campoCorrente == 7 || stato.campoCorrente == 8)
-            apriRicerca();
         const mappa::Campo& campo = mappa::campo(stato.campoCorrente);
         c = campo.filtro == mappa::Filtro::SoloCifre ? soloCifre(c) : maiuscolo(c);
     }
     if (c == 0)
         return true;
-    if (c == testo.at(0).unicode())
+    const bool uguale = c == testo.at(0).unicode();
+    if (uguale && !scelta)
         return false;
     inoltro_ = true;
-    QKeyEvent nuovo(QEvent::KeyPress, Qt::Key_A + (c - 'A'), evento->modifiers(), QString(QChar(c)));
+    QKeyEvent nuovo(QEvent::KeyPress, uguale ? evento->key() : Qt::Key_A + (c - 'A'), evento->modifiers(),
+                    QString(QChar(c)));
     QCoreApplication::sendEvent(destinatario, &nuovo);
     inoltro_ = false;
+    if (scelta)
+        apriRicerca();
     return true;
 }
 
@@ -949,6 +964,17 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
         }
         return false;
     }
+    if (evento->type() == QEvent::MouseButtonRelease && oggetto == windowHandle() && uscitaPremuta_) {
+        // A press on USCITA that ends without a click must not leave the code field without its look-up.
+        uscitaPremuta_ = false;
+        stato.saltaControllo = false;
+        return false;
+    }
+    if (oggetto == pctRice && (evento->type() == QEvent::Show || evento->type() == QEvent::Hide)) {
+        // Alt+A belongs to the picker's own ANNULLA while it is open.
+        cmdD[3]->setShortcut(evento->type() == QEvent::Show ? QKeySequence() : QKeySequence::mnemonic(cmdD[3]->text()));
+        return false;
+    }
     if (evento->type() != QEvent::KeyPress || inoltro_)
         return false;
     auto* destinatario = qobject_cast<QWidget*>(oggetto);
@@ -957,8 +983,17 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
         destinatario != (QApplication::focusWidget() ? QApplication::focusWidget() : this))
         return false;
     auto* tasto = static_cast<QKeyEvent*>(evento);
+    // After a message box no control has the focus for a while, and the same key would reach the window again.
+    if (destinatario == this && tasto == ultimoTasto_ && tasto->timestamp() != 0 && tasto->timestamp() == istanteUltimo_)
+        return false;
+    ultimoTasto_ = tasto;
+    istanteUltimo_ = tasto->timestamp();
     int codice = app::tasti::codice(tasto->key());
     if (Form_KeyDown(destinatario, codice, app::tasti::maschera(tasto->modifiers())))
+        return true;
+    // A chord with Alt or Ctrl is never a typed character: a visible button's access key took it already, or nothing.
+    if ((tasto->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) && !tasto->text().isEmpty() &&
+        tasto->text().at(0).isPrint())
         return true;
     return Form_KeyPress(destinatario, tasto);
 }

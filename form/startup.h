@@ -102,6 +102,9 @@ private:
     app::Dialogs& dialoghi_;
     store::RegisterStore archivio_;
     bool inoltro_ = false;  // a key event of our own is on its way to a control
+    bool uscitaPremuta_ = false;  // the mouse went down on USCITA and has not come up yet
+    const QEvent* ultimoTasto_ = nullptr;  // the key press handled last, and its time, to handle it once
+    quint64 istanteUltimo_ = 0;
 
 public:
     // The controls, named and indexed as the clerk's manual names them.
