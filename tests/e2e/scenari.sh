@@ -21,6 +21,8 @@
 #   premi NOME BOTTONE [via]  mouse BOTTONE down on control NOME, up there or, with "via", 100 px right
 #   asinistra NOME1 NOME2   control NOME1 is shown left of control NOME2
 #   geometria TITOLO WxH    the size of the window with that title
+#   fermo NOME              control NOME has the place and size it had at the scenario's first "fermo NOME"
+#   entro NOME              control NOME lies wholly inside the screen
 #   attiva TITOLO [no]      activates that window, or with "no" polls until it is the active one
 #   titolo ATTESO           the main window's whole title
 #   esce STATO              waits for the program to end with exit status STATO;  vivo  it still runs
@@ -112,6 +114,21 @@ geometria() {
   id=$(aspetta_finestra "$1")
   dimensione=$(xdotool getwindowgeometry "$id" | sed -n 's/.*Geometry: //p')
   [ "$dimensione" = "$2" ] || fallisci "'$1' misura $dimensione, non $2"
+}
+
+fermo() {
+  local e chiave="FERMO_$(echo "$1" | tr -c 'A-Za-z0-9\n' _)"
+  e=$(/usr/bin/python3 "$QUI/atspi.py" estensione "$1") || fallisci "'$1' non si vede"
+  [ -z "${!chiave:-}" ] && printf -v "$chiave" '%s' "$e" && return 0
+  [ "${!chiave}" = "$e" ] || fallisci "'$1' era a ${!chiave}, ora è a $e"
+}
+
+entro() {
+  local x y w h larghezza altezza
+  read -r x y w h < <(/usr/bin/python3 "$QUI/atspi.py" estensione "$1") || fallisci "'$1' non si vede"
+  read -r larghezza altezza < <(xdotool getdisplaygeometry)
+  [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$larghezza" ] && [ $((y + h)) -le "$altezza" ] ||
+    fallisci "'$1' ($x,$y ${w}x$h) esce dallo schermo ${larghezza}x$altezza"
 }
 
 esce() {
