@@ -371,8 +371,15 @@ void Startup::posiziona()
 {
     // One size for every page, the largest, so the window never grows or shrinks while in use.
     QSize dimensione(daTwip(larghezzaTwip, this), daTwip(altezzaTwip, this));
+    ensurePolished();  // measured with the style's fonts and margins, as shown
     for (int i : {0, 1}) {
         OptCS_Click(i);
+        // Hidden windows keep their layouts' cached hints when a page is shown: measure afresh.
+        for (QWidget* w = Picture1[i]; w; w = w->parentWidget()) {
+            w->updateGeometry();
+            if (w->layout())
+                w->layout()->invalidate();
+        }
         layout()->activate();
         dimensione = dimensione.expandedTo(minimumSizeHint());
     }
