@@ -109,12 +109,7 @@ void Startup::costruisci()
     pila->setContentsMargins(6, 6, 6, 6);
     Pict2 = new QWidget(this);
     Pict2->setObjectName(u"Pict(2)"_s);
-    ricerca = new PaginaRicerca(archivio_, stato, dialoghi_, this);
-    Pict1 = ricerca;
     pila->addWidget(Pict2, 0, 0);
-    pila->addWidget(Pict1, 0, 0);
-    Pict1->hide();
-    Pict1->setEnabled(false);
 
     auto* colonna = new QVBoxLayout(Pict2);
     colonna->setContentsMargins(0, 0, 0, 0);
@@ -246,8 +241,6 @@ void Startup::costruisci()
         if (stato.campoCorrente >= 1 && stato.campoCorrente <= mappa::ultimoTxt)
             Txt[stato.campoCorrente]->setFocus();
     });
-    connect(ricerca, &PaginaRicerca::chiusa, this, &Startup::chiudiRicerca);
-    connect(ricerca, &PaginaRicerca::uscitaRichiesta, this, &QWidget::close);
 
     // The order Tab follows; controls that cannot take the focus are passed over by Qt.
     QList<QWidget*> ordine{DicKod};
@@ -262,6 +255,23 @@ void Startup::costruisci()
     for (int i = 1; i < ordine.size(); ++i)
         QWidget::setTabOrder(ordine[i - 1], ordine[i]);
 }
+
+PaginaRicerca* Startup::paginaRicerca()
+{
+    // Built when first opened: a clerk who types codes never pays for it at start-up.
+    if (ricerca)
+        return ricerca;
+    ricerca = new PaginaRicerca(archivio_, stato, dialoghi_, this);
+    Pict1 = ricerca;
+    Pict1->hide();
+    Pict1->setEnabled(false);
+    static_cast<QGridLayout*>(layout())->addWidget(Pict1, 0, 0);
+    connect(ricerca, &PaginaRicerca::chiusa, this, &Startup::chiudiRicerca);
+    connect(ricerca, &PaginaRicerca::uscitaRichiesta, this, &QWidget::close);
+    return ricerca;
+}
+
+bool Startup::ricercaAperta() const { return Pict1 && Pict1->isVisible(); }
 
 void Startup::costruisciCarico(QWidget* pagina)
 {
@@ -429,8 +439,6 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
     cmbRiqACT->addItems(testi::vociRiquadri);
     cmbRiqACT->setCurrentIndex(-1);
     stato.paginaAttiva = 2;
-    Pict1->hide();
-    Pict1->setEnabled(false);
     Pict2->show();
     Pict2->setEnabled(true);
     lbVer->setText(u"Versione %1.%2.%3"_s.arg(PEMTARX_VERSION_MAJOR).arg(PEMTARX_VERSION_MINOR).arg(PEMTARX_VERSION_PATCH));
@@ -526,7 +534,7 @@ int Startup::esegui()
 
 QPushButton* Startup::uscitaVisibile() const
 {
-    return Pict1->isVisible() ? ricerca->uscita() : cmdD[2];
+    return ricercaAperta() ? ricerca->uscita() : cmdD[2];
 }
 
 // ---- field map <-> widgets --------------------------------------------------------------
@@ -708,6 +716,7 @@ void Startup::apriRicerca()
         azzeraRegistro();
         if (QWidget* f = focusWidget())
             f->clearFocus();
+        paginaRicerca();
         Pict1->show();
         Pict1->setEnabled(true);
         Pict2->hide();
@@ -854,7 +863,7 @@ bool Startup::Form_KeyDown(QWidget* destinatario, int& codice, int maschera)
 {
     if (tastiGlobali)
         tastiGlobali(codice, maschera);
-    if (codice == app::tasti::Invio && stato.listaAttiva) {
+    if (codice == app::tasti::Invio && stato.listaAttiva && ricerca) {
         ricerca->scegli();
         return true;
     }
@@ -929,9 +938,9 @@ bool Startup::Form_KeyPress(QWidget* destinatario, QKeyEvent* evento)
     if (c == 13)
         return true;
     // Typed into the group or unloading-register field itself: the character first replaces the selection.
-    const bool scelta = !Pict1->isVisible() && (stato.campoCorrente == 7 || stato.campoCorrente == 8) &&
+    const bool scelta = !ricercaAperta() && (stato.campoCorrente == 7 || stato.campoCorrente == 8) &&
                         destinatario == Txt[stato.campoCorrente];
-    if (Pict1->isVisible()) {
+    if (ricercaAperta()) {
         c = maiuscolo(c);
     } else {
         const mappa::Campo& campo = mappa::campo(stato.campoCorrente);
@@ -967,7 +976,8 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
             for (QWidget* w = sotto; w && w != this; w = w->parentWidget())
                 if (w == cmdD[2])
                     cmdD_MouseDown(2);
-            ricerca->premuto(sotto);
+            if (ricerca)
+                ricerca->premuto(sotto);
         }
         return false;
     }

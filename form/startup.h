@@ -61,6 +61,8 @@ private:
     void costruisciCarico(QWidget* pagina);
     void costruisciScarico(QWidget* pagina);
     void posiziona();
+    PaginaRicerca* paginaRicerca();
+    bool ricercaAperta() const;
     bool apriDatabase();
     bool apriTabella(bool registri);
     void Form_Unload();
@@ -108,7 +110,7 @@ private:
 
 public:
     // The controls, named and indexed as the clerk's manual names them.
-    QWidget* Pict1 = nullptr;  // Pict(1), the search page
+    QWidget* Pict1 = nullptr;  // Pict(1), the search page, built when first opened
     QWidget* Pict2 = nullptr;  // Pict(2), the edit page
     std::array<QWidget*, 2> Picture1{};  // (0) unloading page, (1) loading page
     QLabel* Label1 = nullptr;
