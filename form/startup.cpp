@@ -656,25 +656,29 @@ void Startup::controllaCodice()
 void Startup::mostraTipo(const QString& carScar)
 {
     const int opzione = regole::opzioneTipo(carScar);
+    if (opzione == 2)
+        campiCarico(false);  // a loading group shows only its last number, the stamp and the notice numbering
     if (opzione >= 0) {
         OptCS[opzione]->setChecked(true);
         OptCS_Click(opzione);
     }
 }
 
+void Startup::campiCarico(bool visibili)
+{
+    for (QLabel* l : LabeG)
+        l->setVisible(visibili);
+    for (int t = 2; t <= 9; ++t)
+        if (t != 6)
+            Txt[t]->setVisible(visibili);
+}
+
 void Startup::OptCS_Click(int i)
 {
     Picture1[0]->hide();
     Picture1[1]->hide();
-    if (i == 1 || i == 2) {
-        // A loading group shows only its last number, the stamp and the notice numbering; a
-        // loading register always shows all its fields, whatever was shown before.
-        for (QLabel* l : LabeG)
-            l->setVisible(i == 1);
-        for (int t = 2; t <= 9; ++t)
-            if (t != 6)
-                Txt[t]->setVisible(i == 1);
-    }
+    if (i == 1)
+        campiCarico(true);  // a loading register always shows all its fields, whatever was shown before
     if (i == 0)
         Picture1[0]->show();
     else if (i == 1 || i == 2)

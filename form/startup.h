@@ -77,6 +77,7 @@ private:
     void controllaCodice();
     void applicaModo(regole::Modo modo);
     void mostraTipo(const QString& carScar);
+    void campiCarico(bool visibili);
     void apriRicerca();
     void chiudiRicerca(const QString& codice);
     void scriviRegistro();

@@ -319,7 +319,10 @@ void PaginaRicerca::avvisa(const QString& descrizione)
     if (avvisato_)
         return;
     avvisato_ = true;
-    dialoghi_.ask(testiRicerca::erroreRicerca + u'\n' + descrizione, testiRicerca::titoloProgramma,
+    // The Italian headline first; the engine's own words, when it gave any, under it for whoever helps the clerk.
+    const QString testo = descrizione.trimmed().isEmpty() ? testiRicerca::erroreRicerca
+                                                          : testiRicerca::erroreRicerca + u'\n' + descrizione;
+    dialoghi_.ask(testo, testiRicerca::titoloProgramma,
                   app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 
