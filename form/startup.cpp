@@ -946,7 +946,8 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
     }
     if (oggetto == pctRice && (evento->type() == QEvent::Show || evento->type() == QEvent::Hide)) {
         // Alt+A belongs to the picker's own ANNULLA while it is open.
-        cmdD[3]->setShortcut(evento->type() == QEvent::Show ? QKeySequence() : QKeySequence::mnemonic(cmdD[3]->text()));
+        const bool aperta = evento->type() == QEvent::Show;
+        cmdD[3]->setShortcut(aperta ? QKeySequence() : QKeySequence::mnemonic(cmdD[3]->text()));
         return false;
     }
     if (evento->type() != QEvent::KeyPress || inoltro_)
@@ -958,7 +959,8 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
         return false;
     auto* tasto = static_cast<QKeyEvent*>(evento);
     // After a message box no control has the focus for a while, and the same key would reach the window again.
-    if (destinatario == this && tasto == ultimoTasto_ && tasto->timestamp() != 0 && tasto->timestamp() == istanteUltimo_)
+    if (destinatario == this && tasto == ultimoTasto_ && tasto->timestamp() != 0 &&
+        tasto->timestamp() == istanteUltimo_)
         return false;
     ultimoTasto_ = tasto;
     istanteUltimo_ = tasto->timestamp();
