@@ -895,9 +895,11 @@ bool Startup::Form_KeyPress(QWidget* destinatario, QKeyEvent* evento)
     int c = testo.at(0).unicode();
     if (c == 13)
         return true;
-    // Typed into the group or unloading-register field itself: the character first replaces the selection.
+    // Typed into the group or unloading-register field itself, not a Ctrl chord such as copy or paste:
+    // the character first replaces the selection, then the picker opens.
     const bool scelta = !Pict1->isVisible() && (stato.campoCorrente == 7 || stato.campoCorrente == 8) &&
-                        destinatario == Txt[stato.campoCorrente];
+                        destinatario == Txt[stato.campoCorrente] &&
+                        !(evento->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     if (Pict1->isVisible()) {
         c = maiuscolo(c);
     } else {
