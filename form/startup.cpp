@@ -941,9 +941,11 @@ bool Startup::Form_KeyPress(QWidget* destinatario, QKeyEvent* evento)
     int c = testo.at(0).unicode();
     if (c == 13)
         return true;
-    // Typed into the group or unloading-register field itself: the character first replaces the selection.
+    // Typed into the group or unloading-register field itself, not a Ctrl chord such as copy or paste:
+    // the character first replaces the selection, then the picker opens.
     const bool scelta = !ricercaAperta() && (stato.campoCorrente == 7 || stato.campoCorrente == 8) &&
-                        destinatario == Txt[stato.campoCorrente];
+                        destinatario == Txt[stato.campoCorrente] &&
+                        !(evento->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     if (ricercaAperta()) {
         c = maiuscolo(c);
     } else {
@@ -993,7 +995,8 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
     }
     if (oggetto == pctRice && (evento->type() == QEvent::Show || evento->type() == QEvent::Hide)) {
         // Alt+A belongs to the picker's own ANNULLA while it is open.
-        cmdD[3]->setShortcut(evento->type() == QEvent::Show ? QKeySequence() : QKeySequence::mnemonic(cmdD[3]->text()));
+        const bool aperta = evento->type() == QEvent::Show;
+        cmdD[3]->setShortcut(aperta ? QKeySequence() : QKeySequence::mnemonic(cmdD[3]->text()));
         return false;
     }
     if (evento->type() != QEvent::KeyPress || inoltro_)
@@ -1005,7 +1008,8 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
         return false;
     auto* tasto = static_cast<QKeyEvent*>(evento);
     // After a message box no control has the focus for a while, and the same key would reach the window again.
-    if (destinatario == this && tasto == ultimoTasto_ && tasto->timestamp() != 0 && tasto->timestamp() == istanteUltimo_)
+    if (destinatario == this && tasto == ultimoTasto_ && tasto->timestamp() != 0 &&
+        tasto->timestamp() == istanteUltimo_)
         return false;
     ultimoTasto_ = tasto;
     istanteUltimo_ = tasto->timestamp();

@@ -17,7 +17,6 @@ class TestTastiera : public QObject {
 private Q_SLOTS:
     void init();
     void cleanup();
-    void f4InTheCodeOpensTheSearchWithoutALookup();
     void entryInABoxSelectsFiftyCharacters();
     void waitingWithThePickerOpenGivesTheKeysBack();
     void noAvailableBoxLeavesTheFocusAlone();
@@ -60,15 +59,6 @@ void TestTastiera::apri(const QString& codice)
 {
     b->digitaCodice(codice);
     QTRY_COMPARE(fuoco(), static_cast<QWidget*>(w->Txt[1]));
-}
-
-void TestTastiera::f4InTheCodeOpensTheSearchWithoutALookup()
-{
-    QTest::keyClicks(w->DicKod, u"zz"_s);
-    QTest::keyClick(w->DicKod, Qt::Key_F4);
-    QVERIFY(d->domande.isEmpty());
-    QVERIFY(w->Pict1->isVisible());
-    QCOMPARE(w->stato.paginaAttiva, 1);
 }
 
 void TestTastiera::entryInABoxSelectsFiftyCharacters()
