@@ -20,7 +20,9 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
 private:
     Presenza presenza_;
+    bool entrataColMouse_ = false;  // the press that gave the focus is still to come
 };

@@ -2,6 +2,7 @@
 
 #include "testi.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <map>
@@ -46,6 +47,12 @@ int DialogsQt::ask(const QString& testo, const QString& titolo, app::Pulsanti pu
     }
     }
     box.setDefaultButton(predef);
+    // The box is sized by its text; a short text would leave the title cut ("USCIT…ZATA").
+    if (auto* griglia = qobject_cast<QGridLayout*>(box.layout())) {
+        const int larghezza = box.fontMetrics().horizontalAdvance(titolo) * 3 / 2 + 120;
+        griglia->addItem(new QSpacerItem(larghezza, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), griglia->rowCount(),
+                         0, 1, griglia->columnCount());
+    }
     box.exec();
     const auto trovata = risposte.find(box.clickedButton());
     if (trovata != risposte.end())

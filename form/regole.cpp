@@ -65,6 +65,12 @@ QString gruppo(const QString& testo) { return testo.trimmed().isEmpty() ? u"."_s
 
 } // namespace
 
+QString meccanograficoMostrato(const Register& r)
+{
+    const QVariant& numero = r.meccanogNumIntatto.isValid() ? r.meccanogNumIntatto : QVariant(r.SspMeccanogNum);
+    return store::numeroCampo(numero).left(mappa::campo(3).lunghezza);
+}
+
 QString codiceVoce(const QStringList& voci, int indice)
 {
     return indice >= 0 && indice < voci.size() ? voci.at(indice).left(1) : u" "_s;
@@ -75,7 +81,7 @@ void mostraRegistro(const Register& r, const std::optional<RegisterHeading>& tes
     m.DicKod = r.SspCodice;
     m.Txt[1] = r.SspDescrizione;
     m.Txt[2] = r.SspCodiceDischetto;
-    m.Txt[3] = store::numeroCampo(r.SspMeccanogNum);
+    m.Txt[3] = meccanograficoMostrato(r);
     m.Txt[4] = r.SspMeccanogCin;
     m.Txt[5] = r.SspCodAutorizzazione;
     m.Txt[6] = QString::number(r.SspUltimoCarico);
@@ -108,6 +114,7 @@ store::Esito leggiMaschera(const Maschera& m, Register& r)
         r.SspCarScar = u"S"_s;
         r.SspCodiceDischetto = r.SspMeccanogCin = r.SspCodAutorizzazione = QString(u""_s);
         r.SspMeccanogNum = 0;
+        r.meccanogNumIntatto.clear();
         const auto ultimo = numero(m.Txt[12], std::numeric_limits<qint32>::max());
         if (!ultimo)
             return store::Esito::errore(store::erroreGenerico, u"numero fuori dai limiti"_s);
@@ -123,10 +130,15 @@ store::Esito leggiMaschera(const Maschera& m, Register& r)
     else if (m.tipo == 2)
         r.SspCarScar = u"G"_s;
     r.SspCodiceDischetto = m.Txt[2];
-    const auto meccanografico = numero(m.Txt[3], std::numeric_limits<qint16>::max());
+    // A stored number the box cannot hold stays as it was unless the clerk changed the box.
+    const bool intatto = r.meccanogNumIntatto.isValid() && m.Txt[3] == meccanograficoMostrato(r);
+    const auto meccanografico = intatto ? std::optional<qint64>(r.SspMeccanogNum)
+                                        : numero(m.Txt[3], std::numeric_limits<qint16>::max());
     const auto ultimo = numero(m.Txt[6], std::numeric_limits<qint32>::max());
     if (!meccanografico || !ultimo)
         return store::Esito::errore(store::erroreGenerico, u"numero fuori dai limiti"_s);
+    if (!intatto)
+        r.meccanogNumIntatto.clear();
     r.SspMeccanogNum = static_cast<qint16>(*meccanografico);
     r.SspMeccanogCin = m.Txt[4];
     r.SspCodAutorizzazione = m.Txt[5];

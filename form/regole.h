@@ -44,6 +44,9 @@ int opzioneTipo(const QString& carScar);
 store::Esito leggiMaschera(const Maschera& m, Register& registro);
 RegisterHeading testataMaschera(const Maschera& m);
 
+// SspMeccanogNum as its box shows it, the stored value when the 16-bit number cannot hold it.
+QString meccanograficoMostrato(const Register& registro);
+
 // The first character of a list entry, or a blank when none is shown.
 QString codiceVoce(const QStringList& voci, int indice);
 

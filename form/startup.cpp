@@ -109,12 +109,7 @@ void Startup::costruisci()
     pila->setContentsMargins(6, 6, 6, 6);
     Pict2 = new QWidget(this);
     Pict2->setObjectName(u"Pict(2)"_s);
-    ricerca = new PaginaRicerca(archivio_, stato, dialoghi_, this);
-    Pict1 = ricerca;
     pila->addWidget(Pict2, 0, 0);
-    pila->addWidget(Pict1, 0, 0);
-    Pict1->hide();
-    Pict1->setEnabled(false);
 
     auto* colonna = new QVBoxLayout(Pict2);
     colonna->setContentsMargins(0, 0, 0, 0);
@@ -175,16 +170,20 @@ void Startup::costruisci()
     testa->setColumnStretch(4, 1);
     colonna->addLayout(testa);
 
-    auto* pagine = new QGridLayout;
+    // The type pages' area keeps its place while neither page is shown, so no row moves.
+    auto* area = new QWidget(Pict2);
+    area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* pagine = new QGridLayout(area);
+    pagine->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < 2; ++i) {
-        Picture1[i] = new QWidget(Pict2);
+        Picture1[i] = new QWidget(area);
         Picture1[i]->setObjectName(u"Picture1(%1)"_s.arg(i));
         pagine->addWidget(Picture1[i], 0, 0);
         Picture1[i]->hide();
     }
     costruisciScarico(Picture1[0]);
     costruisciCarico(Picture1[1]);
-    colonna->addLayout(pagine, 1);
+    colonna->addWidget(area, 1);
 
     auto* comandi = new QHBoxLayout;
     const QString nomiComandi[4] = {u"&ELIMINA"_s, u"&CONFERMA"_s, u"&USCITA"_s, u"&ANNULLA"_s};
@@ -192,6 +191,10 @@ void Startup::costruisci()
         cmdD[i] = new QPushButton(nomiComandi[i], Pict2);
         cmdD[i]->setObjectName(u"cmdD(%1)"_s.arg(i));
         cmdD[i]->setAutoDefault(false);
+        // A hidden button keeps its slot: "&USCITA" stays where it is in every mode.
+        QSizePolicy posto = cmdD[i]->sizePolicy();
+        posto.setRetainSizeWhenHidden(true);
+        cmdD[i]->setSizePolicy(posto);
         connect(cmdD[i], &QPushButton::clicked, this, [this, i] { cmdD_Click(i); });
     }
     for (int i : {1, 3, 0, 2})
@@ -238,8 +241,6 @@ void Startup::costruisci()
         if (stato.campoCorrente >= 1 && stato.campoCorrente <= mappa::ultimoTxt)
             Txt[stato.campoCorrente]->setFocus();
     });
-    connect(ricerca, &PaginaRicerca::chiusa, this, &Startup::chiudiRicerca);
-    connect(ricerca, &PaginaRicerca::uscitaRichiesta, this, &QWidget::close);
 
     // The order Tab follows; controls that cannot take the focus are passed over by Qt.
     QList<QWidget*> ordine{DicKod};
@@ -249,10 +250,28 @@ void Startup::costruisci()
     for (int i = 13; i <= 22; ++i)
         ordine << Txt[i];
     ordine << Option1[0] << Option1[1] << cmdD[1] << cmdD[3] << cmdD[0] << cmdD[2];
-    ordine << OptCS[0] << OptCS[1] << OptCS[3] << OptCS[2] << Combo1;
+    ordine << OptCS[0] << OptCS[1] << OptCS[3] << OptCS[2];
+    ordine << pctRice->findChild<QWidget*>(u"List1"_s) << pctRice->findChild<QWidget*>(u"Command1"_s) << Combo1;
     for (int i = 1; i < ordine.size(); ++i)
         QWidget::setTabOrder(ordine[i - 1], ordine[i]);
 }
+
+PaginaRicerca* Startup::paginaRicerca()
+{
+    // Built when first opened: a clerk who types codes never pays for it at start-up.
+    if (ricerca)
+        return ricerca;
+    ricerca = new PaginaRicerca(archivio_, stato, dialoghi_, this);
+    Pict1 = ricerca;
+    Pict1->hide();
+    Pict1->setEnabled(false);
+    static_cast<QGridLayout*>(layout())->addWidget(Pict1, 0, 0);
+    connect(ricerca, &PaginaRicerca::chiusa, this, &Startup::chiudiRicerca);
+    connect(ricerca, &PaginaRicerca::uscitaRichiesta, this, &QWidget::close);
+    return ricerca;
+}
+
+bool Startup::ricercaAperta() const { return Pict1 && Pict1->isVisible(); }
 
 void Startup::costruisciCarico(QWidget* pagina)
 {
@@ -360,18 +379,34 @@ void Startup::costruisciScarico(QWidget* pagina)
 
 void Startup::posiziona()
 {
-    resize(daTwip(larghezzaTwip, this), daTwip(altezzaTwip, this));
+    // One size for every page, the largest, so the window never grows or shrinks while in use.
+    QSize dimensione(daTwip(larghezzaTwip, this), daTwip(altezzaTwip, this));
+    ensurePolished();  // measured with the style's fonts and margins, as shown
+    for (int i : {0, 1}) {
+        OptCS_Click(i);
+        // Hidden windows keep their layouts' cached hints when a page is shown: measure afresh.
+        for (QWidget* w = Picture1[i]; w; w = w->parentWidget()) {
+            w->updateGeometry();
+            if (w->layout())
+                w->layout()->invalidate();
+        }
+        layout()->activate();
+        dimensione = dimensione.expandedTo(minimumSizeHint());
+    }
+    OptCS_Click(3);
     const QScreen* schermo = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!schermo)
-        return;
-    const QRect area = schermo->availableGeometry();
-    const QSize dimensione = size().expandedTo(minimumSizeHint());
-    // The width formula drives the left edge and the height formula the top edge, inside the screen.
-    int x = area.x() + (area.width() - dimensione.width()) / 3 + daTwip(350, this);
-    int y = area.y() + (area.height() - dimensione.height()) / 2 + daTwip(80, this);
-    x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - dimensione.width()));
-    y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - dimensione.height()));
-    move(x, y);
+    if (schermo) {
+        // Room for the window manager's title bar and borders, not yet known before the first show.
+        const QRect area = schermo->availableGeometry().adjusted(0, 0, -8, -32);
+        dimensione = dimensione.boundedTo(area.size());
+        // The width formula drives the left edge and the height formula the top edge, inside the screen.
+        int x = area.x() + (area.width() - dimensione.width()) / 3 + daTwip(350, this);
+        int y = area.y() + (area.height() - dimensione.height()) / 2 + daTwip(80, this);
+        x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - dimensione.width()));
+        y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - dimensione.height()));
+        move(x, y);
+    }
+    setFixedSize(dimensione);
 }
 
 // ---- start-up and shutdown ------------------------------------------------------------
@@ -404,8 +439,6 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
     cmbRiqACT->addItems(testi::vociRiquadri);
     cmbRiqACT->setCurrentIndex(-1);
     stato.paginaAttiva = 2;
-    Pict1->hide();
-    Pict1->setEnabled(false);
     Pict2->show();
     Pict2->setEnabled(true);
     lbVer->setText(u"Versione %1.%2.%3"_s.arg(PEMTARX_VERSION_MAJOR).arg(PEMTARX_VERSION_MINOR).arg(PEMTARX_VERSION_PATCH));
@@ -504,7 +537,7 @@ int Startup::esegui()
 
 QPushButton* Startup::uscitaVisibile() const
 {
-    return Pict1->isVisible() ? ricerca->uscita() : cmdD[2];
+    return ricercaAperta() ? ricerca->uscita() : cmdD[2];
 }
 
 // ---- field map <-> widgets --------------------------------------------------------------
@@ -626,24 +659,29 @@ void Startup::controllaCodice()
 void Startup::mostraTipo(const QString& carScar)
 {
     const int opzione = regole::opzioneTipo(carScar);
-    if (opzione == 1 || opzione == 2) {
-        // A loading group shows only its last number, the stamp and the notice numbering.
-        for (QLabel* l : LabeG)
-            l->setVisible(opzione == 1);
-        for (int i = 2; i <= 9; ++i)
-            if (i != 6)
-                Txt[i]->setVisible(opzione == 1);
-    }
+    if (opzione == 2)
+        campiCarico(false);  // a loading group shows only its last number, the stamp and the notice numbering
     if (opzione >= 0) {
         OptCS[opzione]->setChecked(true);
         OptCS_Click(opzione);
     }
 }
 
+void Startup::campiCarico(bool visibili)
+{
+    for (QLabel* l : LabeG)
+        l->setVisible(visibili);
+    for (int t = 2; t <= 9; ++t)
+        if (t != 6)
+            Txt[t]->setVisible(visibili);
+}
+
 void Startup::OptCS_Click(int i)
 {
     Picture1[0]->hide();
     Picture1[1]->hide();
+    if (i == 1)
+        campiCarico(true);  // a loading register always shows all its fields, whatever was shown before
     if (i == 0)
         Picture1[0]->show();
     else if (i == 1 || i == 2)
@@ -660,7 +698,8 @@ void Startup::DicKod_GotFocus()
 
 void Startup::DicKod_LostFocus()
 {
-    registroCorrente.SspCodice = DicKod->text();
+    // A typed code is taken without the blanks around it: "AB", "AB " and " AB" are one register.
+    registroCorrente.SspCodice = DicKod->text().trimmed();
     if (stato.saltaControllo)
         return;
     controllaCodice();
@@ -684,6 +723,7 @@ void Startup::apriRicerca()
         azzeraRegistro();
         if (QWidget* f = focusWidget())
             f->clearFocus();
+        paginaRicerca();
         Pict1->show();
         Pict1->setEnabled(true);
         Pict2->hide();
@@ -717,8 +757,10 @@ void Startup::chiudiRicerca(const QString& codice)
 
 void Startup::cmdD_MouseDown(int i)
 {
-    if (i == 2)
+    if (i == 2) {
         stato.saltaControllo = true;
+        uscitaPremuta_ = true;
+    }
 }
 
 void Startup::cmdD_Click(int i)
@@ -752,13 +794,20 @@ void Startup::eliminaRegistro()
 
 void Startup::scriviRegistro()
 {
-    const regole::Maschera m = leggiWidget();
+    regole::Maschera m = leggiWidget();
+    // The code field may show a stored code cut to its length: the register keeps its own.
+    m.DicKod = registroCorrente.SspCodice;
     Register nuovo = registroCorrente;
     // A failed save keeps the page as typed, so the clerk can correct it and confirm again.
     if (!regole::leggiMaschera(m, nuovo).ok()) {
         messaggio(testi::erroreScritturaRecord);
         return;
     }
+    // A number written by another program is replaced only when the clerk agrees.
+    if (registroCorrente.meccanogNumIntatto.isValid() && !nuovo.meccanogNumIntatto.isValid() &&
+        dialoghi_.ask(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto)),
+                      testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) == app::No)
+        return;
     const auto esito = archivio_.scrivi(nuovo, regole::testataMaschera(m));
     if (!esito.esito.ok()) {
         messaggio(esito.fase == store::RegisterStore::Fase::Testata ? testi::erroreScritturaTestata
@@ -821,13 +870,14 @@ bool Startup::Form_KeyDown(QWidget* destinatario, int& codice, int maschera)
 {
     if (tastiGlobali)
         tastiGlobali(codice, maschera);
-    if (codice == app::tasti::Invio && stato.listaAttiva) {
+    if (codice == app::tasti::Invio && stato.listaAttiva && ricerca) {
         ricerca->scegli();
         return true;
     }
     if (stato.paginaAttiva == 1) {
         if (codice == app::tasti::Invio) {
-            tabSuInvio();
+            if (!pctRice->invio(destinatario))
+                tabSuInvio();
             return true;
         }
         return false;
@@ -840,7 +890,13 @@ bool Startup::Form_KeyDown(QWidget* destinatario, int& codice, int maschera)
     }
     if (codice == app::tasti::Invio) {
         if (stato.campoCorrente == 0 || stato.campoCorrente == mappa::ultimoTxt) {
-            tabSuInvio();
+            // Tabbing into the print order would land on its first option, not on the one chosen.
+            QRadioButton* scelta = Option1[0]->isChecked() ? Option1[0] : Option1[1];
+            if (stato.campoCorrente == mappa::ultimoTxt && scelta->isChecked() && scelta->isVisible() &&
+                scelta->isEnabled())
+                scelta->setFocus(Qt::TabFocusReason);
+            else
+                tabSuInvio();
             return true;
         }
         codice = app::tasti::Giu;
@@ -888,22 +944,29 @@ bool Startup::Form_KeyPress(QWidget* destinatario, QKeyEvent* evento)
     int c = testo.at(0).unicode();
     if (c == 13)
         return true;
-    if (Pict1->isVisible()) {
+    // Typed into the group or unloading-register field itself, not a Ctrl chord such as copy or paste:
+    // the character first replaces the selection, then the picker opens.
+    const bool scelta = !ricercaAperta() && (stato.campoCorrente == 7 || stato.campoCorrente == 8) &&
+                        destinatario == Txt[stato.campoCorrente] &&
+                        !(evento->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (ricercaAperta()) {
         c = maiuscolo(c);
     } else {
-        if (stato.campoCorrente == 7 || stato.campoCorrente == 8)
-            apriRicerca();
         const mappa::Campo& campo = mappa::campo(stato.campoCorrente);
         c = campo.filtro == mappa::Filtro::SoloCifre ? soloCifre(c) : maiuscolo(c);
     }
     if (c == 0)
         return true;
-    if (c == testo.at(0).unicode())
+    const bool uguale = c == testo.at(0).unicode();
+    if (uguale && !scelta)
         return false;
     inoltro_ = true;
-    QKeyEvent nuovo(QEvent::KeyPress, Qt::Key_A + (c - 'A'), evento->modifiers(), QString(QChar(c)));
+    QKeyEvent nuovo(QEvent::KeyPress, uguale ? evento->key() : Qt::Key_A + (c - 'A'), evento->modifiers(),
+                    QString(QChar(c)));
     QCoreApplication::sendEvent(destinatario, &nuovo);
     inoltro_ = false;
+    if (scelta)
+        apriRicerca();
     return true;
 }
 
@@ -922,8 +985,21 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
             for (QWidget* w = sotto; w && w != this; w = w->parentWidget())
                 if (w == cmdD[2])
                     cmdD_MouseDown(2);
-            ricerca->premuto(sotto);
+            if (ricerca)
+                ricerca->premuto(sotto);
         }
+        return false;
+    }
+    if (evento->type() == QEvent::MouseButtonRelease && oggetto == windowHandle() && uscitaPremuta_) {
+        // A press on USCITA that ends without a click must not leave the code field without its look-up.
+        uscitaPremuta_ = false;
+        stato.saltaControllo = false;
+        return false;
+    }
+    if (oggetto == pctRice && (evento->type() == QEvent::Show || evento->type() == QEvent::Hide)) {
+        // Alt+A belongs to the picker's own ANNULLA while it is open.
+        const bool aperta = evento->type() == QEvent::Show;
+        cmdD[3]->setShortcut(aperta ? QKeySequence() : QKeySequence::mnemonic(cmdD[3]->text()));
         return false;
     }
     if (evento->type() != QEvent::KeyPress || inoltro_)
@@ -934,8 +1010,18 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
         destinatario != (QApplication::focusWidget() ? QApplication::focusWidget() : this))
         return false;
     auto* tasto = static_cast<QKeyEvent*>(evento);
+    // After a message box no control has the focus for a while, and the same key would reach the window again.
+    if (destinatario == this && tasto == ultimoTasto_ && tasto->timestamp() != 0 &&
+        tasto->timestamp() == istanteUltimo_)
+        return false;
+    ultimoTasto_ = tasto;
+    istanteUltimo_ = tasto->timestamp();
     int codice = app::tasti::codice(tasto->key());
     if (Form_KeyDown(destinatario, codice, app::tasti::maschera(tasto->modifiers())))
+        return true;
+    // A chord with Alt or Ctrl is never a typed character: a visible button's access key took it already, or nothing.
+    if ((tasto->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) && !tasto->text().isEmpty() &&
+        tasto->text().at(0).isPrint())
         return true;
     return Form_KeyPress(destinatario, tasto);
 }

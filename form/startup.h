@@ -62,6 +62,8 @@ private:
     void costruisciCarico(QWidget* pagina);
     void costruisciScarico(QWidget* pagina);
     void posiziona();
+    PaginaRicerca* paginaRicerca();
+    bool ricercaAperta() const;
     bool apriDatabase();
     bool apriTabella(bool registri);
     void Form_Unload();
@@ -76,6 +78,7 @@ private:
     void controllaCodice();
     void applicaModo(regole::Modo modo);
     void mostraTipo(const QString& carScar);
+    void campiCarico(bool visibili);
     void apriRicerca();
     void chiudiRicerca(const QString& codice);
     void scriviRegistro();
@@ -103,10 +106,13 @@ private:
     app::Dialogs& dialoghi_;
     store::RegisterStore archivio_;
     bool inoltro_ = false;  // a key event of our own is on its way to a control
+    bool uscitaPremuta_ = false;  // the mouse went down on USCITA and has not come up yet
+    const QEvent* ultimoTasto_ = nullptr;  // the key press handled last, and its time, to handle it once
+    quint64 istanteUltimo_ = 0;
 
 public:
     // The controls, named and indexed as the clerk's manual names them.
-    QWidget* Pict1 = nullptr;  // Pict(1), the search page
+    QWidget* Pict1 = nullptr;  // Pict(1), the search page, built when first opened
     QWidget* Pict2 = nullptr;  // Pict(2), the edit page
     std::array<QWidget*, 2> Picture1{};  // (0) unloading page, (1) loading page
     QLabel* Label1 = nullptr;

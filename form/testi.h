@@ -26,6 +26,8 @@ inline const QString confermiCancellazione = u"CONFERMI LA CANCELLAZIONE DEL REG
 inline const QString erroreScritturaRecord = u"ERRORE NELLA SCRITTURA DEL RECORD"_s;
 inline const QString erroreScritturaTestata = u"ERRORE NELLA SCRITTURA DELLA TESTATA"_s;
 inline const QString erroreCancellazione = u"ERRORE NELLA CANCELLAZIONE DEL REGISTRO"_s;
+inline const QString meccanograficoSostituito =
+    u"IL CODICE MECCANOGRAFICO REGISTRATO (%1) NON PUO' ESSERE CONSERVATO: LO SOSTITUISCO?"_s;
 inline const QString erroreLettura = u"ERRORE IN LETTURA DEL REGISTRO"_s;
 
 inline const QString titoli[3] = {u"GESTIONE REGISTRI P.S. EXPORT"_s, u"VARIAZIONE REGISTRO P.S. EXPORT"_s,

@@ -18,29 +18,45 @@ store::Esito ModelloRicerca::cerca(store::TipoRicerca tipo, const QString& chiav
     tipo_ = tipo;
     chiave_ = chiave;
     righe_.clear();
+    codici_.clear();
     ultimo_.reset();
     pagina_ = primaPagina;
     finite_ = false;
-    QStringList nuove;
-    const store::Esito e = leggi(primaPagina, nuove);
-    if (e.ok())
+    QStringList nuove, codici;
+    const store::Esito e = leggi(primaPagina, nuove, codici);
+    store::Esito esito = e;
+    if (e.ok()) {
         righe_ = std::move(nuove);
-    else
+        codici_ = std::move(codici);
+        totale_ = static_cast<int>(righe_.size());
+        // A full first page: the rest of the range is only counted now and read as it is reached.
+        if (!finite_)
+            esito = store::esegui(archivio_, store::contaRegistri(archivio_.database().driver(), tipo, chiave),
+                                  testoSql_, [this](const QSqlQuery& q) { totale_ = q.value(0).toInt(); });
+    }
+    if (!esito.ok()) {
+        righe_.clear();
+        codici_.clear();
+        totale_ = 0;
         finite_ = true;
+    }
+    totale_ = std::max(totale_, static_cast<int>(righe_.size()));
     endResetModel();
-    return e;
+    return esito;
 }
 
 void ModelloRicerca::svuota()
 {
     beginResetModel();
     righe_.clear();
+    codici_.clear();
     ultimo_.reset();
+    totale_ = 0;
     finite_ = true;
     endResetModel();
 }
 
-store::Esito ModelloRicerca::leggi(int righe, QStringList& nuove)
+store::Esito ModelloRicerca::leggi(int righe, QStringList& nuove, QStringList& codici)
 {
     nuove.reserve(righe);
     QVariantList valori(store::trColonne);
@@ -50,6 +66,7 @@ store::Esito ModelloRicerca::leggi(int righe, QStringList& nuove)
         for (int i = 0; i < store::trColonne; ++i)
             valori[i] = q.value(i);
         nuove << righe::rigaRegistro(valori, tipo_);
+        codici << valori.at(store::trCodice).toString();
         const int cercata = tipo_ == store::TipoRicerca::Codice ? store::trCodice : store::trDescrizione;
         ultimo_ = store::Seguito{valori.at(cercata).toString(), valori.at(store::trCodice).toString()};
     });
@@ -58,38 +75,45 @@ store::Esito ModelloRicerca::leggi(int righe, QStringList& nuove)
     return e;
 }
 
-int ModelloRicerca::rowCount(const QModelIndex& genitore) const
-{
-    return genitore.isValid() ? 0 : static_cast<int>(righe_.size());
-}
+int ModelloRicerca::rowCount(const QModelIndex& genitore) const { return genitore.isValid() ? 0 : totale_; }
 
 QVariant ModelloRicerca::data(const QModelIndex& indice, int ruolo) const
 {
     if (!checkIndex(indice, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    if (ruolo == Qt::DisplayRole || ruolo == Qt::AccessibleTextRole)
-        return righe_.at(indice.row());
-    return {};
+    if (ruolo != Qt::DisplayRole && ruolo != Qt::AccessibleTextRole && ruolo != ruoloCodice)
+        return {};
+    // The view asks for the rows it reaches; reading them changes no row the view already knows.
+    const_cast<ModelloRicerca*>(this)->leggiFinoA(indice.row());
+    if (indice.row() >= righe_.size())
+        return QString();  // removed by another program since the count; the list shortens next
+    return ruolo == ruoloCodice ? codici_.at(indice.row()) : righe_.at(indice.row());
 }
 
-bool ModelloRicerca::canFetchMore(const QModelIndex& genitore) const { return !genitore.isValid() && !finite_; }
-
-void ModelloRicerca::fetchMore(const QModelIndex& genitore)
+void ModelloRicerca::leggiFinoA(int riga)
 {
-    if (!canFetchMore(genitore))
-        return;
-    pagina_ = std::min(pagina_ * 2, paginaMassima);
-    QStringList nuove;
-    const store::Esito e = leggi(pagina_, nuove);
-    if (!e.ok()) {
-        finite_ = true;
-        Q_EMIT letturaFallita(e.descrizione);
-        return;
+    while (!finite_ && riga >= righe_.size()) {
+        pagina_ = std::min(pagina_ * 2, paginaMassima);
+        QStringList nuove, codici;
+        const store::Esito e = leggi(pagina_, nuove, codici);
+        if (!e.ok()) {
+            finite_ = true;
+            Q_EMIT letturaFallita(e.descrizione);
+            return;
+        }
+        righe_ << nuove;
+        codici_ << codici;
     }
-    if (nuove.isEmpty())
+    if (finite_ && righe_.size() < totale_)
+        QMetaObject::invokeMethod(this, &ModelloRicerca::accorcia, Qt::QueuedConnection);
+}
+
+void ModelloRicerca::accorcia()
+{
+    const int lette = static_cast<int>(righe_.size());
+    if (!finite_ || lette >= totale_)
         return;
-    const int primo = static_cast<int>(righe_.size());
-    beginInsertRows({}, primo, primo + static_cast<int>(nuove.size()) - 1);
-    righe_ << nuove;
-    endInsertRows();
+    beginRemoveRows({}, lette, totale_ - 1);
+    totale_ = lette;
+    endRemoveRows();
 }

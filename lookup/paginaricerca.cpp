@@ -241,15 +241,16 @@ void PaginaRicerca::Lista_DblClick()
     rigaScelta = scelte.isEmpty() ? QString() : scelte.first().data().toString();
     if (rigaScelta.trimmed().isEmpty())
         return;
-    rigaScelta = righe::codiceDellaRiga(rigaScelta, tipoRicerca);
-    if (rigaScelta.isEmpty())
+    // The stored code, blanks and all: the row's trimmed text could name another register.
+    rigaScelta = scelte.first().data(ModelloRicerca::ruoloCodice).toString();
+    if (rigaScelta.trimmed().isEmpty())
         return;
     Ldesc->hide();
     DescTab->hide();
     Lcod->show();
     CodTab->show();
-    CodTab->setText(rigaScelta);
-    chiudiRicerca();
+    CodTab->setText(rigaScelta.trimmed());
+    chiudiRicerca(rigaScelta);
 }
 
 // ---- the two buttons -----------------------------------------------------------------------
@@ -273,7 +274,7 @@ void PaginaRicerca::cmd_r_Click(int i)
         stato_.listaAttiva = true;
         Lista->setFocus();
     } else {
-        chiudiRicerca();
+        chiudiRicerca(CodTab->text().trimmed());
     }
 }
 
@@ -318,17 +319,20 @@ void PaginaRicerca::avvisa(const QString& descrizione)
     if (avvisato_)
         return;
     avvisato_ = true;
-    dialoghi_.ask(testiRicerca::erroreRicerca + u'\n' + descrizione, testiRicerca::titoloProgramma,
+    // The Italian headline first; the engine's own words, when it gave any, under it for whoever helps the clerk.
+    const QString testo = descrizione.trimmed().isEmpty() ? testiRicerca::erroreRicerca
+                                                          : testiRicerca::erroreRicerca + u'\n' + descrizione;
+    dialoghi_.ask(testo, testiRicerca::titoloProgramma,
                   app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 
-void PaginaRicerca::chiudiRicerca()
+void PaginaRicerca::chiudiRicerca(const QString& codice)
 {
     stato_.paginaAttiva = 2;
     stato_.saltaControllo = false;
     stato_.listaAttiva = false;
     // The window hides this page and moves the focus off it; that is not the clerk leaving a box.
     chiusura_ = true;
-    Q_EMIT chiusa(CodTab->text());
+    Q_EMIT chiusa(codice);
     chiusura_ = false;
 }

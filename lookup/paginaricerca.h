@@ -36,7 +36,7 @@ public:
     store::TipoRicerca tipo() const { return tipoRicerca; }
 
 Q_SIGNALS:
-    // The page closed on this code: the edit page looks it up.
+    // The page closed on this code (a picked row's as stored, a typed one trimmed): the edit page looks it up.
     void chiusa(const QString& codice);
     // "&USCITA" of the page: the program ends.
     void uscitaRichiesta();
@@ -59,7 +59,7 @@ private:
     void cmd_r_GotFocus(int i);
     void cmd_r_Click(int i);
     void cercaRegistri(const QString& chiave);
-    void chiudiRicerca();
+    void chiudiRicerca(const QString& codice);
     void letturaFallita(const QString& descrizione);
     void avvisa(const QString& descrizione);
 

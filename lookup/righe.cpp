@@ -55,11 +55,6 @@ QString rigaRegistro(const QVariantList& v, store::TipoRicerca tipo)
            inColonne(testoCampo(v.at(trGruppoSCarico)), 10) + u' ' + v.at(trDischetto).toString();
 }
 
-QString codiceDellaRiga(const QString& riga, store::TipoRicerca tipo)
-{
-    return (tipo == store::TipoRicerca::Codice ? riga.left(10) : riga.mid(31, 10)).trimmed();
-}
-
 QString rigaElenco(const QVariant& codice, const QVariant& descrizione)
 {
     return inColonne(codice.toString(), 10) + u" - "_s + descrizione.toString();

@@ -16,9 +16,6 @@ QString allineaDestra(const QString& testo, int larghezza);
 // with the code, the description search with the description.
 QString rigaRegistro(const QVariantList& valori, store::TipoRicerca tipo);
 
-// The register code of a row of the search list, without its filling blanks.
-QString codiceDellaRiga(const QString& riga, store::TipoRicerca tipo);
-
 // One line of the picker: the code in exactly 10 characters, " - ", the description as stored.
 QString rigaElenco(const QVariant& codice, const QVariant& descrizione);
 

@@ -11,6 +11,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSqlQuery>
 #include <QStringListModel>
 #include <QVBoxLayout>
@@ -44,6 +45,17 @@ SceltaRegistri::SceltaRegistri(store::RegisterStore& archivio, StatoFinestra& st
     hide();
     connect(List1, &Elenco::doppioClic, this, &SceltaRegistri::List1_DblClick);
     connect(Command1, &QPushButton::clicked, this, &SceltaRegistri::Command1_Click);
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    esc->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(esc, &QShortcut::activated, this, &SceltaRegistri::Command1_Click);
+}
+
+bool SceltaRegistri::invio(QWidget* destinatario)
+{
+    if (destinatario != List1)
+        return false;
+    List1_DblClick();
+    return true;
 }
 
 void SceltaRegistri::caricaElencoRegistri(const QString& tipo, QWidget* campo)

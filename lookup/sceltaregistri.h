@@ -21,6 +21,8 @@ public:
 
     // Fills the list with the registers of `tipo` ("G" or "S"), places it under `campo` and shows it.
     void caricaElencoRegistri(const QString& tipo, QWidget* campo);
+    // Enter on the list picks its line as a double click does; false when `destinatario` is not the list.
+    bool invio(QWidget* destinatario);
 
 Q_SIGNALS:
     // A code was picked (List1_DblClick): the window puts it into Txt(campoCorrente).

@@ -79,8 +79,11 @@ Register leggiRegistro(const QSqlRecord& r)
     g.SspStampaperSerie = r.value(QStringLiteral("SspStampaperSerie")).toBool();
     g.SspCodiceDischetto = testo(r, "SspCodiceDischetto");
     g.SspMeccanogCin = testo(r, "SspMeccanogCin");
-    g.SspMeccanogNum = static_cast<qint16>(
-        std::clamp(numeroCampo(r.value(QStringLiteral("SspMeccanogNum"))).toDouble(), -32768.0, 32767.0));
+    const QVariant meccanografico = r.value(QStringLiteral("SspMeccanogNum"));
+    const double numero = numeroCampo(meccanografico).toDouble();
+    g.SspMeccanogNum = static_cast<qint16>(std::clamp(numero, -32768.0, 32767.0));
+    if (numero != g.SspMeccanogNum)
+        g.meccanogNumIntatto = meccanografico;
     g.SspCodAutorizzazione = testoCampo(r.value(QStringLiteral("SspCodAutorizzazione")));
     g.SspRiqA = testoCampo(r.value(QStringLiteral("SspRiqA")));
     g.SspNTelefonoDaChiamare = testo(r, "SspNTelefonoDaChiamare");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <QtGlobal>
 #include <array>
 
@@ -21,6 +22,8 @@ struct Register {
     QString SspRiqA = QStringLiteral(" ");
     QString SspTipoProtocollo = QStringLiteral("G");
     QString SspACT = QStringLiteral("A");
+    // The stored SspMeccanogNum when a 16-bit whole number cannot hold it, written back as it was.
+    QVariant meccanogNumIntatto = QVariant();
 
     // Every member but the code back to the values of a new register.
     void azzera() { *this = Register{SspCodice}; }

@@ -99,7 +99,7 @@ QVariantList valoriRegistro(const Register& r)
             r.SspStampaperSerie,
             r.SspCodiceDischetto,
             r.SspMeccanogCin,
-            r.SspMeccanogNum,
+            r.meccanogNumIntatto.isValid() ? r.meccanogNumIntatto : QVariant(r.SspMeccanogNum),
             r.SspCodAutorizzazione,
             r.SspRiqA,
             u" "_s,

@@ -32,6 +32,28 @@ QString colonneTrovate(const QSqlDriver* d)
 
 } // namespace
 
+std::optional<QString> dopoIlPrefisso(const QString& chiave)
+{
+    // The columns fold ASCII letters only to lower case, then compare code points.
+    QList<uint> punti = chiave.toUcs4();
+    for (uint& p : punti)
+        if (p >= u'A' && p <= u'Z')
+            p += u'a' - u'A';
+    while (!punti.isEmpty()) {
+        uint& ultimo = punti.last();
+        if (ultimo < 0x10FFFF) {
+            ++ultimo;
+            if (ultimo >= 0xD800 && ultimo <= 0xDFFF)
+                ultimo = 0xE000;
+            if (ultimo >= u'A' && ultimo <= u'Z')
+                ultimo = u'[';  // capitals compare as small letters: the next distinct value follows Z
+            return QString::fromUcs4(reinterpret_cast<const char32_t*>(punti.constData()), punti.size());
+        }
+        punti.removeLast();
+    }
+    return std::nullopt;
+}
+
 Istruzione cercaRegistri(const QSqlDriver* d, TipoRicerca tipo, const QString& chiave,
                          const std::optional<Seguito>& dopo, int righe)
 {
@@ -40,22 +62,38 @@ Istruzione cercaRegistri(const QSqlDriver* d, TipoRicerca tipo, const QString& c
     const QString ordine = tipo == TipoRicerca::Codice ? codice : cercata + u", "_s + codice;
     // A null text would be bound as Null and match nothing; the empty key means every register.
     const QString da = chiave.isNull() ? u""_s : chiave;
-    const QString fine = da + u"zz"_s;
+    const std::optional<QString> fine = dopoIlPrefisso(da);
     Istruzione i;
     i.sql = u"SELECT "_s + colonneTrovate(d) + u" FROM "_s + tabella(d) + u" WHERE "_s;
     if (!dopo) {
-        i.sql += cercata + u" BETWEEN ? AND ?"_s;
-        i.valori = {da, fine};
+        i.sql += cercata + u" >= ?"_s;
+        i.valori = {da};
     } else if (tipo == TipoRicerca::Codice) {
         // The last row read is the lower bound, so the index starts there and skips nothing.
-        i.sql += codice + u" > ? AND "_s + codice + u" <= ?"_s;
-        i.valori = {dopo->codice, fine};
+        i.sql += codice + u" > ?"_s;
+        i.valori = {dopo->codice};
     } else {
-        i.sql += u'(' + cercata + u", "_s + codice + u") > (?, ?) AND "_s + cercata + u" <= ?"_s;
-        i.valori = {dopo->colonna, dopo->codice, fine};
+        i.sql += u'(' + cercata + u", "_s + codice + u") > (?, ?)"_s;
+        i.valori = {dopo->colonna, dopo->codice};
+    }
+    if (fine) {
+        i.sql += u" AND "_s + cercata + u" < ?"_s;
+        i.valori << *fine;
     }
     i.sql += u" ORDER BY "_s + ordine + u" LIMIT ?"_s;
     i.valori << righe;
+    return i;
+}
+
+Istruzione contaRegistri(const QSqlDriver* d, TipoRicerca tipo, const QString& chiave)
+{
+    const QString cercata = nome(d, tipo == TipoRicerca::Codice ? "SspCodice"_L1 : "SspDescrizione"_L1);
+    const QString da = chiave.isNull() ? u""_s : chiave;
+    Istruzione i{u"SELECT COUNT(*) FROM "_s + tabella(d) + u" WHERE "_s + cercata + u" >= ?"_s, {da}};
+    if (const std::optional<QString> fine = dopoIlPrefisso(da)) {
+        i.sql += u" AND "_s + cercata + u" < ?"_s;
+        i.valori << *fine;
+    }
     return i;
 }
 

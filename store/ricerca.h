@@ -46,10 +46,17 @@ struct Istruzione {
     QVariantList valori;
 };
 
-// The range from `chiave` to `chiave` + "zz" in the column's own case-blind order, sorted by that
-// column and then by the code, at most `righe` rows; with `dopo`, only the rows that follow it.
+// The first text above every text that begins with `chiave` in the columns' case-blind order;
+// none when nothing is above them.
+std::optional<QString> dopoIlPrefisso(const QString& chiave);
+
+// The rows whose column begins with `chiave` (case-blind), sorted by that column and then by the
+// code, at most `righe` rows; with `dopo`, only the rows that follow it.
 Istruzione cercaRegistri(const QSqlDriver* d, TipoRicerca tipo, const QString& chiave,
                          const std::optional<Seguito>& dopo, int righe);
+
+// How many rows the same range holds.
+Istruzione contaRegistri(const QSqlDriver* d, TipoRicerca tipo, const QString& chiave);
 
 // Code and description of the registers whose SspCarScar is `tipo`, ordered by code.
 Istruzione elencoRegistri(const QSqlDriver* d, const QString& tipo);

@@ -29,7 +29,8 @@ void TastiGlobali::tastiGlobali(int codice, int maschera)
     tastoCtrl = (maschera & app::tasti::Ctrl) != 0;
     tastoAlt = (maschera & app::tasti::Alt) != 0;
     if (codice == app::tasti::F2) {
-        if (tastoAlt && tastoCtrl) {
+        // Ctrl+Alt+F2 switches the console on most Linux desktops before it gets here; Ctrl+Shift+F2 always arrives.
+        if (tastoCtrl && (tastoAlt || tastoShift)) {
             // Asked before anything is queued, so that No leaves the program running as it was.
             risposta = dialoghi_.ask(testi::esco, testi::titoloUscitaForzata, app::Pulsanti::SiNo,
                                      app::Icona::Esclamazione, app::No);

@@ -8,8 +8,9 @@ SCHERMATE=${SCHERMATE:-$PWD}
 chiudi_sessione() {
   local esito=$?
   if [ "$esito" -ne 0 ] && [ -n "${DISPLAY:-}" ]; then
-    import -display "$DISPLAY" -window root "$SCHERMATE/$(basename "$0" .sh)-errore.png" 2>/dev/null || true
-    echo "schermata: $SCHERMATE/$(basename "$0" .sh)-errore.png" >&2
+    local nome=${NOME_PROVA:-$(basename "$0" .sh)}
+    import -display "$DISPLAY" -window root "$SCHERMATE/$nome-errore.png" 2>/dev/null || true
+    echo "schermata: $SCHERMATE/$nome-errore.png" >&2
   fi
   for ((i = ${#PROCESSI[@]} - 1; i >= 0; i--)); do kill "${PROCESSI[i]}" 2>/dev/null || true; done
   for p in "${PROCESSI[@]}"; do wait "$p" 2>/dev/null || true; done
@@ -21,7 +22,7 @@ trap chiudi_sessione EXIT
 avvia_sessione() {
   local fifo="$CARTELLA/display"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "${SCHERMO:-1280x1024}x24" -nolisten tcp 3>"$fifo" 2>/dev/null &
   PROCESSI+=($!)
   local numero
   read -r -t 20 numero <"$fifo"
@@ -48,7 +49,7 @@ aspetta_finestra() {
 # Waits until no window has that title.
 aspetta_chiusa() {
   for _ in $(seq "${2:-100}"); do
-    xdotool search --name "$1" >/dev/null 2>&1 || return 0
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
     sleep 0.1
   done
   echo "la finestra '$1' non si chiude" >&2

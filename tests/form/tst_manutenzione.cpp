@@ -2,7 +2,9 @@
 
 #include "app/casella.h"
 #include "form/startup.h"
+#include "lookup/paginaricerca.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -23,7 +25,9 @@ private Q_SLOTS:
     void newCodeAnsweredNoReturnsToWaiting();
     void blankCodeAsksNothing();
     void pressOnExitWhileInTheCodeAsksNothing();
-    void loadingGroupHidesItsFieldsUntilALoadingRegister();
+    void onlyALoadingGroupHidesTheLoadingFields();
+    void codeWithBlanksIsItsOwnRegister_data();
+    void codeWithBlanksIsItsOwnRegister();
     void confirmStoresBothRowsAndReturnsToWaiting();
     void failedSaveKeepsWhatWasTyped();
     void deleteWithoutHeadingRowDeletesTheRegister();
@@ -133,10 +137,9 @@ void TestManutenzione::pressOnExitWhileInTheCodeAsksNothing()
     QTest::mousePress(w->windowHandle(), Qt::RightButton, {}, centro);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->cmdD[2]));
     QVERIFY(d->domande.isEmpty());
-    QVERIFY(w->stato.saltaControllo);
 }
 
-void TestManutenzione::loadingGroupHidesItsFieldsUntilALoadingRegister()
+void TestManutenzione::onlyALoadingGroupHidesTheLoadingFields()
 {
     b->digitaCodice(u"G01"_s);
     QVERIFY(w->OptCS[2]->isChecked());
@@ -147,10 +150,46 @@ void TestManutenzione::loadingGroupHidesItsFieldsUntilALoadingRegister()
     b->digitaCodice(u"NUOVO"_s);
     QTest::mouseClick(w->OptCS[1], Qt::LeftButton);
     QVERIFY(w->Picture1[1]->isVisible());
-    QVERIFY(!w->Txt[2]->isVisible());  // still as the group left it
-    QTest::mouseClick(w->cmdD[3], Qt::LeftButton);
-    b->digitaCodice(u"C01"_s);
-    QVERIFY(w->Txt[2]->isVisible() && w->LabeG[5]->isVisible());
+    QVERIFY(w->Txt[2]->isVisible() && w->Txt[9]->isVisible() && w->LabeG[5]->isVisible());
+}
+
+void TestManutenzione::codeWithBlanksIsItsOwnRegister_data()
+{
+    QTest::addColumn<QString>("digitato");  // empty: picked from the search list instead
+    QTest::addColumn<int>("riga");
+    QTest::addColumn<QString>("aperto");
+    QTest::newRow("typed with blanks around") << u" ab "_s << 0 << u"AB"_s;
+    QTest::newRow("picked, leading blank") << QString() << 0 << u" AB"_s;
+    QTest::newRow("picked, plain") << QString() << 1 << u"AB"_s;
+    QTest::newRow("picked, trailing blank") << QString() << 2 << u"AB "_s;
+}
+
+// Registers written by other programs with blanks in their codes are opened and deleted each as itself.
+void TestManutenzione::codeWithBlanksIsItsOwnRegister()
+{
+    QFETCH(QString, digitato);
+    QFETCH(int, riga);
+    QFETCH(QString, aperto);
+    a->esegui({u"DELETE FROM TabellaSerieSemplificata"_s});
+    for (const QString& c : {u" AB"_s, u"AB"_s, u"AB "_s})
+        a->esegui({u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione, SspCarScar) VALUES ('%1', '%1', 'S')"_s.arg(c)});
+    if (!digitato.isNull()) {
+        b->digitaCodice(digitato);
+    } else {
+        QTest::keyClick(w->DicKod, Qt::Key_F4);
+        QTRY_VERIFY(w->Pict1->isVisible());
+        auto* lista = w->Pict1->findChild<QAbstractItemView*>(u"Lista"_s);
+        QCOMPARE(lista->model()->rowCount(), 3);
+        lista->setCurrentIndex(lista->model()->index(riga, 0));
+        w->ricerca->scegli();
+    }
+    QVERIFY(d->domande.isEmpty());
+    QCOMPARE(w->registroCorrente.SspCodice, aperto);
+    QCOMPARE(w->Txt[1]->text(), aperto);
+    d->risposte = {app::Si};
+    QTest::mouseClick(w->cmdD[0], Qt::LeftButton);
+    QCOMPARE(a->valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata"_s).toInt(), 2);
+    QCOMPARE(a->valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata WHERE SspCodice = '%1'"_s.arg(aperto)).toInt(), 0);
 }
 
 void TestManutenzione::confirmStoresBothRowsAndReturnsToWaiting()
@@ -159,7 +198,7 @@ void TestManutenzione::confirmStoresBothRowsAndReturnsToWaiting()
     b->digitaCodice(u"S02"_s);
     QTest::mouseClick(w->OptCS[0], Qt::LeftButton);
     QVERIFY(w->Picture1[0]->isVisible());
-    w->Txt[1]->setFocus();
+    QTest::mouseClick(w->Txt[1], Qt::LeftButton);  // into the cleared blank: typing replaces it
     QTest::keyClicks(w->Txt[1], u"nuovo scarico"_s);
     w->Txt[12]->setFocus();
     QTest::keyClicks(w->Txt[12], u"4a2"_s);

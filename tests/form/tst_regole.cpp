@@ -37,6 +37,8 @@ private Q_SLOTS:
     void blankGroupsAreStoredAsDots();
     void readingANewRegisterKeepsABlankTypeAndRefusesBigNumbers();
     void shownRegisterTurnsDotsIntoBlanks();
+    void numberTheBoxCannotHoldIsKept_data();
+    void numberTheBoxCannotHoldIsKept();
     void missingHeadingShowsBlanksAndUnknownCodesKeepTheList();
 
 private:
@@ -179,6 +181,41 @@ void TestRegole::shownRegisterTurnsDotsIntoBlanks()
     QCOMPARE(m.riquadri, 0);
     for (const QString& t : m.Txt)
         QVERIFY(!t.contains(u"NULL"_s));
+}
+
+void TestRegole::numberTheBoxCannotHoldIsKept_data()
+{
+    QTest::addColumn<QString>("salvato");
+    QTest::addColumn<QString>("digitato");  // null: the box left as shown
+    QTest::addColumn<QString>("mostrato");
+    QTest::addColumn<QString>("atteso");
+    QTest::newRow("above 16 bits") << u"40000"_s << QString() << u"40000"_s << u"40000"_s;
+    QTest::newRow("with a fraction") << u"12.5"_s << QString() << u"12.5"_s << u"12.5"_s;
+    QTest::newRow("wider than the box") << u"1234567"_s << QString() << u"123456"_s << u"1234567"_s;
+    QTest::newRow("changed by the clerk") << u"40000"_s << u"123"_s << u"40000"_s << u"123"_s;
+    QTest::newRow("16 bits, changed") << u"7"_s << u"8"_s << u"7"_s << u"8"_s;
+}
+
+// A number another program wrote is never changed silently by a confirm.
+void TestRegole::numberTheBoxCannotHoldIsKept()
+{
+    QFETCH(QString, salvato);
+    QFETCH(QString, digitato);
+    QFETCH(QString, mostrato);
+    QFETCH(QString, atteso);
+    QSqlQuery q(archivio->database());
+    QVERIFY(q.exec(u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspCarScar, SspMeccanogNum) VALUES ('REG1', 'C', %1)"_s.arg(salvato)));
+    std::optional<QSqlRecord> trovata;
+    QVERIFY(archivio->trovaRegistro(u"REG1"_s, trovata).ok() && trovata);
+    Register r = store::leggiRegistro(*trovata);
+    Maschera m = compilata(1);
+    regole::mostraRegistro(r, std::nullopt, m);
+    QCOMPARE(m.Txt[3], mostrato);
+    if (!digitato.isNull())
+        m.Txt[3] = digitato;
+    QVERIFY(regole::leggiMaschera(m, r).ok());
+    QVERIFY(archivio->scrivi(r, regole::testataMaschera(m)).esito.ok());
+    QCOMPARE(riga(u"TabellaSerieSemplificata"_s, u"SspCodice"_s, u"REG1"_s).value(u"SspMeccanogNum"_s).toString(), atteso);
 }
 
 void TestRegole::missingHeadingShowsBlanksAndUnknownCodesKeepTheList()

@@ -31,10 +31,14 @@ void TestIstruzioni::rangesUseAnIndexInOrder_data()
     QTest::addColumn<TipoRicerca>("tipo");
     QTest::addColumn<bool>("seguito");
     QTest::addColumn<QString>("indice");
-    QTest::newRow("code, first page") << TipoRicerca::Codice << false << u"sqlite_autoindex_TabellaSerieSemplificata_1"_s;
-    QTest::newRow("code, later page") << TipoRicerca::Codice << true << u"sqlite_autoindex_TabellaSerieSemplificata_1"_s;
-    QTest::newRow("description, first page") << TipoRicerca::Descrizione << false << u"SspDescrizioneIdx"_s;
-    QTest::newRow("description, later page") << TipoRicerca::Descrizione << true << u"SspDescrizioneIdx"_s;
+    QTest::addColumn<QString>("chiave");
+    const QString codici = u"sqlite_autoindex_TabellaSerieSemplificata_1"_s;
+    QTest::newRow("code, first page") << TipoRicerca::Codice << false << codici << u"R"_s;
+    QTest::newRow("code, later page") << TipoRicerca::Codice << true << codici << u"R"_s;
+    QTest::newRow("code, every register") << TipoRicerca::Codice << false << codici << u""_s;
+    QTest::newRow("code, key ending in z") << TipoRicerca::Codice << false << codici << u"RZ"_s;
+    QTest::newRow("description, first page") << TipoRicerca::Descrizione << false << u"SspDescrizioneIdx"_s << u"R"_s;
+    QTest::newRow("description, later page") << TipoRicerca::Descrizione << true << u"SspDescrizioneIdx"_s << u"R"_s;
 }
 
 void TestIstruzioni::rangesUseAnIndexInOrder()
@@ -42,6 +46,7 @@ void TestIstruzioni::rangesUseAnIndexInOrder()
     QFETCH(TipoRicerca, tipo);
     QFETCH(bool, seguito);
     QFETCH(QString, indice);
+    QFETCH(QString, chiave);
     Archivio archivio;
     QVERIFY(archivio.pronto);
     QVERIFY(archivio.riempi(2000));
@@ -49,7 +54,7 @@ void TestIstruzioni::rangesUseAnIndexInOrder()
     QSqlQuery(db).exec(u"ANALYZE"_s);
     const std::optional<store::Seguito> dopo =
         seguito ? std::optional(store::Seguito{u"DESCRIZIONE 01000"_s, u"R01000"_s}) : std::nullopt;
-    const store::Istruzione i = store::cercaRegistri(db.driver(), tipo, u"R"_s, dopo, 64);
+    const store::Istruzione i = store::cercaRegistri(db.driver(), tipo, chiave, dopo, 64);
     QSqlQuery q(db);
     QVERIFY2(q.prepare(u"EXPLAIN QUERY PLAN "_s + i.sql), qPrintable(q.lastError().text()));
     for (int v = 0; v < i.valori.size(); ++v)
@@ -73,7 +78,7 @@ void TestIstruzioni::keyIsNeverInTheText()
     for (TipoRicerca t : {TipoRicerca::Codice, TipoRicerca::Descrizione}) {
         const store::Istruzione i = store::cercaRegistri(d, t, chiave, std::nullopt, 10);
         QVERIFY(!i.sql.contains(u"O'B"_s));
-        QCOMPARE(i.valori, (QVariantList{chiave, QString(chiave + u"zz"_s), 10}));
+        QCOMPARE(i.valori, (QVariantList{chiave, u"o'b%`"_s, 10}));
         const store::Istruzione s = store::cercaRegistri(d, t, chiave, store::Seguito{u"O'B%_1"_s, u"X'1"_s}, 10);
         QVERIFY(!s.sql.contains(u'\''));
     }

@@ -21,6 +21,7 @@ const std::pair<const char16_t*, const char16_t*> registri[] = {
     {u"A1", u"Merci varie"},   {u"a2", u"MERCI VARIE"}, {u"AB", u"merci"},   {u"b1", u"Export"},
     {u"B2", u"EXPORT milano"}, {u"Z9", u"zona"},         {u"z10", u"Zona"},   {u"_X", u"_interno"},
     {u"[Y", u"[riservato]"},   {u"À1", u"Àncora"},       {u"à2", u"àncora"}, {u"ÀB", u"export"},
+    {u"CITTÀ", u"CITTÀ DI MILANO"},
 };
 
 } // namespace
@@ -68,9 +69,11 @@ void TestOrdine::intervallo_data()
     const auto descrizione = store::TipoRicerca::Descrizione;
     QTest::newRow("codice, minuscola") << codice << u"a"_s << QStringList{u"A1"_s, u"a2"_s, u"AB"_s};
     QTest::newRow("codice, maiuscola") << codice << u"A"_s << QStringList{u"A1"_s, u"a2"_s, u"AB"_s};
-    QTest::newRow("codice, tutti fino a zz")
+    QTest::newRow("codice, tutti")
         << codice << u""_s
-        << QStringList{u"[Y"_s, u"_X"_s, u"A1"_s, u"a2"_s, u"AB"_s, u"b1"_s, u"B2"_s, u"z10"_s, u"Z9"_s};
+        << QStringList{u"[Y"_s, u"_X"_s, u"A1"_s,  u"a2"_s, u"AB"_s, u"b1"_s, u"B2"_s,
+                       u"CITTÀ"_s, u"z10"_s, u"Z9"_s, u"À1"_s, u"ÀB"_s, u"à2"_s};
+    QTest::newRow("codice, seguita da una lettera oltre la z") << codice << u"citt"_s << QStringList{u"CITTÀ"_s};
     QTest::newRow("codice, cifre dopo la lettera") << codice << u"Z"_s << QStringList{u"z10"_s, u"Z9"_s};
     QTest::newRow("codice, segni prima delle lettere") << codice << u"_"_s << QStringList{u"_X"_s};
     QTest::newRow("codice, accentata maiuscola distinta") << codice << u"À"_s << QStringList{u"À1"_s, u"ÀB"_s};
@@ -82,9 +85,12 @@ void TestOrdine::intervallo_data()
     QTest::newRow("descrizione, con lo spazio") << descrizione << u"export "_s << QStringList{u"B2"_s};
     QTest::newRow("descrizione, accentate a parte")
         << descrizione << u"e"_s << QStringList{u"b1"_s, u"ÀB"_s, u"B2"_s};
-    QTest::newRow("descrizione, tutte fino a zz")
+    QTest::newRow("descrizione, tutte")
         << descrizione << u""_s
-        << QStringList{u"[Y"_s, u"_X"_s, u"b1"_s, u"ÀB"_s, u"B2"_s, u"AB"_s, u"A1"_s, u"a2"_s, u"z10"_s, u"Z9"_s};
+        << QStringList{u"[Y"_s, u"_X"_s, u"CITTÀ"_s, u"b1"_s, u"ÀB"_s, u"B2"_s, u"AB"_s,
+                       u"A1"_s, u"a2"_s, u"z10"_s, u"Z9"_s, u"À1"_s, u"à2"_s};
+    QTest::newRow("descrizione, seguita da una lettera oltre la z")
+        << descrizione << u"CITT"_s << QStringList{u"CITTÀ"_s};
 }
 
 void TestOrdine::intervallo()

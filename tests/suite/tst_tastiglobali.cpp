@@ -118,7 +118,7 @@ void TestTastiGlobali::keysAndWhatTheyDo_data()
     r("Shift+F2", Qt::Key_F2, shift, 0, uscita);
     r("Ctrl+Alt+F2, Yes", Qt::Key_F2, ctrl | alt, app::Si, domanda + QStringList{u"termina"_s});
     r("Ctrl+Alt+F2, No", Qt::Key_F2, ctrl | alt, app::No, domanda);
-    r("Ctrl+Alt+Shift+F2, No", Qt::Key_F2, ctrl | alt | shift, app::No, domanda);
+    r("Ctrl+Shift+F2, Yes", Qt::Key_F2, ctrl | shift, app::Si, domanda + QStringList{u"termina"_s});
     r("Ctrl+Shift+S", Qt::Key_S, ctrl | shift, 0, sveglia);
     r("Ctrl+Alt+Shift+S", Qt::Key_S, ctrl | shift | alt, 0, sveglia);
     r("Ctrl+S", Qt::Key_S, ctrl, 0, {});

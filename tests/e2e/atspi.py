@@ -1,0 +1,55 @@
+#!/usr/bin/python3
+"""What the program shows, read through accessibility: atspi.py testo NOME | fuoco | estensione NOME."""
+import sys
+import time
+
+import pyatspi
+
+
+def controlli(nodo):
+    for i in range(nodo.childCount):
+        figlio = nodo.getChildAtIndex(i)
+        if figlio is None:
+            continue
+        yield figlio
+        yield from controlli(figlio)
+
+
+def programma():
+    # The program registers with the accessibility bus a little after its window appears.
+    for _ in range(50):
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name.startswith("pemtarx"):
+                return app
+        time.sleep(0.1)
+    sys.exit("programma non trovato")
+
+
+def visibili():
+    for c in controlli(programma()):
+        if c.getState().contains(pyatspi.STATE_SHOWING):
+            yield c
+
+
+def testo(c):
+    try:
+        t = c.queryText()
+        return t.getText(0, t.characterCount)
+    except NotImplementedError:
+        return c.name
+
+
+comando = sys.argv[1]
+if comando == "fuoco":
+    print(next((c.name for c in visibili() if c.getState().contains(pyatspi.STATE_FOCUSED)), ""))
+else:
+    # A box and its caption share the name: the box is meant.
+    trovati = sorted((c for c in visibili() if c.name == sys.argv[2]), key=lambda c: c.getRole() == pyatspi.ROLE_LABEL)
+    c = trovati[0] if trovati else None
+    if c is None:
+        sys.exit("controllo non visibile: " + sys.argv[2])
+    if comando == "testo":
+        print(testo(c))
+    else:
+        e = c.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        print(e.x, e.y, e.width, e.height)
