@@ -56,7 +56,7 @@ FileProva::FileProva() : connessione_(u"prova-%1"_s.arg(++contatore))
     }
     if (!liberi.isEmpty()) {
         nomeDatabase_ = liberi.takeLast();
-        percorso_ = store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_});
+        percorso_ = store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_, {}});
         const QString e = esegui({u"DROP TABLE IF EXISTS TabellaSerieSemplificata, TestataRegistriPS CASCADE"_s,
                                   u"DROP FUNCTION IF EXISTS rifiuta() CASCADE"_s});
         if (!e.isEmpty())
@@ -64,7 +64,7 @@ FileProva::FileProva() : connessione_(u"prova-%1"_s.arg(++contatore))
         return;
     }
     nomeDatabase_ = u"prova_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(contatore);
-    percorso_ = store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_});
+    percorso_ = store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_, {}});
     const QString e = amministra(u"CREATE DATABASE "_s + nomeDatabase_);
     if (!e.isEmpty())
         qWarning("%s", qPrintable(e));
@@ -81,7 +81,7 @@ FileProva::~FileProva()
 
 QString FileProva::assente() const
 {
-    return server() ? store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_ + u"_assente"_s})
+    return server() ? store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_ + u"_assente"_s, {}})
                     : percorso_;
 }
 
