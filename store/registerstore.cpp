@@ -516,15 +516,21 @@ Esito RegisterStore::trovaUnaVolta(const QString& codice, Righe& righe)
     if (!q.exec())
         return errore(q.lastError());
     if (q.next()) {
-        const QSqlRecord tutta = q.record();
         const int n = static_cast<int>(colonneRegistri().size());
-        QSqlRecord registro, testata;
-        for (int i = 0; i < tutta.count(); ++i)
-            (i < n ? registro : testata).append(tutta.field(i));
-        if (!tutta.isNull(0))
-            righe.registro = registro;
-        if (!tutta.isNull(n))
-            righe.testata = testata;
+        if (coppia_->registro.isEmpty()) {
+            // The columns of each row, split once; every look-up fills in its values.
+            const QSqlRecord tutta = q.record();
+            for (int i = 0; i < tutta.count(); ++i)
+                (i < n ? coppia_->registro : coppia_->testata).append(tutta.field(i));
+        }
+        for (auto [riga, vuota, primo] : {std::tuple{&righe.registro, &coppia_->registro, 0},
+                                         std::tuple{&righe.testata, &coppia_->testata, n}}) {
+            if (q.isNull(primo))
+                continue;
+            QSqlRecord& r = riga->emplace(*vuota);
+            for (int i = 0; i < r.count(); ++i)
+                r.setValue(i, q.value(primo + i));
+        }
     }
     const bool letto = !q.lastError().isValid();
     q.finish();

@@ -92,6 +92,7 @@ private:
     // Both rows of one code in one statement, and the lock that queues the writers of one code.
     struct Coppia {
         QSqlQuery trova, blocca;
+        QSqlRecord registro, testata;  // the columns of each row, without values
     };
 
     Esito trovaRegistroUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga);
