@@ -560,8 +560,6 @@ Esito RegisterStore::inizia()
             return errore(db.lastError());
         return {};
     }
-    if (!motorePronto_)
-        impostaMotore();
     // Take the write lock at the start: a read lock upgraded halfway could fail without waiting.
     if (!inizio_) {
         inizio_.emplace(db);
