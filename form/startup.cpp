@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/inifile.h"
 #include "app/misura.h"
+#include "app/pointer.h"
 #include "app/tasti.h"
 #include "app/casella.h"
 #include "form/dialogsqt.h"
@@ -428,10 +429,20 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
     if (!QFileInfo(cartellaDati).isDir())
         QDir().mkdir(cartellaDati);
     percorsoDatabase = store::posizioneArchivio(fileIni, cartellaDati, codiceSocieta, &nomiAmbigui);
-    if (!apriDatabase())
-        return false;
-    if (!apriTabella(true) || !apriTabella(false))
-        return true;
+    archivio_.inAttesa = app::attesaArchivio;
+    // A company this user cannot write is said before any typing, never shown read-only.
+    for (;;) {
+        if (!apriDatabase())
+            return false;
+        if (!apriTabella(true) || !apriTabella(false))
+            return true;
+        const store::Esito e = archivio_.verificaScrittura();
+        if (e.ok())
+            break;
+        if (dialoghi_.ask(testi::archivioNonScrivibile + u'\n' + e.descrizione, testi::titoloErrore,
+                          app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) != app::Riprova)
+            return false;
+    }
     Combo1->clear();
     Combo1->addItems(testi::vociProtocollo);
     Combo1->setCurrentIndex(0);
@@ -608,25 +619,33 @@ void Startup::messaggio(const QString& testo)
     dialoghi_.ask(testo, testi::titoloProgramma, app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 
+void Startup::messaggio(const QString& titolo, const store::Esito& e)
+{
+    messaggio(titolo + u'\n' + (e.numero == store::erroreBloccata ? testi::registroInUso : e.descrizione));
+}
+
+bool Startup::domanda(const QString& testo)
+{
+    return dialoghi_.ask(testo, testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) != app::No;
+}
+
 void Startup::controllaCodice()
 {
     modoRegistro = regole::Attesa;
     azzeraRegistro();
+    mostrate_ = {};
     // A code of blanks only is no register: nothing to look up or insert.
     if (registroCorrente.SspCodice.trimmed().isEmpty()) {
         DicKod->setEnabled(true);
         return;
     }
-    std::optional<QSqlRecord> riga, testata;
-    if (!archivio_.trovaRegistro(registroCorrente.SspCodice, riga).ok()) {
-        messaggio(testi::erroreLettura);
+    if (const store::Esito e = archivio_.trova(registroCorrente.SspCodice, mostrate_); !e.ok()) {
+        messaggio(testi::erroreLettura, e);
         DicKod->setEnabled(true);
         return;
     }
-    if (!riga) {
-        const int risposta = dialoghi_.ask(testi::registroInesistente, testi::titoloConferma, app::Pulsanti::SiNo,
-                                           app::Icona::Domanda, app::No);
-        if (risposta == app::No) {
+    if (!mostrate_.registro) {
+        if (!domanda(testi::registroInesistente)) {
             DicKod->setEnabled(true);
         } else {
             DicKod->setEnabled(false);
@@ -635,17 +654,11 @@ void Startup::controllaCodice()
     } else {
         DicKod->setEnabled(false);
         modoRegistro = regole::Variazione;
-        registroCorrente = store::leggiRegistro(*riga);
+        registroCorrente = store::leggiRegistro(*mostrate_.registro);
     }
     std::optional<RegisterHeading> righe;
-    if (!archivio_.trovaTestata(registroCorrente.SspCodice, testata).ok()) {
-        messaggio(testi::erroreLettura);
-        modoRegistro = regole::Attesa;
-        DicKod->setEnabled(true);
-        return;
-    }
-    if (testata)
-        righe = store::leggiTestata(*testata);
+    if (mostrate_.testata)
+        righe = store::leggiTestata(*mostrate_.testata);
     regole::Maschera m = leggiWidget();
     regole::mostraRegistro(registroCorrente, righe, m);
     scriviWidget(m);
@@ -779,16 +792,22 @@ void Startup::cmdD_Click(int i)
 
 void Startup::eliminaRegistro()
 {
-    if (dialoghi_.ask(testi::confermiCancellazione, testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda,
-                      app::No) == app::No) {
+    if (!domanda(testi::confermiCancellazione)) {
         pulisciCampi();
         azzeraRegistro();
         DicKod->setEnabled(true);
         DicKod->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (!archivio_.elimina(registroCorrente.SspCodice).ok())
-        messaggio(testi::erroreCancellazione);
+    store::Esito e = archivio_.elimina(registroCorrente.SspCodice, nullptr, &mostrate_);
+    // No keeps the register on the page, so the clerk can look at the other's work first.
+    if (e.numero == store::erroreCambiato) {
+        if (!domanda(testi::registroCambiatoElimina))
+            return;
+        e = archivio_.elimina(registroCorrente.SspCodice);
+    }
+    if (!e.ok())
+        messaggio(testi::erroreCancellazione, e);
     tornaInAttesa();
 }
 
@@ -808,10 +827,17 @@ void Startup::scriviRegistro()
         dialoghi_.ask(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto)),
                       testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) == app::No)
         return;
-    const auto esito = archivio_.scrivi(nuovo, regole::testataMaschera(m));
+    const RegisterHeading testata = regole::testataMaschera(m);
+    auto esito = archivio_.scrivi(nuovo, testata, &mostrate_);
+    if (esito.esito.numero == store::erroreCambiato) {
+        if (!domanda(testi::registroCambiatoScrivi))
+            return;
+        esito = archivio_.scrivi(nuovo, testata);
+    }
     if (!esito.esito.ok()) {
         messaggio(esito.fase == store::RegisterStore::Fase::Testata ? testi::erroreScritturaTestata
-                                                                    : testi::erroreScritturaRecord);
+                                                                    : testi::erroreScritturaRecord,
+                  esito.esito);
         return;
     }
     registroCorrente = nuovo;

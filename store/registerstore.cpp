@@ -3,14 +3,24 @@
 #include "store/columns.h"
 #include "store/posizione.h"
 #include "store/register.h"
+#include "store/testi.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QStringList>
 #include <QUrl>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <pwd.h>
+#include <tuple>
+#include <unistd.h>
 
 namespace store {
 
@@ -24,6 +34,25 @@ QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::Identifie
 }
 
 bool sqlite(const QSqlDriver* d) { return d->dbmsType() == QSqlDriver::SQLite; }
+
+// The whole of one store operation, for whoever shows that the program may be waiting.
+class Attesa final {
+    Q_DISABLE_COPY_MOVE(Attesa)
+public:
+    explicit Attesa(const std::function<void(bool)>& avvisa) : avvisa_(avvisa)
+    {
+        if (avvisa_)
+            avvisa_(true);
+    }
+    ~Attesa()
+    {
+        if (avvisa_)
+            avvisa_(false);
+    }
+
+private:
+    const std::function<void(bool)>& avvisa_;
+};
 
 QString tipoSql(const QSqlDriver* d, const Colonna& c)
 {
@@ -79,6 +108,39 @@ QString sqlScrivi(const QSqlDriver* d, QLatin1StringView tabella, std::span<cons
     return u"INSERT INTO "_s + quota(d, tabella, QSqlDriver::TableName) + u" ("_s + elencoColonne(d, colonne) +
            u") VALUES ("_s + segni.join(u", "_s) + u") ON CONFLICT ("_s + quota(d, colonne.front().nome) +
            u") DO UPDATE SET "_s + assegna.join(u", "_s);
+}
+
+// Both rows of one code in one statement: one statement reads one snapshot on either engine.
+QString sqlTrova(const QSqlDriver* d)
+{
+    QStringList nomi;
+    for (const Colonna& c : colonneRegistri())
+        nomi << u"r."_s + quota(d, c.nome);
+    for (const Colonna& c : colonneTestata())
+        nomi << u"t."_s + quota(d, c.nome);
+    return u"SELECT "_s + nomi.join(u", "_s) + u" FROM (SELECT 1 AS uno) AS u LEFT JOIN "_s +
+           quota(d, tabellaRegistri, QSqlDriver::TableName) + u" AS r ON r."_s +
+           quota(d, colonneRegistri().front().nome) + u" = ? LEFT JOIN "_s +
+           quota(d, tabellaTestata, QSqlDriver::TableName) + u" AS t ON t."_s +
+           quota(d, colonneTestata().front().nome) + u" = ?"_s;
+}
+
+// The two rows of one register, compared value by value.
+bool uguali(const std::optional<QSqlRecord>& a, const std::optional<QSqlRecord>& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    if (a->count() != b->count())
+        return false;
+    for (int i = 0; i < a->count(); ++i)
+        if (a->isNull(i) != b->isNull(i) || a->value(i) != b->value(i))
+            return false;
+    return true;
+}
+
+bool uguali(const RegisterStore::Righe& a, const RegisterStore::Righe& b)
+{
+    return uguali(a.registro, b.registro) && uguali(a.testata, b.testata);
 }
 
 QString sqlElimina(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
@@ -176,8 +238,9 @@ QSqlDatabase RegisterStore::connessione(const QString& driver)
 
 Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
 {
+    const Attesa attesa(inAttesa);
     chiudi();
-    vecchio_ = false;
+    vecchio_ = motorePronto_ = false;
     posizione_ = percorso;
     attesaMs_ = attesaMs;
     if (const std::optional<Server> s = server(percorso))
@@ -194,10 +257,34 @@ Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
     db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI"_s.arg(attesaMs));
     if (!db.open())
         return errore(db.lastError());
-    QSqlQuery q(db);
-    // Rollback journal and full sync: safe on a shared folder and after a power cut.
-    q.exec(u"PRAGMA journal_mode=DELETE"_s);
-    q.exec(u"PRAGMA synchronous=FULL"_s);
+    // Not waited for here: with the file held by another user, the table opening waits once.
+    attendi(0);
+    impostaMotore();
+    attendi(attesaMs);
+    return {};
+}
+
+// Rollback journal and full sync: safe on a shared folder and after a power cut.
+bool RegisterStore::impostaMotore()
+{
+    QSqlQuery q(database());
+    motorePronto_ = q.exec(u"PRAGMA journal_mode=DELETE"_s) && q.exec(u"PRAGMA synchronous=FULL"_s);
+    return motorePronto_;
+}
+
+Esito RegisterStore::attendi(int ms)
+{
+    QSqlQuery q(database());
+    if (sqlite(database().driver())) {
+        if (!q.exec(u"PRAGMA busy_timeout = %1"_s.arg(ms)))
+            return errore(q.lastError());
+        return {};
+    }
+    if (!q.prepare(u"SELECT set_config('lock_timeout', ?, false)"_s))
+        return errore(q.lastError());
+    q.bindValue(0, QString::number(ms));
+    if (!q.exec())
+        return errore(q.lastError());
     return {};
 }
 
@@ -319,6 +406,8 @@ Esito RegisterStore::apri(std::optional<Istruzioni>& istruzioni, bool registri)
 {
     if (vecchio_)
         return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
+    attendi(std::min(attesaMs_, attesaAperturaMs));
+    const auto fine = qScopeGuard([this] { attendi(attesaMs_); });
     // Prepared statements prove the columns; a read proves the table is not held by another user.
     if (Esito e = prepara(istruzioni, registri); !e.ok())
         return e;
@@ -330,12 +419,15 @@ Esito RegisterStore::apri(std::optional<Istruzioni>& istruzioni, bool registri)
         return e;
     }
     q.finish();
+    if (!motorePronto_ && sqlite(database().driver()))
+        impostaMotore();
     return {};
 }
 
 Esito RegisterStore::apriRegistri()
 {
     registriAperti_ = false;
+    const Attesa attesa(inAttesa);
     const Esito e = apri(registri_, true);
     registriAperti_ = e.ok();
     return e;
@@ -344,6 +436,7 @@ Esito RegisterStore::apriRegistri()
 Esito RegisterStore::apriTestata()
 {
     testataAperta_ = false;
+    const Attesa attesa(inAttesa);
     const Esito e = apri(testata_, false);
     testataAperta_ = e.ok();
     return e;
@@ -353,13 +446,14 @@ void RegisterStore::chiudi()
 {
     registri_.reset();
     testata_.reset();
+    coppia_.reset();
     inizio_.reset();
     registriAperti_ = testataAperta_ = false;
 }
 
 namespace {
 
-bool trova(QSqlQuery& q, const QString& codice, std::optional<QSqlRecord>& riga)
+bool cercaRiga(QSqlQuery& q, const QString& codice, std::optional<QSqlRecord>& riga)
 {
     q.bindValue(0, codice);
     if (!q.exec())
@@ -377,7 +471,7 @@ Esito RegisterStore::trovaRegistroUnaVolta(const QString& codice, std::optional<
     riga.reset();
     if (!registri_)
         return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
-    if (!trova(registri_->cerca, codice, riga))
+    if (!cercaRiga(registri_->cerca, codice, riga))
         return errore(registri_->cerca.lastError());
     return {};
 }
@@ -387,9 +481,75 @@ Esito RegisterStore::trovaTestataUnaVolta(const QString& codice, std::optional<Q
     riga.reset();
     if (!testata_)
         return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
-    if (!trova(testata_->cerca, codice, riga))
+    if (!cercaRiga(testata_->cerca, codice, riga))
         return errore(testata_->cerca.lastError());
     return {};
+}
+
+Esito RegisterStore::preparaCoppia()
+{
+    coppia_.reset();
+    QSqlDatabase db = database();
+    Coppia c{QSqlQuery(db), QSqlQuery(db), {}, {}};
+    c.trova.setForwardOnly(true);
+    if (!c.trova.prepare(sqlTrova(db.driver())))
+        return errore(c.trova.lastError());
+    // The server locks rows, not the gaps between them: writers of one code queue on a lock of
+    // their own, so a register inserted or deleted meanwhile is seen before writing.
+    if (!sqlite(db.driver()) && !c.blocca.prepare(u"SELECT pg_advisory_xact_lock(hashtext(lower(CAST(? AS text))))"_s))
+        return errore(c.blocca.lastError());
+    coppia_ = std::move(c);
+    return {};
+}
+
+Esito RegisterStore::trovaUnaVolta(const QString& codice, Righe& righe)
+{
+    righe = {};
+    if (!registri_ || !testata_)
+        return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
+    if (!coppia_)
+        if (Esito e = preparaCoppia(); !e.ok())
+            return e;
+    QSqlQuery& q = coppia_->trova;
+    q.bindValue(0, codice);
+    q.bindValue(1, codice);
+    if (!q.exec())
+        return errore(q.lastError());
+    if (q.next()) {
+        const int n = static_cast<int>(colonneRegistri().size());
+        if (coppia_->registro.isEmpty()) {
+            // The columns of each row, split once; every look-up fills in its values.
+            const QSqlRecord tutta = q.record();
+            for (int i = 0; i < tutta.count(); ++i)
+                (i < n ? coppia_->registro : coppia_->testata).append(tutta.field(i));
+        }
+        for (auto [riga, vuota, primo] :
+             {std::tuple{&righe.registro, &coppia_->registro, 0}, std::tuple{&righe.testata, &coppia_->testata, n}}) {
+            if (q.isNull(primo))
+                continue;
+            QSqlRecord& r = riga->emplace(*vuota);
+            for (int i = 0; i < r.count(); ++i)
+                r.setValue(i, q.value(primo + i));
+        }
+    }
+    const bool letto = !q.lastError().isValid();
+    q.finish();
+    return letto ? Esito{} : errore(q.lastError());
+}
+
+Esito RegisterStore::righeAttuali(const QString& codice, Righe* righe)
+{
+    if (!coppia_)
+        if (Esito e = preparaCoppia(); !e.ok())
+            return e;
+    if (!sqlite(database().driver())) {
+        QSqlQuery& q = coppia_->blocca;
+        q.bindValue(0, codice);
+        if (!q.exec())
+            return errore(q.lastError());
+        q.finish();
+    }
+    return righe ? trovaUnaVolta(codice, *righe) : Esito{};
 }
 
 Esito RegisterStore::inizia()
@@ -414,7 +574,8 @@ Esito RegisterStore::inizia()
     return {};
 }
 
-RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& registro, const RegisterHeading& testata)
+RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& registro, const RegisterHeading& testata,
+                                                            const Righe* mostrate, bool ripetuta)
 {
     // The tables need not be open: the statements are prepared on the first write.
     if (!registri_)
@@ -426,6 +587,16 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
     if (Esito e = inizia(); !e.ok())
         return {e, Fase::Registro};
     QSqlDatabase db = database();
+    const auto annulla = [&](const Esito& e, Fase fase) {
+        db.rollback();
+        return EsitoScrittura{e, fase};
+    };
+    Righe prima;
+    if (Esito e = righeAttuali(registro.SspCodice, mostrate ? &prima : nullptr); !e.ok())
+        return annulla(e, Fase::Registro);
+    const bool cambiate = mostrate && !uguali(prima, *mostrate);
+    if (cambiate && !ripetuta)
+        return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
     QSqlError err;
     Fase fase = Fase::Registro;
     bool ok = esegui(registri_->scrivi, valoriRegistro(registro));
@@ -437,18 +608,25 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
         if (!ok)
             err = testata_->scrivi.lastError();
     }
+    if (ok && cambiate) {
+        // Repeated on a new connection: rows that this save leaves as they are were written by
+        // its first attempt, whose commit went through unreported; any others by another clerk.
+        Righe dopo;
+        if (Esito e = trovaUnaVolta(registro.SspCodice, dopo); !e.ok())
+            return annulla(e, Fase::Testata);
+        if (!uguali(prima, dopo))
+            return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
+    }
     if (ok && !db.commit()) {
         err = db.lastError();
         ok = false;
     }
-    if (!ok) {
-        db.rollback();
-        return {errore(err), fase};
-    }
+    if (!ok)
+        return annulla(errore(err), fase);
     return {};
 }
 
-Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase)
+Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase, const Righe* mostrate, bool ripetuta)
 {
     const auto fallita = [fase](Fase parte, const Esito& e) {
         if (fase)
@@ -464,6 +642,17 @@ Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase)
     if (Esito e = inizia(); !e.ok())
         return fallita(Fase::Registro, e);
     QSqlDatabase db = database();
+    Righe prima;
+    if (Esito e = righeAttuali(codice, mostrate ? &prima : nullptr); !e.ok()) {
+        db.rollback();
+        return fallita(Fase::Registro, e);
+    }
+    // Both rows gone on a repeat is the first attempt's delete, committed unreported.
+    const bool giaEliminato = ripetuta && !prima.registro && !prima.testata;
+    if (mostrate && !uguali(prima, *mostrate) && !giaEliminato) {
+        db.rollback();
+        return fallita(Fase::Registro, Esito::errore(erroreCambiato, testi::registroCambiato));
+    }
     for (auto [istruzioni, parte] : {std::pair{&*registri_, Fase::Registro}, std::pair{&*testata_, Fase::Testata}}) {
         QSqlQuery& q = istruzioni->elimina;
         q.bindValue(0, codice);
@@ -502,6 +691,7 @@ Esito RegisterStore::leggiUnaVolta(const QString& sql, const QVariantList& valor
 namespace {
 
 const Esito& esitoDi(const Esito& e) { return e; }
+
 const Esito& esitoDi(const RegisterStore::EsitoScrittura& e) { return e.esito; }
 
 } // namespace
@@ -525,40 +715,106 @@ bool RegisterStore::ripristina()
 
 // Once more on a new connection when the server dropped the old one: a restart of the server or a
 // broken network must not leave the window failing until it is closed. Every write is an upsert or
-// a delete by key, so repeating one whose commit was lost on the way changes nothing.
+// a delete by key, so repeating one whose commit was lost on the way changes nothing; the repeat
+// is told so, as it finds the rows its first attempt wrote.
 template <typename F>
 auto RegisterStore::riprovando(F&& operazione)
 {
-    auto esito = operazione();
-    if (!esitoDi(esito).ok() && ripristina())
-        esito = operazione();
+    const Attesa attesa(inAttesa);
+    auto esito = operazione(false);
+    if (!esitoDi(esito).ok() && esitoDi(esito).numero != erroreCambiato && ripristina())
+        esito = operazione(true);
     return esito;
 }
 
 Esito RegisterStore::trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga)
 {
-    return riprovando([&] { return trovaRegistroUnaVolta(codice, riga); });
+    return riprovando([&](bool) { return trovaRegistroUnaVolta(codice, riga); });
 }
 
 Esito RegisterStore::trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga)
 {
-    return riprovando([&] { return trovaTestataUnaVolta(codice, riga); });
+    return riprovando([&](bool) { return trovaTestataUnaVolta(codice, riga); });
 }
 
-RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata)
+Esito RegisterStore::trova(const QString& codice, Righe& righe)
 {
-    return riprovando([&] { return scriviUnaVolta(registro, testata); });
+    return riprovando([&](bool) { return trovaUnaVolta(codice, righe); });
 }
 
-Esito RegisterStore::elimina(const QString& codice, Fase* fase)
+RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata,
+                                                    const Righe* mostrate)
 {
-    return riprovando([&] { return eliminaUnaVolta(codice, fase); });
+    return riprovando([&](bool ripetuta) { return scriviUnaVolta(registro, testata, mostrate, ripetuta); });
+}
+
+Esito RegisterStore::elimina(const QString& codice, Fase* fase, const Righe* mostrate)
+{
+    return riprovando([&](bool ripetuta) { return eliminaUnaVolta(codice, fase, mostrate, ripetuta); });
 }
 
 Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
                            const std::function<void(const QSqlQuery&)>& riga)
 {
-    return riprovando([&] { return leggiUnaVolta(sql, valori, riga); });
+    return riprovando([&](bool) { return leggiUnaVolta(sql, valori, riga); });
+}
+
+namespace {
+
+// Whether the effective user may write `percorso`, as the engine will try it; root passes by the
+// kernel's own rule, a read-only mount does not.
+QString accessoScrittura(const QString& percorso, const QString& cosa, int modo)
+{
+    if (::faccessat(AT_FDCWD, QFile::encodeName(percorso).constData(), modo, AT_EACCESS) == 0)
+        return {};
+    const int codice = errno;
+    if (codice == EROFS)
+        return testi::soloLettura.arg(percorso);
+    if (codice == EACCES || codice == EPERM) {
+        const passwd* utente = ::getpwuid(::geteuid());
+        const QString nome = utente ? QString::fromLocal8Bit(utente->pw_name) : QString::number(::geteuid());
+        return testi::permessoNegato.arg(percorso, nome, cosa);
+    }
+    return testi::erroreAccesso.arg(percorso).arg(codice);
+}
+
+} // namespace
+
+Esito RegisterStore::verificaScrittura()
+{
+    QSqlDatabase db = database();
+    if (server(posizione_)) {
+        QSqlQuery q(db);
+        if (!q.prepare(
+                u"SELECT current_user, current_setting('transaction_read_only'), has_table_privilege(?, 'INSERT'), "
+                u"has_table_privilege(?, 'UPDATE'), has_table_privilege(?, 'DELETE')"_s))
+            return errore(q.lastError());
+        for (QLatin1StringView tabella : {tabellaRegistri, tabellaTestata}) {
+            const QString nome = quota(db.driver(), tabella, QSqlDriver::TableName);
+            for (int i = 0; i < 3; ++i)
+                q.bindValue(i, nome);
+            if (!q.exec() || !q.next())
+                return errore(q.lastError());
+            if (q.value(1).toString() == u"on"_s)
+                return Esito::errore(erroreSolaLettura, testi::databaseSolaLettura.arg(db.databaseName()));
+            QStringList mancanti;
+            for (int i = 0; i < 3; ++i)
+                if (!q.value(2 + i).toBool())
+                    mancanti << QStringList{u"INSERT"_s, u"UPDATE"_s, u"DELETE"_s}.at(i);
+            if (!mancanti.isEmpty())
+                return Esito::errore(erroreSolaLettura, testi::ruoloSenzaPermessi.arg(q.value(0).toString(),
+                                                                                      mancanti.join(u", "_s), tabella));
+            q.finish();
+        }
+        return {};
+    }
+    const QFileInfo file(posizione_);
+    // The engine writes its journal beside the file, so the folder must take new files too.
+    for (const auto& [percorso, cosa, modo] : {std::tuple{file.absoluteFilePath(), testi::ilFile, W_OK},
+                                               std::tuple{file.absolutePath(), testi::laCartella, W_OK | X_OK}})
+        if (const QString perche = accessoScrittura(percorso, cosa, modo); !perche.isEmpty())
+            return Esito::errore(erroreSolaLettura, perche);
+    return {};
 }
 
 Esito RegisterStore::creaTabelle(QSqlDatabase& db)

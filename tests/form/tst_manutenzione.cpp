@@ -7,10 +7,17 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -30,6 +37,11 @@ private Q_SLOTS:
     void codeWithBlanksIsItsOwnRegister();
     void confirmStoresBothRowsAndReturnsToWaiting();
     void failedSaveKeepsWhatWasTyped();
+    void anotherClerkChangedTheRegister_data();
+    void anotherClerkChangedTheRegister();
+    void registerHeldByAnotherClerk();
+    void companyNotWritable_data();
+    void companyNotWritable();
     void deleteWithoutHeadingRowDeletesTheRegister();
     void refusedDeleteKeepsTheCode();
     void lookupErrorLeavesTheWindowWaiting();
@@ -222,13 +234,148 @@ void TestManutenzione::failedSaveKeepsWhatWasTyped()
     QTest::keyClicks(w->Txt[1], u"cambiata"_s);
     QTest::mouseClick(w->cmdD[1], Qt::LeftButton);
     QCOMPARE(d->domande.size(), 1);
-    QCOMPARE(d->domande[0].testo, u"ERRORE NELLA SCRITTURA DELLA TESTATA"_s);
+    QCOMPARE(d->domande[0].testo, u"ERRORE NELLA SCRITTURA DELLA TESTATA\nno"_s);
     QCOMPARE(d->domande[0].titolo, u"Pemtarx"_s);
     QCOMPARE(d->domande[0].pulsanti, app::Pulsanti::Ok);
     QCOMPARE(w->Txt[1]->text(), u"CAMBIATA"_s);
     QCOMPARE(w->Label1->text(), u"VARIAZIONE REGISTRO P.S. EXPORT"_s);
     QCOMPARE(a->valore(u"SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice='S01'"_s).toString(),
              u"SCARICO"_s);
+}
+
+void TestManutenzione::anotherClerkChangedTheRegister_data()
+{
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<QString>("altro");  // what another clerk stores meanwhile
+    QTest::addColumn<bool>("elimina");
+    QTest::addColumn<int>("risposta");
+    QTest::addColumn<QString>("descrizione");  // stored in the end
+
+    const QString cambiato = u"UPDATE TabellaSerieSemplificata SET SspDescrizione = 'ALTRO' WHERE SspCodice = 'S01'"_s;
+    const QString eliminato = u"DELETE FROM TabellaSerieSemplificata WHERE SspCodice = 'S01'"_s;
+    QTest::newRow("changed, save answered No") << u"S01"_s << cambiato << false << int(app::No) << u"ALTRO"_s;
+    QTest::newRow("deleted, save answered Yes") << u"S01"_s << eliminato << false << int(app::Si) << u"CAMBIATA"_s;
+    QTest::newRow("inserted, insert answered No")
+        << u"N01"_s << u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione) VALUES ('N01', 'ALTRO')"_s
+        << false << int(app::No) << u"ALTRO"_s;
+    QTest::newRow("heading changed, delete answered No")
+        << u"S01"_s << u"UPDATE TestataRegistriPS SET TpsRiga2 = 'ALTRA' WHERE TpsCodice = 'S01'"_s << true
+        << int(app::No) << u"SCARICO"_s;
+    QTest::newRow("deleted, delete answered Yes") << u"S01"_s << eliminato << true << int(app::Si) << QString();
+}
+
+void TestManutenzione::anotherClerkChangedTheRegister()
+{
+    QFETCH(QString, codice);
+    QFETCH(QString, altro);
+    QFETCH(bool, elimina);
+    QFETCH(int, risposta);
+    QFETCH(QString, descrizione);
+    d->risposte = {app::Si};
+    b->digitaCodice(codice);
+    const QString titolo = w->Label1->text();
+    w->Txt[1]->setFocus();
+    QTest::keyClicks(w->Txt[1], u"cambiata"_s);
+    a->esegui({altro});
+    d->domande.clear();
+    d->risposte = elimina ? QList<int>{app::Si, risposta} : QList<int>{risposta};
+    QTest::mouseClick(w->cmdD[elimina ? 0 : 1], Qt::LeftButton);
+    QCOMPARE(d->domande.size(), elimina ? 2 : 1);
+    QCOMPARE(d->domande.last().testo,
+             u"UN ALTRO UTENTE HA MODIFICATO%1 CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: %2 COMUNQUE?"_s.arg(
+                 elimina ? u" O"_s : u", INSERITO O"_s, elimina ? u"CANCELLO"_s : u"SALVO"_s));
+    QCOMPARE(d->domande.last().titolo, u"TRESKO - CONFERMA"_s);
+    QCOMPARE(d->domande.last().predefinito, int(app::No));
+    if (risposta == app::No) {
+        // The page as typed, in its mode, until the clerk leaves it.
+        QCOMPARE(w->Txt[1]->text(), u"CAMBIATA"_s);
+        QCOMPARE(w->Label1->text(), titolo);
+        QVERIFY(!w->DicKod->isEnabled());
+    } else {
+        inAttesa();
+    }
+    QCOMPARE(a->valore(u"SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice = '%1'"_s.arg(codice))
+                 .toString(),
+             descrizione);
+}
+
+void TestManutenzione::registerHeldByAnotherClerk()
+{
+    b->digitaCodice(u"S01"_s);
+    QList<bool> clessidra;
+    const auto avvisa = w->archivio().inAttesa;
+    w->archivio().inAttesa = [&](bool inizio) {
+        avvisa(inizio);
+        const QCursor* puntatore = QGuiApplication::overrideCursor();
+        clessidra << (puntatore && puntatore->shape() == Qt::WaitCursor);
+    };
+    {
+        QSqlDatabase altro = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"altro"_s);
+        altro.setDatabaseName(a->database());
+        QVERIFY(altro.open());
+        QVERIFY(QSqlQuery(altro).exec(u"BEGIN IMMEDIATE"_s));
+        QTest::mouseClick(w->cmdD[1], Qt::LeftButton);
+        altro.close();
+    }
+    QSqlDatabase::removeDatabase(u"altro"_s);
+    QCOMPARE(d->domande.size(), 1);
+    QCOMPARE(d->domande[0].testo,
+             u"ERRORE NELLA SCRITTURA DEL RECORD\nREGISTRO IN USO DA UN ALTRO UTENTE: RIPROVARE TRA POCO"_s);
+    // The hourglass while waiting, the pointer back before the message.
+    QCOMPARE(clessidra, (QList<bool>{true, false}));
+}
+
+void TestManutenzione::companyNotWritable_data()
+{
+    QTest::addColumn<bool>("cartella");
+    QTest::newRow("file") << false;
+    QTest::newRow("folder") << true;
+}
+
+void TestManutenzione::companyNotWritable()
+{
+    QFETCH(bool, cartella);
+    if (::geteuid() == 0) {
+        // Root writes whatever the permissions say: the clerk's case needs an ordinary user.
+        const QString utente = u"pemtarx-impiegato"_s;
+        if (QProcess::execute(u"id"_s, {u"-u"_s, utente}) != 0 &&
+            QProcess::execute(u"useradd"_s, {u"--system"_s, u"--no-create-home"_s, utente}) != 0)
+            QSKIP("no ordinary user could be made with useradd");
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.remove(u"XDG_RUNTIME_DIR"_s);
+        ambiente.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        figlio.setProcessEnvironment(ambiente);
+        figlio.setWorkingDirectory(QDir::tempPath());
+        figlio.start(u"runuser"_s, {u"-u"_s, utente, u"--"_s, QCoreApplication::applicationFilePath(),
+                                    u"companyNotWritable:"_s + QString::fromLatin1(QTest::currentDataTag())});
+        QVERIFY(figlio.waitForFinished(60000));
+        QVERIFY2(figlio.exitCode() == 0, figlio.readAll().constData());
+        return;
+    }
+    Ambiente amb;
+    amb.creaDitta();
+    const QString protetto = cartella ? QFileInfo(amb.database()).path() : amb.database();
+    const QFile::Permissions permessi = QFile::permissions(protetto);
+    QVERIFY(QFile::setPermissions(protetto, permessi & ~(QFile::WriteOwner | QFile::WriteUser)));
+    DialogsFunzione dialoghi;
+    // Cancel ends the program; Retry asks again until the permission is given.
+    dialoghi.risposta = [&](const QString&, const QString&) { return app::Annulla; };
+    QVERIFY(!Startup(dialoghi).Form_Load(amb.programma));
+    dialoghi.risposta = [&](const QString&, const QString&) {
+        if (dialoghi.testi.size() == 3)
+            QFile::setPermissions(protetto, permessi);
+        return app::Riprova;
+    };
+    Startup finestra(dialoghi);
+    QVERIFY(finestra.Form_Load(amb.programma));
+    QCOMPARE(dialoghi.titoli, QStringList(3, u"TRESKO - ERRORE"_s));
+    QVERIFY2(dialoghi.testi[0].startsWith(u"IMPOSSIBILE SCRIVERE NEI REGISTRI DELLA SOCIETA': CHIEDERE IL PERMESSO "
+                                          u"DI SCRITTURA\n"_s + protetto + u": l'utente pemtarx-impiegato"_s),
+             qPrintable(dialoghi.testi[0]));
+    // Reopened once writable: a save goes through.
+    QVERIFY(finestra.archivio().scrivi(Register{u"W01"_s}, {}).esito.ok());
 }
 
 void TestManutenzione::deleteWithoutHeadingRowDeletesTheRegister()
@@ -258,7 +405,7 @@ void TestManutenzione::lookupErrorLeavesTheWindowWaiting()
     a->esegui({u"DROP TABLE TabellaSerieSemplificata"_s});
     b->digitaCodice(u"C01"_s);
     QCOMPARE(d->domande.size(), 1);
-    QCOMPARE(d->domande[0].testo, u"ERRORE IN LETTURA DEL REGISTRO"_s);
+    QVERIFY(d->domande[0].testo.startsWith(u"ERRORE IN LETTURA DEL REGISTRO\nno such table"_s));
     inAttesa();
 }
 
