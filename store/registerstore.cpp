@@ -25,6 +25,8 @@ QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::Identifie
 
 bool sqlite(const QSqlDriver* d) { return d->dbmsType() == QSqlDriver::SQLite; }
 
+} // namespace
+
 QString tipoSql(const QSqlDriver* d, const Colonna& c)
 {
     switch (c.tipo) {
@@ -41,6 +43,8 @@ QString tipoSql(const QSqlDriver* d, const Colonna& c)
     }
     return {};
 }
+
+namespace {
 
 QString creaTabella(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
 {
@@ -353,6 +357,7 @@ void RegisterStore::chiudi()
 {
     registri_.reset();
     testata_.reset();
+    storico_.reset();
     inizio_.reset();
     registriAperti_ = testataAperta_ = false;
 }
@@ -423,13 +428,15 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
     if (!testata_)
         if (Esito e = prepara(testata_, false); !e.ok())
             return {e, Fase::Testata};
+    if (Esito e = Storico::prepara(database(), storico_); !e.ok())
+        return {e, Fase::Registro};
     if (Esito e = inizia(); !e.ok())
         return {e, Fase::Registro};
     QSqlDatabase db = database();
     QSqlError err;
     Fase fase = Fase::Registro;
-    bool ok = esegui(registri_->scrivi, valoriRegistro(registro));
-    if (!ok)
+    bool ok = storico_->salvataggio(valoriRegistro(registro), valoriTestata(registro.SspCodice, testata), err);
+    if (ok && !(ok = esegui(registri_->scrivi, valoriRegistro(registro))))
         err = registri_->scrivi.lastError();
     if (ok) {
         fase = Fase::Testata;
@@ -461,9 +468,15 @@ Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase)
     if (!testata_)
         if (Esito e = prepara(testata_, false); !e.ok())
             return fallita(Fase::Testata, e);
+    if (Esito e = Storico::prepara(database(), storico_); !e.ok())
+        return fallita(Fase::Registro, e);
     if (Esito e = inizia(); !e.ok())
         return fallita(Fase::Registro, e);
     QSqlDatabase db = database();
+    if (QSqlError err; !storico_->comeOra(codice, opCancellazione, err)) {
+        db.rollback();
+        return fallita(Fase::Registro, errore(err));
+    }
     for (auto [istruzioni, parte] : {std::pair{&*registri_, Fase::Registro}, std::pair{&*testata_, Fase::Testata}}) {
         QSqlQuery& q = istruzioni->elimina;
         q.bindValue(0, codice);
@@ -584,7 +597,7 @@ Esito RegisterStore::creaTabelle(QSqlDatabase& db)
     for (const QString& sql : istruzioni)
         if (!q.exec(sql))
             return esitoSql(q.lastError(), d);
-    return {};
+    return creaStorico(db);
 }
 
 Esito RegisterStore::creaSchema(QSqlDatabase& db)
