@@ -435,7 +435,7 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
     QSqlDatabase db = database();
     QSqlError err;
     Fase fase = Fase::Registro;
-    bool ok = storico_->salvataggio(valoriRegistro(registro), valoriTestata(registro.SspCodice, testata), err);
+    bool ok = storico_->prima(registro.SspCodice, err);
     if (ok && !(ok = esegui(registri_->scrivi, valoriRegistro(registro))))
         err = registri_->scrivi.lastError();
     if (ok) {
@@ -444,6 +444,8 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
         if (!ok)
             err = testata_->scrivi.lastError();
     }
+    if (ok)
+        ok = storico_->salvato(registro.SspCodice, err);
     if (ok && !db.commit()) {
         err = db.lastError();
         ok = false;
@@ -473,7 +475,7 @@ Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase)
     if (Esito e = inizia(); !e.ok())
         return fallita(Fase::Registro, e);
     QSqlDatabase db = database();
-    if (QSqlError err; !storico_->comeOra(codice, opCancellazione, err)) {
+    if (QSqlError err; !storico_->prima(codice, err) || !storico_->comeOra(codice, opCancellazione, err)) {
         db.rollback();
         return fallita(Fase::Registro, errore(err));
     }

@@ -66,27 +66,40 @@ QString intestazione(const QSqlDriver* d)
            elenco(d, colonneStorico().subspan(1)) + u") "_s;
 }
 
-QString sqlSalvataggio(const QSqlDriver* d)
-{
-    QStringList segni(qsizetype(copiate().size()), u"?"_s);
-    return intestazione(d) + u"VALUES ("_s + adesso(d) + u", "_s + utente(d) + u", ?, CASE WHEN EXISTS (SELECT 1 FROM "_s +
-           tabella(d, tabellaRegistri) + u" WHERE "_s + quota(d, colonneRegistri().front().nome) +
-           u" = ?) THEN 'VARIAZIONE' ELSE 'INSERIMENTO' END, "_s + segni.join(u", "_s) + u')';
-}
-
-// Both rows of a code, or its heading alone when the register row is missing.
-QString sqlComeOra(const QSqlDriver* d)
+// Both rows of a code as they stand, or its heading alone when the register row is missing; the
+// operation is `operazione`, an SQL expression of the statement's fourth value.
+QString sqlComeOra(const QSqlDriver* d, const QString& operazione)
 {
     const QString r = tabella(d, tabellaRegistri), t = tabella(d, tabellaTestata);
     const QString kr = u"r."_s + quota(d, colonneRegistri().front().nome);
     const QString kt = u"t."_s + quota(d, colonneTestata().front().nome);
     QStringList nulli(qsizetype(colonneRegistri().size()), u"NULL"_s);
-    return intestazione(d) + u"SELECT "_s + adesso(d) + u", "_s + utente(d) + u", ?, ?, "_s +
+    return intestazione(d) + u"SELECT "_s + adesso(d) + u", "_s + utente(d) + u", ?, "_s + operazione + u", "_s +
            elenco(d, copiate(), u"x."_s) + u" FROM (SELECT "_s + elenco(d, colonneRegistri(), u"r."_s) + u", "_s +
            elenco(d, colonneTestata(), u"t."_s) + u" FROM "_s + r + u" r LEFT JOIN "_s + t + u" t ON "_s + kt +
            u" = "_s + kr + u" WHERE "_s + kr + u" = ? UNION ALL SELECT "_s + nulli.join(u", "_s) + u", "_s +
            elenco(d, colonneTestata(), u"t."_s) + u" FROM "_s + t + u" t WHERE "_s + kt +
            u" = ? AND NOT EXISTS (SELECT 1 FROM "_s + r + u" r WHERE "_s + kr + u" = "_s + kt + u")) x"_s;
+}
+
+// A save changes a register that was there before it, or whose latest history row is not its
+// deletion: the row another clerk inserted while this save waited for it.
+QString operazioneSalvataggio(const QSqlDriver* d)
+{
+    const QString s = tabella(d, tabellaStorico), k = quota(d, colonneRegistri().front().nome);
+    const QString n = quota(d, colonneStorico().front().nome), op = quota(d, colonneStorico()[4].nome);
+    return u"CASE WHEN ? = 1 OR EXISTS (SELECT 1 FROM "_s + s + u" h WHERE h."_s + n + u" = (SELECT MAX("_s + n +
+           u") FROM "_s + s + u" WHERE "_s + k + u" = ?) AND h."_s + op +
+           u" <> 'CANCELLAZIONE') THEN 'VARIAZIONE' ELSE 'INSERIMENTO' END"_s;
+}
+
+// Whether the register is there; on a server its row stays locked to the end of the transaction, so
+// the history rows of one code are numbered in the order their writes commit.
+QString sqlPrima(const QSqlDriver* d)
+{
+    const QString k = quota(d, colonneRegistri().front().nome);
+    return u"SELECT 1 FROM "_s + tabella(d, tabellaRegistri) + u" WHERE "_s + k + u" = ?"_s +
+           (sqlite(d) ? QString() : u" FOR UPDATE"_s);
 }
 
 QVariant legabile(const QVariant& v)
@@ -121,7 +134,8 @@ Esito creaStorico(QSqlDatabase& db)
     const QStringList istruzioni{
         u"CREATE TABLE IF NOT EXISTS "_s + tabella(d, tabellaStorico) + u" ("_s + righe.join(u", "_s) + u')',
         u"CREATE INDEX IF NOT EXISTS "_s + tabella(d, "StoricoRegistriCodice"_L1) + u" ON "_s +
-            tabella(d, tabellaStorico) + u" ("_s + quota(d, colonneRegistri().front().nome) + u')'};
+            tabella(d, tabellaStorico) + u" ("_s + quota(d, colonneRegistri().front().nome) + u", "_s +
+            quota(d, colonneStorico().front().nome) + u')'};
     QSqlQuery q(db);
     for (const QString& sql : istruzioni)
         if (!q.exec(sql))
@@ -146,7 +160,7 @@ Esito creaStorico(QSqlDatabase& db)
     return {};
 }
 
-Storico::Storico(const QSqlDatabase& db) : salvataggio_(db), comeOra_(db) {}
+Storico::Storico(const QSqlDatabase& db) : prima_(db), salvato_(db), comeOra_(db) {}
 
 Esito Storico::prepara(QSqlDatabase db, std::optional<Storico>& storico)
 {
@@ -166,7 +180,10 @@ Esito Storico::prepara(QSqlDatabase db, std::optional<Storico>& storico)
             return e;
     }
     storico.emplace(db);
-    for (auto [q, sql] : {std::pair{&storico->salvataggio_, sqlSalvataggio(d)}, std::pair{&storico->comeOra_, sqlComeOra(d)}}) {
+    storico->prima_.setForwardOnly(true);
+    for (auto [q, sql] : {std::pair{&storico->prima_, sqlPrima(d)},
+                          std::pair{&storico->salvato_, sqlComeOra(d, operazioneSalvataggio(d))},
+                          std::pair{&storico->comeOra_, sqlComeOra(d, u"?"_s)}}) {
         if (!q->prepare(sql)) {
             const Esito e = esitoSql(q->lastError(), d);
             storico.reset();
@@ -176,15 +193,25 @@ Esito Storico::prepara(QSqlDatabase db, std::optional<Storico>& storico)
     return {};
 }
 
-bool Storico::salvataggio(const QVariantList& registro, const QVariantList& testata, QSqlError& errore)
+bool Storico::prima(const QString& codice, QSqlError& errore)
 {
-    const QVariantList valori = QVariantList{utenteSistema(), QSysInfo::machineHostName(), registro.value(0)} + registro + testata;
-    return esegui(salvataggio_, valori, errore);
+    if (!esegui(prima_, {codice}, errore))
+        return false;
+    esisteva_ = prima_.next();
+    prima_.finish();
+    return true;
+}
+
+bool Storico::salvato(const QString& codice, QSqlError& errore)
+{
+    return esegui(salvato_, {utenteSistema(), QSysInfo::machineHostName(), int(esisteva_), codice, codice, codice},
+                  errore);
 }
 
 bool Storico::comeOra(const QString& codice, QLatin1StringView operazione, QSqlError& errore)
 {
-    return esegui(comeOra_, {utenteSistema(), QSysInfo::machineHostName(), QString(operazione), codice, codice}, errore);
+    return esegui(comeOra_, {utenteSistema(), QSysInfo::machineHostName(), QString(operazione), codice, codice},
+                  errore);
 }
 
 Esito leggiStorico(RegisterStore& archivio, const std::optional<QString>& codice,

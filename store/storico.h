@@ -25,13 +25,16 @@ public:
     // writes once; nothing when `storico` is ready.
     static Esito prepara(QSqlDatabase db, std::optional<Storico>& storico);
 
-    // Before a save writes the two rows, with the values it binds: a change when the key is there.
-    bool salvataggio(const QVariantList& registro, const QVariantList& testata, QSqlError& errore);
+    // First in a save or a deletion: whether the register is there; on a server it stays locked.
+    bool prima(const QString& codice, QSqlError& errore);
+    // Last in a save: both rows as stored, a change when the register was there.
+    bool salvato(const QString& codice, QSqlError& errore);
     // Both rows of `codice` as they stand, under `operazione`; nothing when neither row exists.
     bool comeOra(const QString& codice, QLatin1StringView operazione, QSqlError& errore);
 
 private:
-    QSqlQuery salvataggio_, comeOra_;
+    QSqlQuery prima_, salvato_, comeOra_;
+    bool esisteva_ = false;
 };
 
 inline constexpr QLatin1StringView opCancellazione{"CANCELLAZIONE"};

@@ -12,12 +12,16 @@ using namespace strumento;
 
 namespace {
 
-// Every row of both tables as text, a boolean as 0 or 1 and a Null as such, as either engine gives them.
-QStringList righe(QSqlDatabase db)
+// Every row of both tables, and of the history when asked, as text, a boolean as 0 or 1 and a Null as
+// such, as either engine gives them.
+QStringList righe(QSqlDatabase db, bool storico = false)
 {
     QStringList tutte;
     for (const auto& [tabella, colonne] : {std::pair{store::tabellaRegistri, store::colonneRegistri()},
-                                           std::pair{store::tabellaTestata, store::colonneTestata()}}) {
+                                           std::pair{store::tabellaTestata, store::colonneTestata()},
+                                           std::pair{store::tabellaStorico, store::colonneStorico()}}) {
+        if (tabella == store::tabellaStorico && !storico)
+            break;
         QSqlQuery q(db);
         if (!q.exec(FileProva::quotaNomi(u"SELECT * FROM %1 ORDER BY %2"_s.arg(tabella, colonne.front().nome))))
             return {q.lastError().text()};
@@ -35,9 +39,9 @@ QStringList righe(QSqlDatabase db)
     return tutte;
 }
 
-QStringList righeFile(const QString& file)
+QStringList righeFile(const QString& file, bool storico = false)
 {
-    return conFile(file, righe);
+    return conFile(file, [storico](QSqlDatabase db) { return righe(db, storico); });
 }
 
 } // namespace
@@ -61,7 +65,7 @@ private slots:
 
 private:
     QString scriviIni(const QString& nome);
-    QStringList righeServer() const;
+    QStringList righeServer(bool storico = false) const;
 
     std::unique_ptr<QTemporaryDir> cartella;
     std::unique_ptr<FileProva> server;
@@ -94,9 +98,9 @@ QString TestServer::scriviIni(const QString& nome)
     return scritto ? file : QString();
 }
 
-QStringList TestServer::righeServer() const
+QStringList TestServer::righeServer(bool storico) const
 {
-    return righe(server->altraConnessione(u"lettore"_s));
+    return righe(server->altraConnessione(u"lettore"_s), storico);
 }
 
 void TestServer::creaDalleImpostazioni()
@@ -184,22 +188,30 @@ void TestServer::copiaAndataERitorno()
         eseguiFile(a, {u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ALTRI')"_s,
                        u"INSERT INTO TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('ORFANA', 'DOGANA DI COMO')"_s}),
         QString());
-    const QStringList originale = righeFile(a);
+    const QStringList originale = righeFile(a, true);
     const int registri = int(originale.filter(u"TabellaSerieSemplificata: "_s).size());
-    const int testate = int(originale.size()) - registri;
+    const int testate = int(originale.filter(u"TestataRegistriPS: "_s).size());
+    const int storico = int(originale.filter(u"StoricoRegistri: "_s).size());
 
     const Uscita andata = pemtarxDb({u"copia"_s, a, u"--ini"_s, ini});
     QCOMPARE(andata.errori, QString());
     QCOMPARE(andata.codice, 0);
     QCOMPARE(andata.standard.trimmed(),
-             u"COPIATI %1 REGISTRI E %2 TESTATE DA %3 A %4"_s.arg(registri).arg(testate).arg(a, server->percorso()));
-    QCOMPARE(righeServer(), originale);
+             u"COPIATI %1 REGISTRI E %2 TESTATE DA %3 A %4\nCOPIATE %5 RIGHE DELLO STORICO"_s.arg(registri)
+                 .arg(testate)
+                 .arg(a, server->percorso())
+                 .arg(storico));
+    QCOMPARE(righeServer(true), originale);
 
     const Uscita ritorno = pemtarxDb({u"copia"_s, server->percorso(), b});
     QCOMPARE(ritorno.errori, QString());
     QCOMPARE(ritorno.codice, 0);
-    QCOMPARE(righeFile(b), originale);
+    QCOMPARE(righeFile(b, true), originale);
     QCOMPARE(pemtarxDb({u"verifica"_s, b}).codice, 0);
+    // The server's numbers go on after the last one copied.
+    QCOMPARE(pemtarxDb({u"ripristina"_s, u"--ini"_s, ini, u"GMI"_s, u"1"_s}).codice, 0);
+    QCOMPARE(server->righe(u"SELECT StoNumero, StoOperazione FROM StoricoRegistri WHERE StoNumero > ?"_s, {storico}),
+             (QList<QVariantList>{{storico + 1, u"RIPRISTINO"_s}}));
 }
 
 void TestServer::copiaRifiutata_data()
