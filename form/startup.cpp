@@ -572,25 +572,33 @@ void Startup::messaggio(const QString& testo)
     dialoghi_.ask(testo, testi::titoloProgramma, app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 
+void Startup::messaggio(const QString& titolo, const store::Esito& e)
+{
+    messaggio(titolo + u'\n' + (e.numero == store::erroreBloccata ? testi::registroInUso : e.descrizione));
+}
+
+bool Startup::domanda(const QString& testo)
+{
+    return dialoghi_.ask(testo, testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) != app::No;
+}
+
 void Startup::controllaCodice()
 {
     modoRegistro = regole::Attesa;
     azzeraRegistro();
+    mostrate_ = {};
     // A code of blanks only is no register: nothing to look up or insert.
     if (registroCorrente.SspCodice.trimmed().isEmpty()) {
         DicKod->setEnabled(true);
         return;
     }
-    std::optional<QSqlRecord> riga, testata;
-    if (!archivio_.trovaRegistro(registroCorrente.SspCodice, riga).ok()) {
-        messaggio(testi::erroreLettura);
+    if (const store::Esito e = archivio_.trova(registroCorrente.SspCodice, mostrate_); !e.ok()) {
+        messaggio(testi::erroreLettura, e);
         DicKod->setEnabled(true);
         return;
     }
-    if (!riga) {
-        const int risposta = dialoghi_.ask(testi::registroInesistente, testi::titoloConferma, app::Pulsanti::SiNo,
-                                           app::Icona::Domanda, app::No);
-        if (risposta == app::No) {
+    if (!mostrate_.registro) {
+        if (!domanda(testi::registroInesistente)) {
             DicKod->setEnabled(true);
         } else {
             DicKod->setEnabled(false);
@@ -599,17 +607,11 @@ void Startup::controllaCodice()
     } else {
         DicKod->setEnabled(false);
         modoRegistro = regole::Variazione;
-        registroCorrente = store::leggiRegistro(*riga);
+        registroCorrente = store::leggiRegistro(*mostrate_.registro);
     }
     std::optional<RegisterHeading> righe;
-    if (!archivio_.trovaTestata(registroCorrente.SspCodice, testata).ok()) {
-        messaggio(testi::erroreLettura);
-        modoRegistro = regole::Attesa;
-        DicKod->setEnabled(true);
-        return;
-    }
-    if (testata)
-        righe = store::leggiTestata(*testata);
+    if (mostrate_.testata)
+        righe = store::leggiTestata(*mostrate_.testata);
     regole::Maschera m = leggiWidget();
     regole::mostraRegistro(registroCorrente, righe, m);
     scriviWidget(m);
@@ -734,16 +736,22 @@ void Startup::cmdD_Click(int i)
 
 void Startup::eliminaRegistro()
 {
-    if (dialoghi_.ask(testi::confermiCancellazione, testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda,
-                      app::No) == app::No) {
+    if (!domanda(testi::confermiCancellazione)) {
         pulisciCampi();
         azzeraRegistro();
         DicKod->setEnabled(true);
         DicKod->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (!archivio_.elimina(registroCorrente.SspCodice).ok())
-        messaggio(testi::erroreCancellazione);
+    store::Esito e = archivio_.elimina(registroCorrente.SspCodice, nullptr, &mostrate_);
+    // No keeps the register on the page, so the clerk can look at the other's work first.
+    if (e.numero == store::erroreCambiato) {
+        if (!domanda(testi::registroCambiatoElimina))
+            return;
+        e = archivio_.elimina(registroCorrente.SspCodice);
+    }
+    if (!e.ok())
+        messaggio(testi::erroreCancellazione, e);
     tornaInAttesa();
 }
 
@@ -756,10 +764,17 @@ void Startup::scriviRegistro()
         messaggio(testi::erroreScritturaRecord);
         return;
     }
-    const auto esito = archivio_.scrivi(nuovo, regole::testataMaschera(m));
+    const RegisterHeading testata = regole::testataMaschera(m);
+    auto esito = archivio_.scrivi(nuovo, testata, &mostrate_);
+    if (esito.esito.numero == store::erroreCambiato) {
+        if (!domanda(testi::registroCambiatoScrivi))
+            return;
+        esito = archivio_.scrivi(nuovo, testata);
+    }
     if (!esito.esito.ok()) {
         messaggio(esito.fase == store::RegisterStore::Fase::Testata ? testi::erroreScritturaTestata
-                                                                    : testi::erroreScritturaRecord);
+                                                                    : testi::erroreScritturaRecord,
+                  esito.esito);
         return;
     }
     registroCorrente = nuovo;

@@ -80,6 +80,9 @@ private:
     void scriviRegistro();
     void eliminaRegistro();
     void messaggio(const QString& testo);
+    // A failed store operation: the headline, then why (the register in use, or the engine's text).
+    void messaggio(const QString& titolo, const store::Esito& e);
+    bool domanda(const QString& testo);
 
     void DicKod_GotFocus();
     void DicKod_LostFocus();
@@ -101,6 +104,7 @@ private:
 
     app::Dialogs& dialoghi_;
     store::RegisterStore archivio_;
+    store::RegisterStore::Righe mostrate_;  // both rows as the look-up found them, for the save to compare
     bool inoltro_ = false;  // a key event of our own is on its way to a control
 
 public:

@@ -26,6 +26,11 @@ inline const QString erroreScritturaRecord = u"ERRORE NELLA SCRITTURA DEL RECORD
 inline const QString erroreScritturaTestata = u"ERRORE NELLA SCRITTURA DELLA TESTATA"_s;
 inline const QString erroreCancellazione = u"ERRORE NELLA CANCELLAZIONE DEL REGISTRO"_s;
 inline const QString erroreLettura = u"ERRORE IN LETTURA DEL REGISTRO"_s;
+inline const QString registroCambiatoScrivi =
+    u"UN ALTRO UTENTE HA MODIFICATO, INSERITO O CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: SALVO COMUNQUE?"_s;
+inline const QString registroCambiatoElimina =
+    u"UN ALTRO UTENTE HA MODIFICATO O CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: CANCELLO COMUNQUE?"_s;
+inline const QString registroInUso = u"REGISTRO IN USO DA UN ALTRO UTENTE: RIPROVARE TRA POCO"_s;
 
 inline const QString titoli[3] = {u"GESTIONE REGISTRI P.S. EXPORT"_s, u"VARIAZIONE REGISTRO P.S. EXPORT"_s,
                                   u"INSERIMENTO REGISTRO P.S. EXPORT"_s};

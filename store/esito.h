@@ -16,6 +16,8 @@ inline constexpr int erroreNonArchivio = 3;
 inline constexpr int erroreDanneggiato = 4;
 // The company's tables are already there: a store is never made over one.
 inline constexpr int erroreEsistente = 5;
+// Another clerk changed, inserted or deleted the register since it was shown: nothing was written.
+inline constexpr int erroreCambiato = 6;
 
 // Outcome of a store operation: ok, or an error number with the engine's own text.
 struct Esito {

@@ -3,12 +3,14 @@
 #include "store/columns.h"
 #include "store/posizione.h"
 #include "store/register.h"
+#include "store/testi.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QStringList>
 #include <QUrl>
 
@@ -83,6 +85,39 @@ QString sqlScrivi(const QSqlDriver* d, QLatin1StringView tabella, std::span<cons
     return u"INSERT INTO "_s + quota(d, tabella, QSqlDriver::TableName) + u" ("_s + elencoColonne(d, colonne) +
            u") VALUES ("_s + segni.join(u", "_s) + u") ON CONFLICT ("_s + quota(d, colonne.front().nome) +
            u") DO UPDATE SET "_s + assegna.join(u", "_s);
+}
+
+// Both rows of one code in one statement: one statement reads one snapshot on either engine.
+QString sqlTrova(const QSqlDriver* d)
+{
+    QStringList nomi;
+    for (const Colonna& c : colonneRegistri())
+        nomi << u"r."_s + quota(d, c.nome);
+    for (const Colonna& c : colonneTestata())
+        nomi << u"t."_s + quota(d, c.nome);
+    return u"SELECT "_s + nomi.join(u", "_s) + u" FROM (SELECT 1 AS uno) AS u LEFT JOIN "_s +
+           quota(d, tabellaRegistri, QSqlDriver::TableName) + u" AS r ON r."_s +
+           quota(d, colonneRegistri().front().nome) + u" = ? LEFT JOIN "_s +
+           quota(d, tabellaTestata, QSqlDriver::TableName) + u" AS t ON t."_s +
+           quota(d, colonneTestata().front().nome) + u" = ?"_s;
+}
+
+// The two rows of one register, compared value by value.
+bool uguali(const std::optional<QSqlRecord>& a, const std::optional<QSqlRecord>& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    if (a->count() != b->count())
+        return false;
+    for (int i = 0; i < a->count(); ++i)
+        if (a->isNull(i) != b->isNull(i) || a->value(i) != b->value(i))
+            return false;
+    return true;
+}
+
+bool uguali(const RegisterStore::Righe& a, const RegisterStore::Righe& b)
+{
+    return uguali(a.registro, b.registro) && uguali(a.testata, b.testata);
 }
 
 QString sqlElimina(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
@@ -358,13 +393,14 @@ void RegisterStore::chiudi()
     registri_.reset();
     testata_.reset();
     storico_.reset();
+    coppia_.reset();
     inizio_.reset();
     registriAperti_ = testataAperta_ = false;
 }
 
 namespace {
 
-bool trova(QSqlQuery& q, const QString& codice, std::optional<QSqlRecord>& riga)
+bool cercaRiga(QSqlQuery& q, const QString& codice, std::optional<QSqlRecord>& riga)
 {
     q.bindValue(0, codice);
     if (!q.exec())
@@ -382,7 +418,7 @@ Esito RegisterStore::trovaRegistroUnaVolta(const QString& codice, std::optional<
     riga.reset();
     if (!registri_)
         return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
-    if (!trova(registri_->cerca, codice, riga))
+    if (!cercaRiga(registri_->cerca, codice, riga))
         return errore(registri_->cerca.lastError());
     return {};
 }
@@ -392,9 +428,69 @@ Esito RegisterStore::trovaTestataUnaVolta(const QString& codice, std::optional<Q
     riga.reset();
     if (!testata_)
         return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
-    if (!trova(testata_->cerca, codice, riga))
+    if (!cercaRiga(testata_->cerca, codice, riga))
         return errore(testata_->cerca.lastError());
     return {};
+}
+
+Esito RegisterStore::preparaCoppia()
+{
+    coppia_.reset();
+    QSqlDatabase db = database();
+    Coppia c{QSqlQuery(db), QSqlQuery(db)};
+    c.trova.setForwardOnly(true);
+    if (!c.trova.prepare(sqlTrova(db.driver())))
+        return errore(c.trova.lastError());
+    // The server locks rows, not the gaps between them: writers of one code queue on a lock of
+    // their own, so a register inserted or deleted meanwhile is seen before writing.
+    if (!sqlite(db.driver()) && !c.blocca.prepare(u"SELECT pg_advisory_xact_lock(hashtext(lower(CAST(? AS text))))"_s))
+        return errore(c.blocca.lastError());
+    coppia_ = std::move(c);
+    return {};
+}
+
+Esito RegisterStore::trovaUnaVolta(const QString& codice, Righe& righe)
+{
+    righe = {};
+    if (!registri_ || !testata_)
+        return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
+    if (!coppia_)
+        if (Esito e = preparaCoppia(); !e.ok())
+            return e;
+    QSqlQuery& q = coppia_->trova;
+    q.bindValue(0, codice);
+    q.bindValue(1, codice);
+    if (!q.exec())
+        return errore(q.lastError());
+    if (q.next()) {
+        const QSqlRecord tutta = q.record();
+        const int n = static_cast<int>(colonneRegistri().size());
+        QSqlRecord registro, testata;
+        for (int i = 0; i < tutta.count(); ++i)
+            (i < n ? registro : testata).append(tutta.field(i));
+        if (!tutta.isNull(0))
+            righe.registro = registro;
+        if (!tutta.isNull(n))
+            righe.testata = testata;
+    }
+    const bool letto = !q.lastError().isValid();
+    q.finish();
+    return letto ? Esito{} : errore(q.lastError());
+}
+
+Esito RegisterStore::righeAttuali(const QString& codice, Righe* righe)
+{
+    if (!coppia_)
+        if (Esito e = preparaCoppia(); !e.ok())
+            return e;
+    if (!sqlite(database().driver())) {
+        QSqlQuery& q = coppia_->blocca;
+        q.bindValue(0, codice);
+        if (!q.exec())
+            return errore(q.lastError());
+        q.finish();
+    }
+    return righe ? trovaUnaVolta(codice, *righe) : Esito{};
 }
 
 Esito RegisterStore::inizia()
@@ -419,7 +515,8 @@ Esito RegisterStore::inizia()
     return {};
 }
 
-RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& registro, const RegisterHeading& testata)
+RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& registro, const RegisterHeading& testata,
+                                                            const Righe* mostrate, bool ripetuta)
 {
     // The tables need not be open: the statements are prepared on the first write.
     if (!registri_)
@@ -433,9 +530,19 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
     if (Esito e = inizia(); !e.ok())
         return {e, Fase::Registro};
     QSqlDatabase db = database();
+    const auto annulla = [&](const Esito& e, Fase fase) {
+        db.rollback();
+        return EsitoScrittura{e, fase};
+    };
+    Righe prima;
+    if (Esito e = righeAttuali(registro.SspCodice, mostrate ? &prima : nullptr); !e.ok())
+        return annulla(e, Fase::Registro);
+    const bool cambiate = mostrate && !uguali(prima, *mostrate);
+    if (cambiate && !ripetuta)
+        return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
     QSqlError err;
     Fase fase = Fase::Registro;
-    bool ok = storico_->prima(registro.SspCodice, err);
+    bool ok = mostrate ? storico_->prima(prima.registro.has_value()) : storico_->prima(registro.SspCodice, err);
     if (ok && !(ok = esegui(registri_->scrivi, valoriRegistro(registro))))
         err = registri_->scrivi.lastError();
     if (ok) {
@@ -444,20 +551,29 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
         if (!ok)
             err = testata_->scrivi.lastError();
     }
-    if (ok)
+    bool giaScritto = false;
+    if (ok && cambiate) {
+        // Repeated on a new connection: rows that this save leaves as they are were written by
+        // its first attempt, whose commit went through unreported; any others by another clerk.
+        Righe dopo;
+        if (Esito e = trovaUnaVolta(registro.SspCodice, dopo); !e.ok())
+            return annulla(e, Fase::Testata);
+        if (!uguali(prima, dopo))
+            return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
+        giaScritto = true;  // with its history row
+    }
+    if (ok && !giaScritto)
         ok = storico_->salvato(registro.SspCodice, err);
     if (ok && !db.commit()) {
         err = db.lastError();
         ok = false;
     }
-    if (!ok) {
-        db.rollback();
-        return {errore(err), fase};
-    }
+    if (!ok)
+        return annulla(errore(err), fase);
     return {};
 }
 
-Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase)
+Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase, const Righe* mostrate, bool ripetuta)
 {
     const auto fallita = [fase](Fase parte, const Esito& e) {
         if (fase)
@@ -475,6 +591,17 @@ Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase)
     if (Esito e = inizia(); !e.ok())
         return fallita(Fase::Registro, e);
     QSqlDatabase db = database();
+    Righe prima;
+    if (Esito e = righeAttuali(codice, mostrate ? &prima : nullptr); !e.ok()) {
+        db.rollback();
+        return fallita(Fase::Registro, e);
+    }
+    // Both rows gone on a repeat is the first attempt's delete, committed unreported.
+    const bool giaEliminato = ripetuta && !prima.registro && !prima.testata;
+    if (mostrate && !uguali(prima, *mostrate) && !giaEliminato) {
+        db.rollback();
+        return fallita(Fase::Registro, Esito::errore(erroreCambiato, testi::registroCambiato));
+    }
     if (QSqlError err; !storico_->prima(codice, err) || !storico_->comeOra(codice, opCancellazione, err)) {
         db.rollback();
         return fallita(Fase::Registro, errore(err));
@@ -517,6 +644,7 @@ Esito RegisterStore::leggiUnaVolta(const QString& sql, const QVariantList& valor
 namespace {
 
 const Esito& esitoDi(const Esito& e) { return e; }
+
 const Esito& esitoDi(const RegisterStore::EsitoScrittura& e) { return e.esito; }
 
 } // namespace
@@ -540,40 +668,47 @@ bool RegisterStore::ripristina()
 
 // Once more on a new connection when the server dropped the old one: a restart of the server or a
 // broken network must not leave the window failing until it is closed. Every write is an upsert or
-// a delete by key, so repeating one whose commit was lost on the way changes nothing.
+// a delete by key, so repeating one whose commit was lost on the way changes nothing; the repeat
+// is told so, as it finds the rows its first attempt wrote.
 template <typename F>
 auto RegisterStore::riprovando(F&& operazione)
 {
-    auto esito = operazione();
-    if (!esitoDi(esito).ok() && ripristina())
-        esito = operazione();
+    auto esito = operazione(false);
+    if (!esitoDi(esito).ok() && esitoDi(esito).numero != erroreCambiato && ripristina())
+        esito = operazione(true);
     return esito;
 }
 
 Esito RegisterStore::trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga)
 {
-    return riprovando([&] { return trovaRegistroUnaVolta(codice, riga); });
+    return riprovando([&](bool) { return trovaRegistroUnaVolta(codice, riga); });
 }
 
 Esito RegisterStore::trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga)
 {
-    return riprovando([&] { return trovaTestataUnaVolta(codice, riga); });
+    return riprovando([&](bool) { return trovaTestataUnaVolta(codice, riga); });
 }
 
-RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata)
+Esito RegisterStore::trova(const QString& codice, Righe& righe)
 {
-    return riprovando([&] { return scriviUnaVolta(registro, testata); });
+    return riprovando([&](bool) { return trovaUnaVolta(codice, righe); });
 }
 
-Esito RegisterStore::elimina(const QString& codice, Fase* fase)
+RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata,
+                                                    const Righe* mostrate)
 {
-    return riprovando([&] { return eliminaUnaVolta(codice, fase); });
+    return riprovando([&](bool ripetuta) { return scriviUnaVolta(registro, testata, mostrate, ripetuta); });
+}
+
+Esito RegisterStore::elimina(const QString& codice, Fase* fase, const Righe* mostrate)
+{
+    return riprovando([&](bool ripetuta) { return eliminaUnaVolta(codice, fase, mostrate, ripetuta); });
 }
 
 Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
                            const std::function<void(const QSqlQuery&)>& riga)
 {
-    return riprovando([&] { return leggiUnaVolta(sql, valori, riga); });
+    return riprovando([&](bool) { return leggiUnaVolta(sql, valori, riga); });
 }
 
 Esito RegisterStore::creaTabelle(QSqlDatabase& db)

@@ -38,6 +38,12 @@ public:
     bool registriAperti() const { return registriAperti_; }
     bool testataAperta() const { return testataAperta_; }
 
+    // Both rows of a register as one look-up found them; a missing row is empty.
+    struct Righe {
+        std::optional<QSqlRecord> registro, testata;
+    };
+    // Both rows of `codice` from one snapshot, so a save of another clerk never shows by halves.
+    Esito trova(const QString& codice, Righe& righe);
     // The row whose key is `codice` (compared without regard to case), or none.
     Esito trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga);
     Esito trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga);
@@ -47,10 +53,13 @@ public:
         Esito esito;
         Fase fase = Fase::Nessuna;  // which row failed
     };
-    // Inserts or changes both rows in one transaction, decided by the key at this moment.
-    EsitoScrittura scrivi(const Register& registro, const RegisterHeading& testata);
+    // Inserts or changes both rows in one transaction, decided by the key at this moment. With
+    // `mostrate`, the rows as the clerk saw them: when either differs now, nothing is written and
+    // the result is erroreCambiato; the comparison is inside the same transaction.
+    EsitoScrittura scrivi(const Register& registro, const RegisterHeading& testata, const Righe* mostrate = nullptr);
     // Deletes both rows of the register in one transaction; a missing heading row is fine.
-    Esito elimina(const QString& codice, Fase* fase = nullptr);
+    // `mostrate` as for scrivi.
+    Esito elimina(const QString& codice, Fase* fase = nullptr, const Righe* mostrate = nullptr);
 
     // Runs a read-only statement from the store's own texts, each value bound.
     Esito leggi(const QString& sql, const QVariantList& valori, const std::function<void(const QSqlQuery&)>& riga);
@@ -73,11 +82,20 @@ private:
     struct Istruzioni {
         QSqlQuery cerca, scrivi, elimina;
     };
+    // Both rows of one code in one statement, and the lock that queues the writers of one code.
+    struct Coppia {
+        QSqlQuery trova, blocca;
+    };
 
     Esito trovaRegistroUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga);
     Esito trovaTestataUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga);
-    EsitoScrittura scriviUnaVolta(const Register& registro, const RegisterHeading& testata);
-    Esito eliminaUnaVolta(const QString& codice, Fase* fase);
+    Esito trovaUnaVolta(const QString& codice, Righe& righe);
+    EsitoScrittura scriviUnaVolta(const Register& registro, const RegisterHeading& testata, const Righe* mostrate,
+                                  bool ripetuta);
+    Esito eliminaUnaVolta(const QString& codice, Fase* fase, const Righe* mostrate, bool ripetuta);
+    Esito preparaCoppia();
+    // Within a write's transaction: waits for every other writer of `codice`, then reads its rows.
+    Esito righeAttuali(const QString& codice, Righe* righe);
     Esito leggiUnaVolta(const QString& sql, const QVariantList& valori,
                         const std::function<void(const QSqlQuery&)>& riga);
     // Opens the server's database again when the connection is gone; false when it was not.
@@ -99,6 +117,7 @@ private:
     bool registriAperti_ = false;
     bool testataAperta_ = false;
     std::optional<Istruzioni> registri_, testata_;
+    std::optional<Coppia> coppia_;
     std::optional<Storico> storico_;
     std::optional<QSqlQuery> inizio_;
 };

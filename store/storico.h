@@ -27,6 +27,12 @@ public:
 
     // First in a save or a deletion: whether the register is there; on a server it stays locked.
     bool prima(const QString& codice, QSqlError& errore);
+    // The same when the caller has just read the rows itself.
+    bool prima(bool esisteva)
+    {
+        esisteva_ = esisteva;
+        return true;
+    }
     // Last in a save: both rows as stored, a change when the register was there.
     bool salvato(const QString& codice, QSqlError& errore);
     // Both rows of `codice` as they stand, under `operazione`; nothing when neither row exists.

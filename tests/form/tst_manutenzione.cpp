@@ -26,6 +26,8 @@ private Q_SLOTS:
     void loadingGroupHidesItsFieldsUntilALoadingRegister();
     void confirmStoresBothRowsAndReturnsToWaiting();
     void failedSaveKeepsWhatWasTyped();
+    void anotherClerkChangedTheRegister_data();
+    void anotherClerkChangedTheRegister();
     void deleteWithoutHeadingRowDeletesTheRegister();
     void refusedDeleteKeepsTheCode();
     void lookupErrorLeavesTheWindowWaiting();
@@ -183,13 +185,70 @@ void TestManutenzione::failedSaveKeepsWhatWasTyped()
     QTest::keyClicks(w->Txt[1], u"cambiata"_s);
     QTest::mouseClick(w->cmdD[1], Qt::LeftButton);
     QCOMPARE(d->domande.size(), 1);
-    QCOMPARE(d->domande[0].testo, u"ERRORE NELLA SCRITTURA DELLA TESTATA"_s);
+    QCOMPARE(d->domande[0].testo, u"ERRORE NELLA SCRITTURA DELLA TESTATA\nno"_s);
     QCOMPARE(d->domande[0].titolo, u"Pemtarx"_s);
     QCOMPARE(d->domande[0].pulsanti, app::Pulsanti::Ok);
     QCOMPARE(w->Txt[1]->text(), u"CAMBIATA"_s);
     QCOMPARE(w->Label1->text(), u"VARIAZIONE REGISTRO P.S. EXPORT"_s);
     QCOMPARE(a->valore(u"SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice='S01'"_s).toString(),
              u"SCARICO"_s);
+}
+
+void TestManutenzione::anotherClerkChangedTheRegister_data()
+{
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<QString>("altro");  // what another clerk stores meanwhile
+    QTest::addColumn<bool>("elimina");
+    QTest::addColumn<int>("risposta");
+    QTest::addColumn<QString>("descrizione");  // stored in the end
+
+    const QString cambiato = u"UPDATE TabellaSerieSemplificata SET SspDescrizione = 'ALTRO' WHERE SspCodice = 'S01'"_s;
+    const QString eliminato = u"DELETE FROM TabellaSerieSemplificata WHERE SspCodice = 'S01'"_s;
+    QTest::newRow("changed, save answered No") << u"S01"_s << cambiato << false << int(app::No) << u"ALTRO"_s;
+    QTest::newRow("deleted, save answered Yes") << u"S01"_s << eliminato << false << int(app::Si) << u"CAMBIATA"_s;
+    QTest::newRow("inserted, insert answered No")
+        << u"N01"_s << u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione) VALUES ('N01', 'ALTRO')"_s
+        << false << int(app::No) << u"ALTRO"_s;
+    QTest::newRow("heading changed, delete answered No")
+        << u"S01"_s << u"UPDATE TestataRegistriPS SET TpsRiga2 = 'ALTRA' WHERE TpsCodice = 'S01'"_s << true
+        << int(app::No) << u"SCARICO"_s;
+    QTest::newRow("deleted, delete answered Yes") << u"S01"_s << eliminato << true << int(app::Si) << QString();
+}
+
+void TestManutenzione::anotherClerkChangedTheRegister()
+{
+    QFETCH(QString, codice);
+    QFETCH(QString, altro);
+    QFETCH(bool, elimina);
+    QFETCH(int, risposta);
+    QFETCH(QString, descrizione);
+    d->risposte = {app::Si};
+    b->digitaCodice(codice);
+    const QString titolo = w->Label1->text();
+    w->Txt[1]->setFocus();
+    QTest::keyClicks(w->Txt[1], u"cambiata"_s);
+    a->esegui({altro});
+    d->domande.clear();
+    d->risposte = elimina ? QList<int>{app::Si, risposta} : QList<int>{risposta};
+    QTest::mouseClick(w->cmdD[elimina ? 0 : 1], Qt::LeftButton);
+    QCOMPARE(d->domande.size(), elimina ? 2 : 1);
+    QCOMPARE(d->domande.last().testo,
+             elimina ? u"UN ALTRO UTENTE HA MODIFICATO O CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: CANCELLO COMUNQUE?"_s
+                     : u"UN ALTRO UTENTE HA MODIFICATO, INSERITO O CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: "
+                       u"SALVO COMUNQUE?"_s);
+    QCOMPARE(d->domande.last().titolo, u"TRESKO - CONFERMA"_s);
+    QCOMPARE(d->domande.last().predefinito, int(app::No));
+    if (risposta == app::No) {
+        // The page as typed, in its mode, until the clerk leaves it.
+        QCOMPARE(w->Txt[1]->text(), u"CAMBIATA"_s);
+        QCOMPARE(w->Label1->text(), titolo);
+        QVERIFY(!w->DicKod->isEnabled());
+    } else {
+        inAttesa();
+    }
+    QCOMPARE(a->valore(u"SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice = '%1'"_s.arg(codice))
+                 .toString(),
+             descrizione);
 }
 
 void TestManutenzione::deleteWithoutHeadingRowDeletesTheRegister()
@@ -219,7 +278,7 @@ void TestManutenzione::lookupErrorLeavesTheWindowWaiting()
     a->esegui({u"DROP TABLE TabellaSerieSemplificata"_s});
     b->digitaCodice(u"C01"_s);
     QCOMPARE(d->domande.size(), 1);
-    QCOMPARE(d->domande[0].testo, u"ERRORE IN LETTURA DEL REGISTRO"_s);
+    QVERIFY(d->domande[0].testo.startsWith(u"ERRORE IN LETTURA DEL REGISTRO\nno such table"_s));
     inAttesa();
 }
 

@@ -2,7 +2,11 @@
 //   scrittore salva FILE N saves and deletes registers through the store without end, one line per commit
 //   scrittore blocca FILE  holds the file locked with a pending write until its standard input closes
 //   scrittore stesso FILE CHI VOLTE  saves one code VOLTE times, each save signed by CHI and its turn
+//   scrittore conta FILE VOLTE  adds one to a register's last number VOLTE times, as a clerk would:
+//                               look it up, then save it unless another clerk changed it meanwhile
+//   scrittore elimina FILE CODICE  deletes one register
 // FILE is a company file or the "postgresql://" address of a company database.
+#include "store/campi.h"
 #include "store/posizione.h"
 #include "store/register.h"
 #include "store/registerstore.h"
@@ -82,6 +86,34 @@ int stesso(const QString& file, const QString& chi, int volte)
     return 0;
 }
 
+int conta(const QString& file, int volte)
+{
+    store::RegisterStore archivio(u"scrittore"_s);
+    for (const store::Esito& e : {archivio.apriDatabase(file), archivio.apriRegistri(), archivio.apriTestata()})
+        if (!e.ok())
+            return fallisci(e.descrizione);
+    for (int fatte = 0; fatte < volte;) {
+        store::RegisterStore::Righe righe;
+        if (const store::Esito e = archivio.trova(u"CONTATORE"_s, righe); !e.ok())
+            return fallisci(e.descrizione);
+        Register r = righe.registro ? store::leggiRegistro(*righe.registro) : Register{u"CONTATORE"_s};
+        ++r.SspUltimoCarico;
+        const store::Esito e = archivio.scrivi(r, {}, &righe).esito;
+        if (e.ok())
+            ++fatte;
+        else if (e.numero != store::erroreCambiato)
+            return fallisci(e.descrizione);
+    }
+    return 0;
+}
+
+int elimina(const QString& file, const QString& codice)
+{
+    store::RegisterStore archivio(u"scrittore"_s);
+    const store::Esito e = archivio.apriDatabase(file);
+    return e.ok() && archivio.elimina(codice).ok() ? 0 : fallisci(e.descrizione);
+}
+
 int blocca(const QString& file)
 {
     {
@@ -130,5 +162,10 @@ int main(int argc, char** argv)
         return blocca(a.at(2));
     if (a.size() == 5 && a.at(1) == u"stesso"_s)
         return stesso(a.at(2), a.at(3), a.at(4).toInt());
-    return fallisci(u"uso: scrittore salva FILE N | blocca FILE | stesso FILE CHI VOLTE"_s);
+    if (a.size() == 4 && a.at(1) == u"conta"_s)
+        return conta(a.at(2), a.at(3).toInt());
+    if (a.size() == 4 && a.at(1) == u"elimina"_s)
+        return elimina(a.at(2), a.at(3));
+    return fallisci(u"uso: scrittore salva FILE N | blocca FILE | stesso FILE CHI VOLTE | conta FILE VOLTE | "
+                    u"elimina FILE CODICE"_s);
 }

@@ -4,6 +4,8 @@
 #include "store/registerstore.h"
 #include "store/ricerca.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlError>
@@ -44,8 +46,9 @@ QStringList codiciTrovati(store::RegisterStore& archivio, const QString& chiave)
 
 } // namespace
 
-// Two clerks on one company: what one saves the other finds, saves of one code never mix, and a row
-// another clerk holds makes a save fail after the bounded wait instead of hanging.
+// Two clerks on one company: what one saves the other finds, saves of one code never mix nor
+// overwrite unseen what another clerk saved, and a row another clerk holds makes a save fail after
+// the bounded wait instead of hanging.
 class TestConcorrenza final : public QObject {
     Q_OBJECT
 private slots:
@@ -54,6 +57,8 @@ private slots:
 
     void salvataggioVistoDallAltro();
     void stessoCodiceInsieme();
+    void cambiatoDaAltri_data();
+    void cambiatoDaAltri();
     void rigaTenutaDaAltri_data();
     void rigaTenutaDaAltri();
     void connessioneCaduta_data();
@@ -103,18 +108,44 @@ void TestConcorrenza::salvataggioVistoDallAltro()
 void TestConcorrenza::stessoCodiceInsieme()
 {
     constexpr int volte = 200;
-    QProcess primo, secondo;
-    primo.start(QStringLiteral(SCRITTORE), {u"stesso"_s, f->percorso(), u"PRIMO"_s, QString::number(volte)});
-    secondo.start(QStringLiteral(SCRITTORE), {u"stesso"_s, f->percorso(), u"SECONDO"_s, QString::number(volte)});
-    for (QProcess* p : {&primo, &secondo}) {
-        QVERIFY(p->waitForFinished(120000));
-        QVERIFY2(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0, p->readAllStandardError().constData());
+    QProcess scrittori[4];
+    const auto avvia = [&](QProcess& p, const QString& modo, const QStringList& altri) {
+        p.start(QStringLiteral(SCRITTORE), QStringList{modo, f->percorso()} + altri);
+    };
+    avvia(scrittori[0], u"stesso"_s, {u"PRIMO"_s, QString::number(volte)});
+    avvia(scrittori[1], u"stesso"_s, {u"SECONDO"_s, QString::number(volte)});
+    // Meanwhile every look-up shows both rows from one save.
+    store::RegisterStore mio(u"mio"_s);
+    for (const store::Esito& e : {mio.apriDatabase(f->percorso()), mio.apriRegistri(), mio.apriTestata()})
+        QVERIFY2(e.ok(), qPrintable(e.descrizione));
+    const QDeadlineTimer scadenza(120000);
+    int lette = 0;
+    for (QProcess* p : {&scrittori[0], &scrittori[1]}) {
+        while (p->state() != QProcess::NotRunning && !scadenza.hasExpired()) {
+            store::RegisterStore::Righe righe;
+            QVERIFY(mio.trova(u"conteso"_s, righe).ok());
+            if (righe.registro && righe.testata) {
+                ++lette;
+                QCOMPARE(righe.testata->value(u"TpsRigP5"_s).toString(), righe.registro->value(u"SspRiqA"_s).toString());
+            }
+            QCoreApplication::processEvents();
+        }
     }
-    const QList<QVariantList> registri =
-        f->righe(u"SELECT SspCodice, SspDescrizione, SspRiqA, SspUltimoCarico FROM TabellaSerieSemplificata"_s);
+    QVERIFY(lette > 0);
+    // Two clerks adding one to the same number, each saving only what it looked up unchanged.
+    avvia(scrittori[2], u"conta"_s, {QString::number(volte / 2)});
+    avvia(scrittori[3], u"conta"_s, {QString::number(volte / 2)});
+    for (QProcess& p : scrittori) {
+        p.waitForFinished(static_cast<int>(scadenza.remainingTime()));
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, p.readAllStandardError().constData());
+    }
+    QCOMPARE(f->valore(u"SELECT SspUltimoCarico FROM TabellaSerieSemplificata WHERE SspCodice = 'CONTATORE'"_s).toInt(),
+             volte);
+    const QList<QVariantList> registri = f->righe(
+        u"SELECT SspCodice, SspDescrizione, SspRiqA, SspUltimoCarico FROM TabellaSerieSemplificata WHERE SspCodice = 'CONTESO'"_s);
     const QList<QVariantList> testate =
         f->righe(u"SELECT TpsCodice, TpsRiga1, TpsRiga2, TpsRiga3, TpsRiga4, TpsRiga5, TpsRigP1, TpsRigP2, TpsRigP3, "
-                 u"TpsRigP4, TpsRigP5 FROM TestataRegistriPS"_s);
+                 u"TpsRigP4, TpsRigP5 FROM TestataRegistriPS WHERE TpsCodice = 'CONTESO'"_s);
     QCOMPARE(registri.size(), 1);
     QCOMPARE(testate.size(), 1);
     // The last save of one writer: both rows, every column, from the same save.
@@ -125,6 +156,58 @@ void TestConcorrenza::stessoCodiceInsieme()
     QCOMPARE(testate.front().front().toString(), registri.front().front().toString());
     for (qsizetype i = 1; i < testate.front().size(); ++i)
         QCOMPARE(testate.front().at(i).toString(), firma);
+}
+
+void TestConcorrenza::cambiatoDaAltri_data()
+{
+    QTest::addColumn<bool>("esiste");        // the register is there when this clerk looks it up
+    QTest::addColumn<QStringList>("altro");  // what another clerk's program, or statement, does meanwhile
+    QTest::addColumn<bool>("elimina");       // this clerk deletes instead of saving
+    QTest::addColumn<bool>("cambiato");
+
+    const QStringList salva{u"stesso"_s, u"ALTRO"_s, u"1"_s}, elimina{u"elimina"_s, u"CONTESO"_s};
+    const QStringList testata{u"UPDATE TestataRegistriPS SET TpsRigP5 = 'ALTRI' WHERE TpsCodice = 'CONTESO'"_s};
+    const QStringList soloTestata{u"INSERT INTO TestataRegistriPS (TpsCodice) VALUES ('CONTESO')"_s};
+    QTest::newRow("nessuno, salvataggio") << true << QStringList() << false << false;
+    QTest::newRow("cambiato, salvataggio") << true << salva << false << true;
+    QTest::newRow("eliminato, salvataggio") << true << elimina << false << true;
+    QTest::newRow("inserito, inserimento") << false << salva << false << true;
+    QTest::newRow("testata cambiata, salvataggio") << true << testata << false << true;
+    QTest::newRow("testata inserita, inserimento") << false << soloTestata << false << true;
+    QTest::newRow("nessuno, cancellazione") << true << QStringList() << true << false;
+    QTest::newRow("cambiato, cancellazione") << true << salva << true << true;
+    QTest::newRow("eliminato, cancellazione") << true << elimina << true << true;
+}
+
+void TestConcorrenza::cambiatoDaAltri()
+{
+    QFETCH(bool, esiste);
+    QFETCH(QStringList, altro);
+    QFETCH(bool, elimina);
+    QFETCH(bool, cambiato);
+    store::RegisterStore mio(u"mio"_s);
+    for (const store::Esito& e : {mio.apriDatabase(f->percorso()), mio.apriRegistri(), mio.apriTestata()})
+        QVERIFY2(e.ok(), qPrintable(e.descrizione));
+    if (esiste)
+        QVERIFY(mio.scrivi(registro(u"CONTESO"_s, u"MIO"_s), testata(u"MIA"_s)).esito.ok());
+    store::RegisterStore::Righe righe;
+    QVERIFY(mio.trova(u"conteso"_s, righe).ok());
+    QCOMPARE(bool(righe.registro), esiste);
+    QCOMPARE(bool(righe.testata), esiste);
+    if (!altro.isEmpty() && altro.front().contains(u' '))
+        QCOMPARE(f->esegui(altro), QString());
+    else if (!altro.isEmpty())
+        QCOMPARE(QProcess::execute(QStringLiteral(SCRITTORE), QStringList{altro.front(), f->percorso()} + altro.mid(1)), 0);
+    const QString prima = f->istantanea();
+
+    const store::Esito e = elimina ? mio.elimina(u"CONTESO"_s, nullptr, &righe)
+                                   : mio.scrivi(registro(u"CONTESO"_s, u"MIO DOPO"_s), testata(u"MIA"_s), &righe).esito;
+    QCOMPARE(e.numero, cambiato ? store::erroreCambiato : 0);
+    if (cambiato)
+        QCOMPARE(f->istantanea(), prima);
+    else
+        QCOMPARE(f->valore(u"SELECT COUNT(*) FROM TabellaSerieSemplificata WHERE SspDescrizione = 'MIO DOPO'"_s).toInt(),
+                 elimina ? 0 : 1);
 }
 
 void TestConcorrenza::rigaTenutaDaAltri_data()
@@ -219,25 +302,27 @@ void TestConcorrenza::connessioneCaduta()
          {archivio.apriDatabase(f->percorso()), archivio.apriRegistri(), archivio.apriTestata()})
         QVERIFY2(e.ok(), qPrintable(e.descrizione));
     QVERIFY(archivio.scrivi(registro(u"K1"_s, u"PRIMA"_s), testata(u"PRIMA"_s)).esito.ok());
+    store::RegisterStore::Righe mostrate;
+    QVERIFY(archivio.trova(u"K1"_s, mostrate).ok());
 
     // The server ends the store's connection, as a restart of the server or a broken network would.
     QCOMPARE(f->valore(u"SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity "
                        u"WHERE application_name = 'pemtarx' AND datname = current_database()"_s)
                  .toInt(),
              1);
-    std::optional<QSqlRecord> riga;
     if (operazione == u"lettura"_s) {
-        QVERIFY(archivio.trovaRegistro(u"K1"_s, riga).ok());
-        QVERIFY(riga);
+        store::RegisterStore::Righe righe;
+        QVERIFY(archivio.trova(u"K1"_s, righe).ok());
+        QVERIFY(righe.registro && righe.testata);
     } else if (operazione == u"ricerca"_s) {
         QCOMPARE(codiciTrovati(archivio, u"K"_s), QStringList{u"K1"_s});
     } else if (operazione == u"salvataggio"_s) {
-        QVERIFY(archivio.scrivi(registro(u"K1"_s, u"DOPO"_s), testata(u"DOPO"_s)).esito.ok());
+        QVERIFY(archivio.scrivi(registro(u"K1"_s, u"DOPO"_s), testata(u"DOPO"_s), &mostrate).esito.ok());
         QCOMPARE(f->righe(u"SELECT SspDescrizione, TpsRiga1 FROM TabellaSerieSemplificata JOIN TestataRegistriPS "
                           u"ON TpsCodice = SspCodice"_s),
                  (QList<QVariantList>{{u"DOPO"_s, u"DOPO"_s}}));
     } else {
-        QVERIFY(archivio.elimina(u"K1"_s).ok());
+        QVERIFY(archivio.elimina(u"K1"_s, nullptr, &mostrate).ok());
         QCOMPARE(f->valore(u"SELECT COUNT(*) FROM TestataRegistriPS"_s).toInt(), 0);
     }
     // The new connection keeps the bounded wait and the open tables of the old one.
