@@ -1,6 +1,7 @@
 #include "fileprova.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -50,17 +51,23 @@ void TestInterruzioni::salvataggioUcciso()
         const int attesi = caso.bounded(1, 6);
         int visti = 0;
         const QDeadlineTimer scadenza(20000);
+        QElapsedTimer orologio;
         while (visti < attesi) {
             if (!scrittore.canReadLine())
                 QVERIFY2(scrittore.waitForReadyRead(static_cast<int>(scadenza.remainingTime())),
                          qPrintable(u"volta %1: "_s.arg(volta) + QString::fromUtf8(scrittore.readAllStandardError())));
             while (scrittore.canReadLine()) {
                 scrittore.readLine();
-                ++visti;
+                if (++visti == 1)
+                    orologio.start();
             }
         }
-        // Then a random moment within the next few transactions, so kills land in every step of one.
-        const QDeadlineTimer momento(std::chrono::microseconds(caso.bounded(0, 4000)), Qt::PreciseTimer);
+        // Then a random moment within the next two saves, however long one takes on this disk or
+        // server, so kills land in every step of one.
+        const qint64 salvataggio = visti > 1 ? orologio.nsecsElapsed() / 1000 / (visti - 1) : 0;
+        const QDeadlineTimer momento(
+            std::chrono::microseconds(caso.bounded(0, static_cast<int>(std::max<qint64>(2 * salvataggio, 4000)))),
+            Qt::PreciseTimer);
         while (!momento.hasExpired())
             scrittore.waitForReadyRead(0);
         scrittore.kill();
