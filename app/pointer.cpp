@@ -19,4 +19,12 @@ void ripristinaPuntatore()
         QGuiApplication::restoreOverrideCursor();
 }
 
+void attesaArchivio(bool inizio)
+{
+    if (inizio)
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else if (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+}
+
 } // namespace app

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -84,7 +85,22 @@ std::pair<QVariantList, QVariantList> valori(const Register& r, const RegisterHe
     return {vr, vt};
 }
 
-// The same two-row transaction written by hand on the C API, statements prepared once.
+// Both rows of one code in one statement, as the store reads them; `segno` numbers the parameter.
+QString sqlCoppia(const std::function<QString(int)>& segno)
+{
+    QStringList nomi;
+    for (const store::Colonna& c : store::colonneRegistri())
+        nomi << u"r.\""_s + c.nome + u'"';
+    for (const store::Colonna& c : store::colonneTestata())
+        nomi << u"t.\""_s + c.nome + u'"';
+    return u"SELECT "_s + nomi.join(u", "_s) + u" FROM (SELECT 1 AS uno) AS u LEFT JOIN \""_s + store::tabellaRegistri +
+           u"\" AS r ON r.\""_s + store::colonneRegistri().front().nome + u"\" = "_s + segno(1) +
+           u" LEFT JOIN \""_s + store::tabellaTestata + u"\" AS t ON t.\""_s + store::colonneTestata().front().nome +
+           u"\" = "_s + segno(2);
+}
+
+// The same two-row transaction written by hand on the C API, statements prepared once: the rows
+// read first, as the store compares them with the rows shown, then written.
 class Grezzo {
 public:
     explicit Grezzo(const QString& percorso)
@@ -96,6 +112,7 @@ public:
         esegui("PRAGMA busy_timeout=5000");
         inizio_ = prepara(u"BEGIN IMMEDIATE"_s);
         fine_ = prepara(u"COMMIT"_s);
+        coppia_ = prepara(sqlCoppia([](int) { return u"?"_s; }));
         for (auto [t, tabella, colonne] :
              {std::tuple{&registri_, store::tabellaRegistri, store::colonneRegistri()},
               std::tuple{&testata_, store::tabellaTestata, store::colonneTestata()}}) {
@@ -107,7 +124,6 @@ public:
             }
             const QString chiave = u" WHERE \""_s + colonne.front().nome + u"\" = ?"_s;
             const QString nome = u'"' + tabella + u'"';
-            t->cerca = prepara(u"SELECT "_s + nomi.join(u", "_s) + u" FROM "_s + nome + chiave);
             t->esiste = prepara(u"SELECT 1 FROM "_s + nome + chiave);
             t->inserisci = prepara(u"INSERT INTO "_s + nome + u" ("_s + nomi.join(u", "_s) + u") VALUES ("_s +
                                    segni.join(u", "_s) + u')');
@@ -125,20 +141,18 @@ public:
     {
         const auto [vr, vt] = valori(r, t);
         passo(inizio_);
+        leggi(coppia_, r.SspCodice);
         scrivi(registri_, vr);
         scrivi(testata_, vt);
         passo(fine_);
     }
 
     // Both rows read to the last column, values copied out as the store hands them over.
-    int cerca(const QString& codice)
-    {
-        return leggi(registri_.cerca, codice) + leggi(testata_.cerca, codice);
-    }
+    int cerca(const QString& codice) { return leggi(coppia_, codice); }
 
 private:
     struct Tabella {
-        sqlite3_stmt *cerca, *esiste, *inserisci, *aggiorna;
+        sqlite3_stmt *esiste, *inserisci, *aggiorna;
     };
 
     void esegui(const char* sql)
@@ -188,6 +202,7 @@ private:
     static int leggi(sqlite3_stmt* s, const QString& codice)
     {
         lega(s, 1, codice);
+        lega(s, 2, codice);
         QVariantList valori;
         if (sqlite3_step(s) == SQLITE_ROW) {
             const int n = sqlite3_column_count(s);
@@ -208,14 +223,15 @@ private:
     }
 
     sqlite3* db_ = nullptr;
-    sqlite3_stmt *inizio_, *fine_;
+    sqlite3_stmt *inizio_, *fine_, *coppia_;
     Tabella registri_{}, testata_{};
     std::vector<sqlite3_stmt*> tutte_;
 };
 
-// The same two upserts the store sends, on libpq's C API: both sides prepare each statement once
-// on the server and send every value as text in its own parameter, so each save is the same four
-// round trips (BEGIN, two upserts, COMMIT) and only the layers above libpq differ.
+// The same statements the store sends, on libpq's C API: both sides prepare each statement once
+// on the server and send every value as text in its own parameter, so each save is the same six
+// round trips (BEGIN, the code's lock, the rows read, two upserts, COMMIT) and only the layers
+// above libpq differ.
 class GrezzoPg {
 public:
     explicit GrezzoPg(const QString& indirizzo) : db_(PQconnectdb(indirizzo.toUtf8().constData()))
@@ -224,6 +240,8 @@ public:
             fallisci(u"PQconnectdb: "_s + QString::fromUtf8(PQerrorMessage(db_)));
         esegui("SET client_min_messages = warning");
         int n = 0;
+        coppia_ = prepara(++n, sqlCoppia([](int i) { return u"$%1"_s.arg(i); }));
+        blocca_ = prepara(++n, u"SELECT pg_advisory_xact_lock(hashtext(lower(CAST($1 AS text))))"_s);
         for (auto [t, tabella, colonne] :
              {std::tuple{&registri_, store::tabellaRegistri, store::colonneRegistri()},
               std::tuple{&testata_, store::tabellaTestata, store::colonneTestata()}}) {
@@ -234,8 +252,6 @@ public:
                 assegna << u'"' + c.nome + u"\" = excluded.\""_s + c.nome + u'"';
             }
             const QString nome = u'"' + tabella + u'"';
-            t->cerca = prepara(++n, u"SELECT "_s + nomi.join(u", "_s) + u" FROM "_s + nome + u" WHERE \""_s +
-                                        colonne.front().nome + u"\" = $1"_s);
             t->scrivi = prepara(++n, u"INSERT INTO "_s + nome + u" ("_s + nomi.join(u", "_s) + u") VALUES ("_s +
                                          segni.join(u", "_s) + u") ON CONFLICT (\""_s + colonne.front().nome +
                                          u"\") DO UPDATE SET "_s + assegna.join(u", "_s));
@@ -247,17 +263,19 @@ public:
     {
         const auto [vr, vt] = valori(r, t);
         esegui("BEGIN");
+        PQclear(lancia(blocca_, {r.SspCodice}, PGRES_TUPLES_OK));
+        leggi(coppia_, r.SspCodice);
         PQclear(lancia(registri_.scrivi, vr, PGRES_COMMAND_OK));
         PQclear(lancia(testata_.scrivi, vt, PGRES_COMMAND_OK));
         esegui("COMMIT");
     }
 
     // Both rows read to the last column, values copied out as the store hands them over.
-    int cerca(const QString& codice) { return leggi(registri_.cerca, codice) + leggi(testata_.cerca, codice); }
+    int cerca(const QString& codice) { return leggi(coppia_, codice); }
 
 private:
     struct Tabella {
-        QByteArray cerca, scrivi;
+        QByteArray scrivi;
     };
 
     void esegui(const char* sql)
@@ -294,7 +312,7 @@ private:
     }
     int leggi(const QByteArray& nome, const QString& codice)
     {
-        PGresult* r = lancia(nome, {codice}, PGRES_TUPLES_OK);
+        PGresult* r = lancia(nome, {codice, codice}, PGRES_TUPLES_OK);
         QVariantList valori;
         if (PQntuples(r) > 0) {
             const int n = PQnfields(r);
@@ -307,6 +325,7 @@ private:
     }
 
     PGconn* db_;
+    QByteArray coppia_, blocca_;
     Tabella registri_, testata_;
 };
 
@@ -329,11 +348,13 @@ template <typename F> double micro(F&& f)
 }
 
 // Pairs alternate which side runs first, so drift of the disk or the cache hits both alike.
-template <typename A, typename B> Misura misura(int volte, A&& archivio, B&& grezzo)
+template <typename A, typename B, typename P = void (*)(int)>
+Misura misura(int volte, A&& archivio, B&& grezzo, P&& prima = [](int) {})
 {
     Misura m;
     const int riscaldamento = std::max(5, volte / 20);
     for (int i = 0; i < riscaldamento + volte; ++i) {
+        prima(i);
         double a = 0, g = 0;
         if (i % 2 == 0) {
             a = micro([&] { archivio(i); });
@@ -411,22 +432,23 @@ int main(int argc, char** argv)
         return server ? grezzoPg->cerca(codice(i, prefissoGrezzo)) : grezzoSqlite->cerca(codice(i));
     };
 
+    // The store's save compares with the rows as shown, looked up beforehand as the window does.
+    store::RegisterStore::Righe mostrate;
     const Misura salva = misura(
         salvataggi,
         [&](int i) {
-            if (!archivio.scrivi(registro(i), testata(i)).esito.ok())
+            if (!archivio.scrivi(registro(i), testata(i), &mostrate).esito.ok())
                 fallisci(u"scrivi"_s);
         },
-        grezzoSalva);
+        grezzoSalva, [&](int i) { archivio.trova(codice(i), mostrate); });
 
     int letti = 0;
     const Misura cerca = misura(
         ricerche,
         [&](int i) {
-            std::optional<QSqlRecord> r, t;
-            archivio.trovaRegistro(codice(i), r);
-            archivio.trovaTestata(codice(i), t);
-            letti += (r ? r->count() : 0) + (t ? t->count() : 0);
+            store::RegisterStore::Righe righe;
+            archivio.trova(codice(i), righe);
+            letti += (righe.registro ? righe.registro->count() : 0) + (righe.testata ? righe.testata->count() : 0);
         },
         [&](int i) { letti += grezzoCerca(i); });
     if (letti != (ricerche + std::max(5, ricerche / 20)) * 2 * 30)

@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/inifile.h"
 #include "app/misura.h"
+#include "app/pointer.h"
 #include "app/tasti.h"
 #include "app/casella.h"
 #include "form/dialogsqt.h"
@@ -393,10 +394,20 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
     if (!QFileInfo(cartellaDati).isDir())
         QDir().mkdir(cartellaDati);
     percorsoDatabase = store::posizioneArchivio(fileIni, cartellaDati, codiceSocieta);
-    if (!apriDatabase())
-        return false;
-    if (!apriTabella(true) || !apriTabella(false))
-        return true;
+    archivio_.inAttesa = app::attesaArchivio;
+    // A company this user cannot write is said before any typing, never shown read-only.
+    for (;;) {
+        if (!apriDatabase())
+            return false;
+        if (!apriTabella(true) || !apriTabella(false))
+            return true;
+        const store::Esito e = archivio_.verificaScrittura();
+        if (e.ok())
+            break;
+        if (dialoghi_.ask(testi::archivioNonScrivibile + u'\n' + e.descrizione, testi::titoloErrore,
+                          app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) != app::Riprova)
+            return false;
+    }
     Combo1->clear();
     Combo1->addItems(testi::vociProtocollo);
     Combo1->setCurrentIndex(0);

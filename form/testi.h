@@ -31,6 +31,8 @@ inline const QString registroCambiatoScrivi =
 inline const QString registroCambiatoElimina =
     u"UN ALTRO UTENTE HA MODIFICATO O CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: CANCELLO COMUNQUE?"_s;
 inline const QString registroInUso = u"REGISTRO IN USO DA UN ALTRO UTENTE: RIPROVARE TRA POCO"_s;
+inline const QString archivioNonScrivibile =
+    u"IMPOSSIBILE SCRIVERE NEI REGISTRI DELLA SOCIETA': CHIEDERE IL PERMESSO DI SCRITTURA"_s;
 
 inline const QString titoli[3] = {u"GESTIONE REGISTRI P.S. EXPORT"_s, u"VARIAZIONE REGISTRO P.S. EXPORT"_s,
                                   u"INSERIMENTO REGISTRO P.S. EXPORT"_s};

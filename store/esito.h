@@ -18,6 +18,8 @@ inline constexpr int erroreDanneggiato = 4;
 inline constexpr int erroreEsistente = 5;
 // Another clerk changed, inserted or deleted the register since it was shown: nothing was written.
 inline constexpr int erroreCambiato = 6;
+// The company can be read but not written by this user.
+inline constexpr int erroreSolaLettura = 7;
 
 // Outcome of a store operation: ok, or an error number with the engine's own text.
 struct Esito {

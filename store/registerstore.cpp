@@ -8,11 +8,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QStringList>
 #include <QUrl>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <pwd.h>
+#include <tuple>
+#include <unistd.h>
 
 namespace store {
 
@@ -26,6 +34,25 @@ QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::Identifie
 }
 
 bool sqlite(const QSqlDriver* d) { return d->dbmsType() == QSqlDriver::SQLite; }
+
+// The whole of one store operation, for whoever shows that the program may be waiting.
+class Attesa final {
+    Q_DISABLE_COPY_MOVE(Attesa)
+public:
+    explicit Attesa(const std::function<void(bool)>& avvisa) : avvisa_(avvisa)
+    {
+        if (avvisa_)
+            avvisa_(true);
+    }
+    ~Attesa()
+    {
+        if (avvisa_)
+            avvisa_(false);
+    }
+
+private:
+    const std::function<void(bool)>& avvisa_;
+};
 
 } // namespace
 
@@ -215,8 +242,9 @@ QSqlDatabase RegisterStore::connessione(const QString& driver)
 
 Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
 {
+    const Attesa attesa(inAttesa);
     chiudi();
-    vecchio_ = false;
+    vecchio_ = motorePronto_ = false;
     posizione_ = percorso;
     attesaMs_ = attesaMs;
     if (const std::optional<Server> s = server(percorso))
@@ -233,10 +261,34 @@ Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
     db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI"_s.arg(attesaMs));
     if (!db.open())
         return errore(db.lastError());
-    QSqlQuery q(db);
-    // Rollback journal and full sync: safe on a shared folder and after a power cut.
-    q.exec(u"PRAGMA journal_mode=DELETE"_s);
-    q.exec(u"PRAGMA synchronous=FULL"_s);
+    // Not waited for here: with the file held by another user, the table opening waits once.
+    attendi(0);
+    impostaMotore();
+    attendi(attesaMs);
+    return {};
+}
+
+// Rollback journal and full sync: safe on a shared folder and after a power cut.
+bool RegisterStore::impostaMotore()
+{
+    QSqlQuery q(database());
+    motorePronto_ = q.exec(u"PRAGMA journal_mode=DELETE"_s) && q.exec(u"PRAGMA synchronous=FULL"_s);
+    return motorePronto_;
+}
+
+Esito RegisterStore::attendi(int ms)
+{
+    QSqlQuery q(database());
+    if (sqlite(database().driver())) {
+        if (!q.exec(u"PRAGMA busy_timeout = %1"_s.arg(ms)))
+            return errore(q.lastError());
+        return {};
+    }
+    if (!q.prepare(u"SELECT set_config('lock_timeout', ?, false)"_s))
+        return errore(q.lastError());
+    q.bindValue(0, QString::number(ms));
+    if (!q.exec())
+        return errore(q.lastError());
     return {};
 }
 
@@ -358,6 +410,8 @@ Esito RegisterStore::apri(std::optional<Istruzioni>& istruzioni, bool registri)
 {
     if (vecchio_)
         return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
+    attendi(std::min(attesaMs_, attesaAperturaMs));
+    const auto fine = qScopeGuard([this] { attendi(attesaMs_); });
     // Prepared statements prove the columns; a read proves the table is not held by another user.
     if (Esito e = prepara(istruzioni, registri); !e.ok())
         return e;
@@ -369,12 +423,15 @@ Esito RegisterStore::apri(std::optional<Istruzioni>& istruzioni, bool registri)
         return e;
     }
     q.finish();
+    if (!motorePronto_ && sqlite(database().driver()))
+        impostaMotore();
     return {};
 }
 
 Esito RegisterStore::apriRegistri()
 {
     registriAperti_ = false;
+    const Attesa attesa(inAttesa);
     const Esito e = apri(registri_, true);
     registriAperti_ = e.ok();
     return e;
@@ -383,6 +440,7 @@ Esito RegisterStore::apriRegistri()
 Esito RegisterStore::apriTestata()
 {
     testataAperta_ = false;
+    const Attesa attesa(inAttesa);
     const Esito e = apri(testata_, false);
     testataAperta_ = e.ok();
     return e;
@@ -463,15 +521,21 @@ Esito RegisterStore::trovaUnaVolta(const QString& codice, Righe& righe)
     if (!q.exec())
         return errore(q.lastError());
     if (q.next()) {
-        const QSqlRecord tutta = q.record();
         const int n = static_cast<int>(colonneRegistri().size());
-        QSqlRecord registro, testata;
-        for (int i = 0; i < tutta.count(); ++i)
-            (i < n ? registro : testata).append(tutta.field(i));
-        if (!tutta.isNull(0))
-            righe.registro = registro;
-        if (!tutta.isNull(n))
-            righe.testata = testata;
+        if (coppia_->registro.isEmpty()) {
+            // The columns of each row, split once; every look-up fills in its values.
+            const QSqlRecord tutta = q.record();
+            for (int i = 0; i < tutta.count(); ++i)
+                (i < n ? coppia_->registro : coppia_->testata).append(tutta.field(i));
+        }
+        for (auto [riga, vuota, primo] : {std::tuple{&righe.registro, &coppia_->registro, 0},
+                                         std::tuple{&righe.testata, &coppia_->testata, n}}) {
+            if (q.isNull(primo))
+                continue;
+            QSqlRecord& r = riga->emplace(*vuota);
+            for (int i = 0; i < r.count(); ++i)
+                r.setValue(i, q.value(primo + i));
+        }
     }
     const bool letto = !q.lastError().isValid();
     q.finish();
@@ -501,6 +565,8 @@ Esito RegisterStore::inizia()
             return errore(db.lastError());
         return {};
     }
+    if (!motorePronto_)
+        impostaMotore();
     // Take the write lock at the start: a read lock upgraded halfway could fail without waiting.
     if (!inizio_) {
         inizio_.emplace(db);
@@ -673,6 +739,7 @@ bool RegisterStore::ripristina()
 template <typename F>
 auto RegisterStore::riprovando(F&& operazione)
 {
+    const Attesa attesa(inAttesa);
     auto esito = operazione(false);
     if (!esitoDi(esito).ok() && esitoDi(esito).numero != erroreCambiato && ripristina())
         esito = operazione(true);
@@ -709,6 +776,63 @@ Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
                            const std::function<void(const QSqlQuery&)>& riga)
 {
     return riprovando([&](bool) { return leggiUnaVolta(sql, valori, riga); });
+}
+
+namespace {
+
+// Whether the effective user may write `percorso`, as the engine will try it; root passes by the
+// kernel's own rule, a read-only mount does not.
+QString accessoScrittura(const QString& percorso, const QString& cosa, int modo)
+{
+    if (::faccessat(AT_FDCWD, QFile::encodeName(percorso).constData(), modo, AT_EACCESS) == 0)
+        return {};
+    const int codice = errno;
+    if (codice == EROFS)
+        return testi::soloLettura.arg(percorso);
+    if (codice == EACCES || codice == EPERM) {
+        const passwd* utente = ::getpwuid(::geteuid());
+        const QString nome = utente ? QString::fromLocal8Bit(utente->pw_name) : QString::number(::geteuid());
+        return testi::permessoNegato.arg(percorso, nome, cosa);
+    }
+    return testi::erroreAccesso.arg(percorso).arg(codice);
+}
+
+} // namespace
+
+Esito RegisterStore::verificaScrittura()
+{
+    QSqlDatabase db = database();
+    if (server(posizione_)) {
+        QSqlQuery q(db);
+        if (!q.prepare(u"SELECT current_user, current_setting('transaction_read_only'), has_table_privilege(?, 'INSERT'), "
+                       u"has_table_privilege(?, 'UPDATE'), has_table_privilege(?, 'DELETE')"_s))
+            return errore(q.lastError());
+        for (QLatin1StringView tabella : {tabellaRegistri, tabellaTestata}) {
+            const QString nome = quota(db.driver(), tabella, QSqlDriver::TableName);
+            for (int i = 0; i < 3; ++i)
+                q.bindValue(i, nome);
+            if (!q.exec() || !q.next())
+                return errore(q.lastError());
+            if (q.value(1).toString() == u"on"_s)
+                return Esito::errore(erroreSolaLettura, testi::databaseSolaLettura.arg(db.databaseName()));
+            QStringList mancanti;
+            for (int i = 0; i < 3; ++i)
+                if (!q.value(2 + i).toBool())
+                    mancanti << QStringList{u"INSERT"_s, u"UPDATE"_s, u"DELETE"_s}.at(i);
+            if (!mancanti.isEmpty())
+                return Esito::errore(erroreSolaLettura, testi::ruoloSenzaPermessi.arg(
+                                                            q.value(0).toString(), mancanti.join(u", "_s), tabella));
+            q.finish();
+        }
+        return {};
+    }
+    const QFileInfo file(posizione_);
+    // The engine writes its journal beside the file, so the folder must take new files too.
+    for (const auto& [percorso, cosa, modo] : {std::tuple{file.absoluteFilePath(), testi::ilFile, W_OK},
+                                               std::tuple{file.absolutePath(), testi::laCartella, W_OK | X_OK}})
+        if (const QString perche = accessoScrittura(percorso, cosa, modo); !perche.isEmpty())
+            return Esito::errore(erroreSolaLettura, perche);
+    return {};
 }
 
 Esito RegisterStore::creaTabelle(QSqlDatabase& db)

@@ -20,6 +20,9 @@ namespace store {
 
 struct Server;
 
+// The wait for another user's lock while the tables are opened: the clerk is told soon, and may retry.
+inline constexpr int attesaAperturaMs = 2000;
+
 // The company's two register tables, reached through one named connection.
 class RegisterStore final {
     Q_DISABLE_COPY_MOVE(RegisterStore)
@@ -60,12 +63,17 @@ public:
     // Deletes both rows of the register in one transaction; a missing heading row is fine.
     // `mostrate` as for scrivi.
     Esito elimina(const QString& codice, Fase* fase = nullptr, const Righe* mostrate = nullptr);
+    // Whether this user may write the company: the file and its folder, or the role's privileges.
+    Esito verificaScrittura();
 
     // Runs a read-only statement from the store's own texts, each value bound.
     Esito leggi(const QString& sql, const QVariantList& valori, const std::function<void(const QSqlQuery&)>& riga);
 
     QSqlDatabase database() const;
     QString nomeConnessione() const { return nome_; }
+
+    // Told true before and false after every operation that may wait for another clerk's lock.
+    std::function<void(bool)> inAttesa;
 
     // Makes a new company file with both tables, refusing a file that exists; for a server address,
     // makes both tables in its existing database, refusing one that has either.
@@ -85,6 +93,7 @@ private:
     // Both rows of one code in one statement, and the lock that queues the writers of one code.
     struct Coppia {
         QSqlQuery trova, blocca;
+        QSqlRecord registro, testata;  // the columns of each row, without values
     };
 
     Esito trovaRegistroUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga);
@@ -106,6 +115,9 @@ private:
     Esito apriServer(const Server& s, int attesaMs);
     static Esito creaSuServer(const QString& indirizzo);
     Esito inizia();
+    // The engine's wait for another user's lock, from now on.
+    Esito attendi(int ms);
+    bool impostaMotore();
     Esito errore(const QSqlError& e) const;
     Esito apri(std::optional<Istruzioni>& istruzioni, bool registri);
     Esito prepara(std::optional<Istruzioni>& istruzioni, bool registri);
@@ -114,6 +126,7 @@ private:
     QString posizione_;
     int attesaMs_ = 5000;
     bool vecchio_ = false;
+    bool motorePronto_ = false;  // the file's journal and sync settings are in force
     bool registriAperti_ = false;
     bool testataAperta_ = false;
     std::optional<Istruzioni> registri_, testata_;

@@ -5,10 +5,17 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +35,9 @@ private Q_SLOTS:
     void failedSaveKeepsWhatWasTyped();
     void anotherClerkChangedTheRegister_data();
     void anotherClerkChangedTheRegister();
+    void registerHeldByAnotherClerk();
+    void companyNotWritable_data();
+    void companyNotWritable();
     void deleteWithoutHeadingRowDeletesTheRegister();
     void refusedDeleteKeepsTheCode();
     void lookupErrorLeavesTheWindowWaiting();
@@ -249,6 +259,84 @@ void TestManutenzione::anotherClerkChangedTheRegister()
     QCOMPARE(a->valore(u"SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice = '%1'"_s.arg(codice))
                  .toString(),
              descrizione);
+}
+
+void TestManutenzione::registerHeldByAnotherClerk()
+{
+    b->digitaCodice(u"S01"_s);
+    QList<bool> clessidra;
+    const auto avvisa = w->archivio().inAttesa;
+    w->archivio().inAttesa = [&](bool inizio) {
+        avvisa(inizio);
+        clessidra << (QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    };
+    {
+        QSqlDatabase altro = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"altro"_s);
+        altro.setDatabaseName(a->database());
+        QVERIFY(altro.open());
+        QVERIFY(QSqlQuery(altro).exec(u"BEGIN IMMEDIATE"_s));
+        QTest::mouseClick(w->cmdD[1], Qt::LeftButton);
+        altro.close();
+    }
+    QSqlDatabase::removeDatabase(u"altro"_s);
+    QCOMPARE(d->domande.size(), 1);
+    QCOMPARE(d->domande[0].testo,
+             u"ERRORE NELLA SCRITTURA DEL RECORD\nREGISTRO IN USO DA UN ALTRO UTENTE: RIPROVARE TRA POCO"_s);
+    // The hourglass while waiting, the pointer back before the message.
+    QCOMPARE(clessidra, (QList<bool>{true, false}));
+}
+
+void TestManutenzione::companyNotWritable_data()
+{
+    QTest::addColumn<bool>("cartella");
+    QTest::newRow("file") << false;
+    QTest::newRow("folder") << true;
+}
+
+void TestManutenzione::companyNotWritable()
+{
+    QFETCH(bool, cartella);
+    if (::geteuid() == 0) {
+        // Root writes whatever the permissions say: the clerk's case needs an ordinary user.
+        const QString utente = u"pemtarx-impiegato"_s;
+        if (QProcess::execute(u"id"_s, {u"-u"_s, utente}) != 0 &&
+            QProcess::execute(u"useradd"_s, {u"--system"_s, u"--no-create-home"_s, utente}) != 0)
+            QSKIP("no ordinary user could be made with useradd");
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.remove(u"XDG_RUNTIME_DIR"_s);
+        ambiente.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        figlio.setProcessEnvironment(ambiente);
+        figlio.setWorkingDirectory(QDir::tempPath());
+        figlio.start(u"runuser"_s, {u"-u"_s, utente, u"--"_s, QCoreApplication::applicationFilePath(),
+                                    u"companyNotWritable:"_s + QString::fromLatin1(QTest::currentDataTag())});
+        QVERIFY(figlio.waitForFinished(60000));
+        QVERIFY2(figlio.exitCode() == 0, figlio.readAll().constData());
+        return;
+    }
+    Ambiente amb;
+    amb.creaDitta();
+    const QString protetto = cartella ? QFileInfo(amb.database()).path() : amb.database();
+    const QFile::Permissions permessi = QFile::permissions(protetto);
+    QVERIFY(QFile::setPermissions(protetto, permessi & ~(QFile::WriteOwner | QFile::WriteUser)));
+    DialogsFunzione dialoghi;
+    // Cancel ends the program; Retry asks again until the permission is given.
+    dialoghi.risposta = [&](const QString&, const QString&) { return app::Annulla; };
+    QVERIFY(!Startup(dialoghi).Form_Load(amb.programma));
+    dialoghi.risposta = [&](const QString&, const QString&) {
+        if (dialoghi.testi.size() == 3)
+            QFile::setPermissions(protetto, permessi);
+        return app::Riprova;
+    };
+    Startup finestra(dialoghi);
+    QVERIFY(finestra.Form_Load(amb.programma));
+    QCOMPARE(dialoghi.titoli, QStringList(3, u"TRESKO - ERRORE"_s));
+    QVERIFY2(dialoghi.testi[0].startsWith(u"IMPOSSIBILE SCRIVERE NEI REGISTRI DELLA SOCIETA': CHIEDERE IL PERMESSO "
+                                          u"DI SCRITTURA\n"_s + protetto + u": l'utente pemtarx-impiegato"_s),
+             qPrintable(dialoghi.testi[0]));
+    // Reopened once writable: a save goes through.
+    QVERIFY(finestra.archivio().scrivi(Register{u"W01"_s}, {}).esito.ok());
 }
 
 void TestManutenzione::deleteWithoutHeadingRowDeletesTheRegister()
