@@ -94,9 +94,8 @@ QString sqlCoppia(const std::function<QString(int)>& segno)
     for (const store::Colonna& c : store::colonneTestata())
         nomi << u"t.\""_s + c.nome + u'"';
     return u"SELECT "_s + nomi.join(u", "_s) + u" FROM (SELECT 1 AS uno) AS u LEFT JOIN \""_s + store::tabellaRegistri +
-           u"\" AS r ON r.\""_s + store::colonneRegistri().front().nome + u"\" = "_s + segno(1) +
-           u" LEFT JOIN \""_s + store::tabellaTestata + u"\" AS t ON t.\""_s + store::colonneTestata().front().nome +
-           u"\" = "_s + segno(2);
+           u"\" AS r ON r.\""_s + store::colonneRegistri().front().nome + u"\" = "_s + segno(1) + u" LEFT JOIN \""_s +
+           store::tabellaTestata + u"\" AS t ON t.\""_s + store::colonneTestata().front().nome + u"\" = "_s + segno(2);
 }
 
 // The same two-row transaction written by hand on the C API, statements prepared once: the rows

@@ -495,7 +495,7 @@ Esito RegisterStore::preparaCoppia()
 {
     coppia_.reset();
     QSqlDatabase db = database();
-    Coppia c{QSqlQuery(db), QSqlQuery(db)};
+    Coppia c{QSqlQuery(db), QSqlQuery(db), {}, {}};
     c.trova.setForwardOnly(true);
     if (!c.trova.prepare(sqlTrova(db.driver())))
         return errore(c.trova.lastError());
@@ -528,8 +528,8 @@ Esito RegisterStore::trovaUnaVolta(const QString& codice, Righe& righe)
             for (int i = 0; i < tutta.count(); ++i)
                 (i < n ? coppia_->registro : coppia_->testata).append(tutta.field(i));
         }
-        for (auto [riga, vuota, primo] : {std::tuple{&righe.registro, &coppia_->registro, 0},
-                                         std::tuple{&righe.testata, &coppia_->testata, n}}) {
+        for (auto [riga, vuota, primo] :
+             {std::tuple{&righe.registro, &coppia_->registro, 0}, std::tuple{&righe.testata, &coppia_->testata, n}}) {
             if (q.isNull(primo))
                 continue;
             QSqlRecord& r = riga->emplace(*vuota);
@@ -565,8 +565,6 @@ Esito RegisterStore::inizia()
             return errore(db.lastError());
         return {};
     }
-    if (!motorePronto_)
-        impostaMotore();
     // Take the write lock at the start: a read lock upgraded halfway could fail without waiting.
     if (!inizio_) {
         inizio_.emplace(db);
@@ -804,8 +802,9 @@ Esito RegisterStore::verificaScrittura()
     QSqlDatabase db = database();
     if (server(posizione_)) {
         QSqlQuery q(db);
-        if (!q.prepare(u"SELECT current_user, current_setting('transaction_read_only'), has_table_privilege(?, 'INSERT'), "
-                       u"has_table_privilege(?, 'UPDATE'), has_table_privilege(?, 'DELETE')"_s))
+        if (!q.prepare(
+                u"SELECT current_user, current_setting('transaction_read_only'), has_table_privilege(?, 'INSERT'), "
+                u"has_table_privilege(?, 'UPDATE'), has_table_privilege(?, 'DELETE')"_s))
             return errore(q.lastError());
         for (QLatin1StringView tabella : {tabellaRegistri, tabellaTestata}) {
             const QString nome = quota(db.driver(), tabella, QSqlDriver::TableName);
@@ -820,8 +819,8 @@ Esito RegisterStore::verificaScrittura()
                 if (!q.value(2 + i).toBool())
                     mancanti << QStringList{u"INSERT"_s, u"UPDATE"_s, u"DELETE"_s}.at(i);
             if (!mancanti.isEmpty())
-                return Esito::errore(erroreSolaLettura, testi::ruoloSenzaPermessi.arg(
-                                                            q.value(0).toString(), mancanti.join(u", "_s), tabella));
+                return Esito::errore(erroreSolaLettura, testi::ruoloSenzaPermessi.arg(q.value(0).toString(),
+                                                                                      mancanti.join(u", "_s), tabella));
             q.finish();
         }
         return {};

@@ -243,9 +243,8 @@ void TestManutenzione::anotherClerkChangedTheRegister()
     QTest::mouseClick(w->cmdD[elimina ? 0 : 1], Qt::LeftButton);
     QCOMPARE(d->domande.size(), elimina ? 2 : 1);
     QCOMPARE(d->domande.last().testo,
-             elimina ? u"UN ALTRO UTENTE HA MODIFICATO O CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: CANCELLO COMUNQUE?"_s
-                     : u"UN ALTRO UTENTE HA MODIFICATO, INSERITO O CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: "
-                       u"SALVO COMUNQUE?"_s);
+             u"UN ALTRO UTENTE HA MODIFICATO%1 CANCELLATO IL REGISTRO DOPO CHE E' STATO MOSTRATO: %2 COMUNQUE?"_s.arg(
+                 elimina ? u" O"_s : u", INSERITO O"_s, elimina ? u"CANCELLO"_s : u"SALVO"_s));
     QCOMPARE(d->domande.last().titolo, u"TRESKO - CONFERMA"_s);
     QCOMPARE(d->domande.last().predefinito, int(app::No));
     if (risposta == app::No) {
@@ -268,7 +267,8 @@ void TestManutenzione::registerHeldByAnotherClerk()
     const auto avvisa = w->archivio().inAttesa;
     w->archivio().inAttesa = [&](bool inizio) {
         avvisa(inizio);
-        clessidra << (QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        const QCursor* puntatore = QGuiApplication::overrideCursor();
+        clessidra << (puntatore && puntatore->shape() == Qt::WaitCursor);
     };
     {
         QSqlDatabase altro = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"altro"_s);

@@ -250,14 +250,15 @@ void TestApertura::ruoloSenzaPermessi()
                        u"GRANT SELECT, UPDATE ON TabellaSerieSemplificata, TestataRegistriPS TO impiegato"_s}),
              QString());
     store::RegisterStore archivio(u"apertura"_s);
-    QVERIFY(archivio.apriDatabase(store::indirizzo({FileProva::cluster(), u"5432"_s, u"impiegato"_s, f.nomeDatabase(), {}}))
-                .ok());
+    const QString impiegato = store::indirizzo({FileProva::cluster(), u"5432"_s, u"impiegato"_s, f.nomeDatabase(), {}});
+    QVERIFY(archivio.apriDatabase(impiegato).ok());
     QVERIFY(archivio.apriRegistri().ok() && archivio.apriTestata().ok());
     const store::Esito e = archivio.verificaScrittura();
     QCOMPARE(e.numero, store::erroreSolaLettura);
     QCOMPARE(e.descrizione,
              u"il ruolo impiegato non ha i permessi INSERT, DELETE sulla tabella TabellaSerieSemplificata"_s);
-    QCOMPARE(f.esegui({u"GRANT INSERT, DELETE ON TabellaSerieSemplificata, TestataRegistriPS TO impiegato"_s}), QString());
+    QCOMPARE(f.esegui({u"GRANT INSERT, DELETE ON TabellaSerieSemplificata, TestataRegistriPS TO impiegato"_s}),
+             QString());
     QVERIFY(archivio.verificaScrittura().ok());
 }
 
