@@ -2,6 +2,9 @@
 #include "strumento.h"
 
 #include "store/columns.h"
+#include "store/posizione.h"
+#include "store/register.h"
+#include "store/registerstore.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,6 +65,7 @@ private slots:
     void copiaAndataERitorno();
     void copiaRifiutata_data();
     void copiaRifiutata();
+    void storicoDiUnAltroRuolo();
 
 private:
     QString scriviIni(const QString& nome);
@@ -265,6 +269,38 @@ void TestServer::copiaRifiutata()
     QCOMPARE(server->istantanea(), prima);
     QCOMPARE(righeFile(file), primaFile);
     QVERIFY(!QFile::exists(cartella->filePath(u"nuovo.mdb"_s)));
+}
+
+void TestServer::storicoDiUnAltroRuolo()
+{
+    // A database made before the history, whose owner lets the role "collega" write the registers.
+    QCOMPARE(pemtarxDb({u"crea"_s, server->percorso()}).codice, 0);
+    QCOMPARE(server->esegui({u"DROP TABLE StoricoRegistri"_s,
+                             u"DO $$BEGIN CREATE ROLE collega LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END$$"_s,
+                             u"GRANT SELECT, INSERT, UPDATE, DELETE ON TabellaSerieSemplificata, TestataRegistriPS "
+                             u"TO collega"_s}),
+             QString());
+    const auto salva = [&](const QString& ruolo, const QString& codice) {
+        store::RegisterStore archivio(u"ruolo-"_s + ruolo);
+        const std::optional<store::Server> s = store::server(server->percorso());
+        store::Esito e = archivio.apriDatabase(store::indirizzo({s->host, s->porta, ruolo, s->nome, {}}));
+        if (e.ok())
+            e = archivio.scrivi(Register{codice}, RegisterHeading{}).esito;
+        return e.descrizione;
+    };
+    // The owner's first save adds the history and lets the roles that write the registers add to it.
+    QCOMPARE(salva(u"pemtarx"_s, u"TITOLARE"_s), QString());
+    QCOMPARE(salva(u"collega"_s, u"COLLEGA"_s), QString());
+    QCOMPARE(server->righe(u"SELECT SspCodice, substr(StoUtente, strpos(StoUtente, ' (')) FROM StoricoRegistri "
+                           u"ORDER BY StoNumero"_s),
+             (QList<QVariantList>{{u"TITOLARE"_s, u" (pemtarx)"_s}, {u"COLLEGA"_s, u" (collega)"_s}}));
+    // Never to change it.
+    QSqlDatabase collega = server->altraConnessione(u"collega"_s);
+    collega.close();
+    collega.setUserName(u"collega"_s);
+    QVERIFY(collega.open());
+    QVERIFY(!QSqlQuery(collega).exec(u"DELETE FROM \"StoricoRegistri\""_s));
+    collega.close();
 }
 
 QTEST_GUILESS_MAIN(TestServer)
