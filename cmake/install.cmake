@@ -53,7 +53,9 @@ Il pacchetto contiene anche pemtarx-db, che prepara e controlla gli
 archivi delle società con i comandi crea (un archivio vuoto), esempio (un
 archivio con registri dimostrativi), verifica (il controllo di un archivio,
 senza modificarlo), copia (tutti i registri da un file a un server
-PostgreSQL o al contrario) e importa (gli archivi del vecchio formato).")
+PostgreSQL o al contrario), importa (gli archivi del vecchio formato),
+storico (l'elenco delle scritture dei registri) e ripristina (un registro
+com'era in una riga dello storico).")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PEMTARX_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

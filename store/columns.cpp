@@ -1,5 +1,6 @@
 #include "columns.h"
 
+#include <algorithm>
 #include <array>
 
 namespace store {
@@ -40,9 +41,38 @@ constexpr std::array testata{
     Colonna{"TpsRigP5"_L1, Tipo::Testo, 80},
 };
 
+constexpr std::array proprie{
+    Colonna{"StoNumero"_L1, Tipo::Intero32, 0},
+    Colonna{"StoQuando"_L1, Tipo::Testo, 0},
+    Colonna{"StoUtente"_L1, Tipo::Testo, 0},
+    Colonna{"StoComputer"_L1, Tipo::Testo, 0},
+    Colonna{"StoOperazione"_L1, Tipo::Testo, 0},
+};
+static_assert(proprie.size() == colonneProprieStorico);
+
+constexpr auto storico = [] {
+    std::array<Colonna, proprie.size() + registri.size() + testata.size()> tutte{};
+    auto fine = std::copy(proprie.begin(), proprie.end(), tutte.begin());
+    fine = std::copy(registri.begin(), registri.end(), fine);
+    std::copy(testata.begin(), testata.end(), fine);
+    return tutte;
+}();
+
 } // namespace
 
 std::span<const Colonna> colonneRegistri() { return registri; }
 std::span<const Colonna> colonneTestata() { return testata; }
+std::span<const Colonna> colonneStorico() { return storico; }
+
+std::span<const Colonna> colonneDi(QLatin1StringView tabella)
+{
+    if (tabella == tabellaRegistri)
+        return registri;
+    if (tabella == tabellaTestata)
+        return testata;
+    if (tabella == tabellaStorico)
+        return storico;
+    return {};
+}
 
 } // namespace store

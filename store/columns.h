@@ -16,8 +16,15 @@ struct Colonna {
 
 inline constexpr QLatin1StringView tabellaRegistri{"TabellaSerieSemplificata"};
 inline constexpr QLatin1StringView tabellaTestata{"TestataRegistriPS"};
+// One row per write of a register: who, when, what, then both rows as they stood.
+inline constexpr QLatin1StringView tabellaStorico{"StoricoRegistri"};
 
 std::span<const Colonna> colonneRegistri();
 std::span<const Colonna> colonneTestata();
+// The history's own five columns, its key first, then every column of the two tables above.
+std::span<const Colonna> colonneStorico();
+inline constexpr std::size_t colonneProprieStorico = 5;
+// The columns of one of the three tables; empty for any other name.
+std::span<const Colonna> colonneDi(QLatin1StringView tabella);
 
 } // namespace store

@@ -83,9 +83,13 @@ Esito controlla(RegisterStore& archivio, Controllo& c)
     }
     const Tabella registri{tabellaRegistri, colonneRegistri()};
     const Tabella testata{tabellaTestata, colonneTestata()};
+    const Tabella storico{tabellaStorico, colonneStorico()};
     const QStringList presenti = db.tables();
+    c.storicoAssente = !presenti.contains(storico.nome, Qt::CaseInsensitive);
     bool complete = true;
-    for (const Tabella& t : {registri, testata}) {
+    for (const Tabella& t : {registri, testata, storico}) {
+        if (t.nome == tabellaStorico && c.storicoAssente)
+            continue;
         if (!presenti.contains(t.nome, Qt::CaseInsensitive)) {
             c.tabelleMancanti << t.nome;
             complete = false;
@@ -112,10 +116,12 @@ Esito controlla(RegisterStore& archivio, Controllo& c)
     QStringList numeri;
     if (!colonna(db, sqlConta(d, registri), numeri, err) || !colonna(db, sqlConta(d, testata), numeri, err) ||
         !colonna(db, sqlSenzaCompagna(d, registri, testata), c.registriSenzaTestata, err) ||
-        !colonna(db, sqlSenzaCompagna(d, testata, registri), c.testateSenzaRegistro, err))
+        !colonna(db, sqlSenzaCompagna(d, testata, registri), c.testateSenzaRegistro, err) ||
+        (!c.storicoAssente && !colonna(db, sqlConta(d, storico), numeri, err)))
         return esitoSql(err, d);
     c.registri = numeri.value(0).toInt();
     c.testate = numeri.value(1).toInt();
+    c.storico = numeri.value(2).toInt();
     return {};
 }
 

@@ -18,6 +18,8 @@ struct Controllo {
     QStringList testateSenzaRegistro;
     int registri = 0;
     int testate = 0;
+    bool storicoAssente = false;  // a store made before the history: the first save adds it
+    int storico = 0;
 
     bool integro() const;
 };

@@ -3,6 +3,7 @@
 #include "store/columns.h"
 #include "store/grezzo.h"
 #include "store/registerstore.h"
+#include "store/storico.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -44,7 +45,7 @@ Esito conta(QSqlDatabase& db, QLatin1StringView tabella, int& righe)
 
 Esito copiaTabella(QSqlDatabase& da, QSqlDatabase& verso, QLatin1StringView tabella, int& copiate)
 {
-    const std::span<const Colonna> colonne = tabella == tabellaRegistri ? colonneRegistri() : colonneTestata();
+    const std::span<const Colonna> colonne = colonneDi(tabella);
     InserimentoGrezzo inserimento(verso, tabella);
     if (!inserimento.esito().ok())
         return inserimento.esito();
@@ -61,6 +62,24 @@ Esito copiaTabella(QSqlDatabase& da, QSqlDatabase& verso, QLatin1StringView tabe
             ++copiate;
     });
     return fallita.ok() ? letta : fallita;
+}
+
+// The server's counter of history numbers goes on after the last one copied; SQLite's does by itself.
+Esito proseguiNumeri(QSqlDatabase& db)
+{
+    const QSqlDriver* d = db.driver();
+    if (d->dbmsType() == QSqlDriver::SQLite)
+        return {};
+    const QString tabella = d->escapeIdentifier(tabellaStorico, QSqlDriver::TableName);
+    const QString numero = d->escapeIdentifier(colonneStorico().front().nome, QSqlDriver::FieldName);
+    QSqlQuery q(db);
+    if (!q.prepare(u"SELECT setval(pg_get_serial_sequence(?, ?), MAX("_s + numero + u")) FROM "_s + tabella))
+        return esitoSql(q.lastError(), d);
+    q.bindValue(0, tabella);
+    q.bindValue(1, QString(colonneStorico().front().nome));
+    if (!q.exec())
+        return esitoSql(q.lastError(), d);
+    return {};
 }
 
 } // namespace
@@ -88,6 +107,13 @@ Esito copia(RegisterStore& da, RegisterStore& verso, Copiati& copiati)
             return Esito::errore(erroreEsistente,
                                  u"la destinazione contiene già %1 registri e %2 testate"_s.arg(righe).arg(altre));
     }
+    if (haStorico(destinazione)) {
+        int righe = 0;
+        if (Esito e = conta(destinazione, tabellaStorico, righe); !e.ok())
+            return e;
+        if (righe > 0)
+            return Esito::errore(erroreEsistente, u"la destinazione contiene già %1 righe di storico"_s.arg(righe));
+    }
     if (!destinazione.transaction())
         return esitoSql(destinazione.lastError(), destinazione.driver());
     Esito e;
@@ -97,6 +123,13 @@ Esito copia(RegisterStore& da, RegisterStore& verso, Copiati& copiati)
         e = copiaTabella(sorgente, destinazione, tabellaRegistri, copiati.registri);
     if (e.ok())
         e = copiaTabella(sorgente, destinazione, tabellaTestata, copiati.testate);
+    // A destination made before the history gets one; a source without one gives it no rows.
+    if (e.ok())
+        e = creaStorico(destinazione);
+    if (e.ok() && haStorico(sorgente))
+        e = copiaTabella(sorgente, destinazione, tabellaStorico, copiati.storico);
+    if (e.ok())
+        e = proseguiNumeri(destinazione);
     if (e.ok() && !destinazione.commit())
         e = esitoSql(destinazione.lastError(), destinazione.driver());
     if (!e.ok()) {

@@ -9,11 +9,13 @@ class RegisterStore;
 struct Copiati {
     int registri = 0;
     int testate = 0;
+    int storico = 0;
 };
 
 // Copies every row of both tables of `da` into `verso`, file or server either way, in one transaction
 // of `verso`: all rows or none. Values pass as they are, Nulls included; a value the destination's
-// column cannot hold exactly stops the copy. `verso` must hold no rows; its tables are made if missing.
+// column cannot hold exactly stops the copy. `verso` must hold no rows; its tables are made if missing. The
+// history comes along, numbers kept, when the source has one.
 Esito copia(RegisterStore& da, RegisterStore& verso, Copiati& copiati);
 
 } // namespace store

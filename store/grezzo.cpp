@@ -21,11 +21,8 @@ namespace {
 
 std::optional<std::span<const Colonna>> colonne(QLatin1StringView tabella)
 {
-    if (tabella == tabellaRegistri)
-        return colonneRegistri();
-    if (tabella == tabellaTestata)
-        return colonneTestata();
-    return std::nullopt;
+    const std::span<const Colonna> cc = colonneDi(tabella);
+    return cc.empty() ? std::nullopt : std::optional(cc);
 }
 
 QString elenco(const QSqlDriver* d, std::span<const Colonna> colonne)

@@ -54,6 +54,8 @@ private:
     const std::function<void(bool)>& avvisa_;
 };
 
+} // namespace
+
 QString tipoSql(const QSqlDriver* d, const Colonna& c)
 {
     switch (c.tipo) {
@@ -70,6 +72,8 @@ QString tipoSql(const QSqlDriver* d, const Colonna& c)
     }
     return {};
 }
+
+namespace {
 
 QString creaTabella(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
 {
@@ -446,6 +450,7 @@ void RegisterStore::chiudi()
 {
     registri_.reset();
     testata_.reset();
+    storico_.reset();
     coppia_.reset();
     inizio_.reset();
     registriAperti_ = testataAperta_ = false;
@@ -584,6 +589,8 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
     if (!testata_)
         if (Esito e = prepara(testata_, false); !e.ok())
             return {e, Fase::Testata};
+    if (Esito e = Storico::prepara(database(), storico_); !e.ok())
+        return {e, Fase::Registro};
     if (Esito e = inizia(); !e.ok())
         return {e, Fase::Registro};
     QSqlDatabase db = database();
@@ -599,8 +606,8 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
         return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
     QSqlError err;
     Fase fase = Fase::Registro;
-    bool ok = esegui(registri_->scrivi, valoriRegistro(registro));
-    if (!ok)
+    bool ok = mostrate ? storico_->prima(prima.registro.has_value()) : storico_->prima(registro.SspCodice, err);
+    if (ok && !(ok = esegui(registri_->scrivi, valoriRegistro(registro))))
         err = registri_->scrivi.lastError();
     if (ok) {
         fase = Fase::Testata;
@@ -608,6 +615,7 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
         if (!ok)
             err = testata_->scrivi.lastError();
     }
+    bool giaScritto = false;
     if (ok && cambiate) {
         // Repeated on a new connection: rows that this save leaves as they are were written by
         // its first attempt, whose commit went through unreported; any others by another clerk.
@@ -616,7 +624,10 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
             return annulla(e, Fase::Testata);
         if (!uguali(prima, dopo))
             return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
+        giaScritto = true;  // with its history row
     }
+    if (ok && !giaScritto)
+        ok = storico_->salvato(registro.SspCodice, err);
     if (ok && !db.commit()) {
         err = db.lastError();
         ok = false;
@@ -639,6 +650,8 @@ Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase, const Ri
     if (!testata_)
         if (Esito e = prepara(testata_, false); !e.ok())
             return fallita(Fase::Testata, e);
+    if (Esito e = Storico::prepara(database(), storico_); !e.ok())
+        return fallita(Fase::Registro, e);
     if (Esito e = inizia(); !e.ok())
         return fallita(Fase::Registro, e);
     QSqlDatabase db = database();
@@ -652,6 +665,10 @@ Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase, const Ri
     if (mostrate && !uguali(prima, *mostrate) && !giaEliminato) {
         db.rollback();
         return fallita(Fase::Registro, Esito::errore(erroreCambiato, testi::registroCambiato));
+    }
+    if (QSqlError err; !storico_->prima(codice, err) || !storico_->comeOra(codice, opCancellazione, err)) {
+        db.rollback();
+        return fallita(Fase::Registro, errore(err));
     }
     for (auto [istruzioni, parte] : {std::pair{&*registri_, Fase::Registro}, std::pair{&*testata_, Fase::Testata}}) {
         QSqlQuery& q = istruzioni->elimina;
@@ -840,7 +857,7 @@ Esito RegisterStore::creaTabelle(QSqlDatabase& db)
     for (const QString& sql : istruzioni)
         if (!q.exec(sql))
             return esitoSql(q.lastError(), d);
-    return {};
+    return creaStorico(db);
 }
 
 Esito RegisterStore::creaSchema(QSqlDatabase& db)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/esito.h"
+#include "store/storico.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -130,6 +131,7 @@ private:
     bool testataAperta_ = false;
     std::optional<Istruzioni> registri_, testata_;
     std::optional<Coppia> coppia_;
+    std::optional<Storico> storico_;
     std::optional<QSqlQuery> inizio_;
 };
 
@@ -137,6 +139,10 @@ private:
 Esito esitoSql(const QSqlError& e, const QSqlDriver* d);
 // The same for an error of SQLite.
 Esito esitoSql(const QSqlError& e);
+
+struct Colonna;
+// A column's type on the engine of `d`, texts compared without regard to case.
+QString tipoSql(const QSqlDriver* d, const Colonna& c);
 
 // The statement texts, built from the column list with quoted names.
 QString sqlCreaRegistri(const QSqlDriver* d);

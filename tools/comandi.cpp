@@ -220,6 +220,7 @@ int verifica(const QStringList& argomenti)
         return esitoErrore;
     }
     riferisci(testi::archivioIntegro.arg(file).arg(c.registri).arg(c.testate));
+    riferisci(c.storicoAssente ? testi::storicoAssente.arg(file) : testi::storicoPresente.arg(c.storico));
     return esitoRiuscito;
 }
 
@@ -272,6 +273,8 @@ int copia(const QStringList& argomenti)
         return esitoErrore;
     }
     riferisci(testi::copiaRiuscita.arg(copiati.registri).arg(copiati.testate).arg(sorgente, destinazione));
+    if (copiati.storico > 0)
+        riferisci(testi::copiaStorico.arg(copiati.storico));
     return esitoRiuscito;
 }
 

@@ -14,6 +14,8 @@ int crea(const QStringList& argomenti);
 int esempio(const QStringList& argomenti);
 int verifica(const QStringList& argomenti);
 int copia(const QStringList& argomenti);
+int storico(const QStringList& argomenti);
+int ripristina(const QStringList& argomenti);
 
 // The stores the arguments name, one each, "--ini SETTINGS" as "--ini=SETTINGS"; none for a lone --ini.
 std::optional<QStringList> archivi(const QStringList& argomenti);

@@ -21,6 +21,7 @@ struct Comando {
     const QString& aiuto;
     int (*esegui)(const QStringList& argomenti);
     bool archivi = false;  // its arguments are stores: a file, an address or --ini SETTINGS each
+    qsizetype facoltativi = 0;  // how many more it may take
 };
 
 const std::array comandi{
@@ -29,6 +30,8 @@ const std::array comandi{
     Comando{u"verifica"_s, testi::archivio, 1, testi::aiutoVerifica, &verifica, true},
     Comando{u"copia"_s, u"SORGENTE DESTINAZIONE"_s, 2, testi::aiutoCopia, &copia, true},
     Comando{u"importa"_s, testiImporta::argomenti, 2, testiImporta::aiuto, &importa},
+    Comando{u"storico"_s, testi::argomentiStorico, 1, testi::aiutoStorico, &storico, true, 2},
+    Comando{u"ripristina"_s, testi::argomentiRipristina, 3, testi::aiutoRipristina, &ripristina, true},
 };
 
 int aiuto()
@@ -88,7 +91,7 @@ int main(int argc, char** argv)
         if (c.nome != nome)
             continue;
         const std::optional<QStringList> gruppi = c.archivi ? archivi(argomenti) : argomenti;
-        if (!gruppi || gruppi->size() != c.quanti)
+        if (!gruppi || gruppi->size() < c.quanti || gruppi->size() > c.quanti + c.facoltativi)
             return erroreUso(testi::argomentiErrati.arg(c.nome, c.argomenti));
         argomenti.clear();
         for (const QString& g : *gruppi) {

@@ -95,4 +95,25 @@ inline const QString aiutoCopia =
     u"      sono. Un FILE di destinazione non deve esistere e viene creato; un database deve esistere,\n"
     u"      senza registri; le tabelle mancanti vengono create. Riferisce quante righe ha copiato."_s;
 
+inline const QString argomentiStorico = archivio + u" [CODICE] [--csv]"_s;
+inline const QString argomentiRipristina = archivio + u" CODICE NUMERO"_s;
+inline const QString aiutoStorico =
+    u"elenca le scritture dei registri, dalla più vecchia: tutte, o quelle del CODICE; per ognuna\n"
+    u"      il numero, il momento (UTC), l'utente, il computer, l'operazione e le due righe del registro\n"
+    u"      come sono state scritte. Con --csv, valori separati da \";\" con una riga di intestazione,\n"
+    u"      per un foglio di calcolo."_s;
+inline const QString aiutoRipristina =
+    u"riscrive il registro CODICE e la sua testata come erano nella riga NUMERO dello storico, in una\n"
+    u"      sola transazione con la sua riga di storico (RIPRISTINO); un registro cancellato torna, uno\n"
+    u"      esistente viene sostituito. Rifiuta, senza scrivere nulla, un NUMERO che non c'è o che è di\n"
+    u"      un altro codice."_s;
+inline const QString storicoAssente = u"STORICO NON ANCORA PRESENTE, SARA' AGGIUNTO AL PRIMO SALVATAGGIO: %1"_s;
+inline const QString storicoPresente = u"STORICO: %1 SCRITTURE REGISTRATE"_s;
+inline const QString copiaStorico = u"COPIATE %1 RIGHE DELLO STORICO"_s;
+inline const QString numeroNonValido = u"NUMERO NON VALIDO: %1"_s;
+inline const QString numeroInesistente = u"NUMERO %1 INESISTENTE NELLO STORICO, NULLA E' STATO SCRITTO IN: %2"_s;
+inline const QString numeroAltroCodice = u"LA RIGA %1 DELLO STORICO NON E' DEL REGISTRO %2, NULLA E' STATO SCRITTO"_s;
+inline const QString erroreRipristino = u"ERRORE NEL RIPRISTINO, NULLA E' STATO SCRITTO IN: %1\n%2"_s;
+inline const QString ripristinoRiuscito = u"REGISTRO %1 RIPRISTINATO COM'ERA NELLA RIGA %2 DELLO STORICO"_s;
+
 } // namespace pemtarxdb::testi

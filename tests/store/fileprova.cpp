@@ -57,7 +57,7 @@ FileProva::FileProva() : connessione_(u"prova-%1"_s.arg(++contatore))
     if (!liberi.isEmpty()) {
         nomeDatabase_ = liberi.takeLast();
         percorso_ = store::indirizzo({cluster(), portaCluster, u"pemtarx"_s, nomeDatabase_, {}});
-        const QString e = esegui({u"DROP TABLE IF EXISTS TabellaSerieSemplificata, TestataRegistriPS CASCADE"_s,
+        const QString e = esegui({u"DROP TABLE IF EXISTS TabellaSerieSemplificata, TestataRegistriPS, StoricoRegistri CASCADE"_s,
                                   u"DROP FUNCTION IF EXISTS rifiuta() CASCADE"_s});
         if (!e.isEmpty())
             qWarning("%s", qPrintable(e));
@@ -147,7 +147,7 @@ QString FileProva::istantanea() const
 QString FileProva::quotaNomi(const QString& sql)
 {
     static const QRegularExpression nomi(
-        uR"((?<!["'\w])(Ssp\w+|Tps\w+|TabellaSerieSemplificata|TestataRegistriPS)(?!["'\w]))"_s);
+        uR"((?<!["'\w])(Ssp\w+|Tps\w+|Sto\w+|TabellaSerieSemplificata|TestataRegistriPS)(?!["'\w]))"_s);
     QString s = sql;
     return s.replace(nomi, u"\"\\1\""_s);
 }

@@ -159,6 +159,14 @@ void TestConcorrenza::stessoCodiceInsieme()
     QCOMPARE(testate.front().front().toString(), registri.front().front().toString());
     for (qsizetype i = 1; i < testate.front().size(); ++i)
         QCOMPARE(testate.front().at(i).toString(), firma);
+    // Every save of both clerks has its history row, numbered in the order the saves committed.
+    const QList<QVariantList> storia = f->righe(
+        u"SELECT StoOperazione, SspDescrizione FROM StoricoRegistri WHERE SspCodice = 'CONTESO' ORDER BY StoNumero"_s);
+    QCOMPARE(storia.size(), 2 * volte);
+    QCOMPARE(storia.front().front().toString(), u"INSERIMENTO"_s);
+    QCOMPARE(storia.back(), (QVariantList{u"VARIAZIONE"_s, firma}));
+    QCOMPARE(f->valore(u"SELECT COUNT(*) FROM StoricoRegistri WHERE StoOperazione = 'INSERIMENTO' AND SspCodice = "
+                       u"'CONTESO'"_s).toInt(), 1);
 }
 
 void TestConcorrenza::cambiatoDaAltri_data()

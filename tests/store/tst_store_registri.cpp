@@ -1,3 +1,4 @@
+#include "../tools/strumento.h"
 #include "fileprova.h"
 
 #include "store/campi.h"
@@ -5,7 +6,13 @@
 #include "store/register.h"
 #include "store/registerstore.h"
 
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QSysInfo>
 #include <QTest>
+
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Fase = store::RegisterStore::Fase;
@@ -64,6 +71,46 @@ QStringList descrivi(const Register& r)
             u"SspACT="_s + r.SspACT};
 }
 
+// Values as a clerk reads them: a Null as such, a boolean as 0 or 1, as either engine gives them.
+QStringList comeTesto(const QVariantList& valori)
+{
+    QStringList t;
+    for (const QVariant& v : valori)
+        t << (v.isNull() ? u"<null>"_s : v.typeId() == QMetaType::Bool ? QString::number(int(v.toBool())) : v.toString());
+    return t;
+}
+
+QString nomi(std::span<const store::Colonna> colonne)
+{
+    QStringList n;
+    for (const store::Colonna& c : colonne)
+        n << c.nome;
+    return n.join(u", "_s);
+}
+
+// Both rows of `codice` as the tables hold them, Nulls for a row that is missing.
+QStringList righeOra(const FileProva& f, const QString& codice)
+{
+    QVariantList v;
+    for (const auto& [tabella, colonne] : {std::pair{store::tabellaRegistri, store::colonneRegistri()},
+                                           std::pair{store::tabellaTestata, store::colonneTestata()}}) {
+        const QList<QVariantList> r =
+            f.righe(u"SELECT %1 FROM %2 WHERE %3 = ?"_s.arg(nomi(colonne), tabella, colonne.front().nome), {codice});
+        v += r.isEmpty() ? QVariantList(qsizetype(colonne.size())) : r.front();
+    }
+    return comeTesto(v);
+}
+
+// The same two rows as history row `numero` holds them.
+QStringList righeStorico(const FileProva& f, int numero)
+{
+    const QList<QVariantList> r = f.righe(
+        u"SELECT %1 FROM StoricoRegistri WHERE StoNumero = ?"_s.arg(
+            nomi(store::colonneStorico().subspan(store::colonneProprieStorico))),
+        {numero});
+    return r.isEmpty() ? QStringList() : comeTesto(r.front());
+}
+
 } // namespace
 
 // Look-ups, saves and deletes, checked in what the company's store holds afterwards.
@@ -88,6 +135,9 @@ private slots:
     void fallimentoAnnullaEntrambe();
     void rigaDiAltriConNulli_data();
     void rigaDiAltriConNulli();
+    void storicoAggiuntoAlPrimoSalvataggio();
+    void ripristino_data();
+    void ripristino();
 
 private:
     // The store's record of `codice` in a table, read through the store.
@@ -259,21 +309,32 @@ void TestRegistri::righeGiaPresenti_data()
     QTest::addColumn<QString>("eliminato");
     QTest::addColumn<QStringList>("registri");
     QTest::addColumn<QStringList>("testate");
+    QTest::addColumn<QStringList>("storico");  // operation, register's code, heading's code
 
     const QString registro = u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione) VALUES ('%1', 'X')"_s;
     const QString testata = u"INSERT INTO TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('%1', 'X')"_s;
     // Another clerk stores the code in other letters between this clerk's look-up and save.
     QTest::newRow("codice senza riguardo alle maiuscole")
         << QStringList{registro.arg(u"n1"_s), testata.arg(u"n1"_s)} << u"N1"_s << QString() << QStringList{u"N1|MIO"_s}
-        << QStringList{u"N1|MIA"_s};
+        << QStringList{u"N1|MIA"_s} << QStringList{u"VARIAZIONE|N1|N1"_s};
     QTest::newRow("registro senza testata ne riceve una")
         << QStringList{registro.arg(u"SOLO"_s)} << u"SOLO"_s << QString() << QStringList{u"SOLO|MIO"_s}
-        << QStringList{u"SOLO|MIA"_s};
+        << QStringList{u"SOLO|MIA"_s} << QStringList{u"VARIAZIONE|SOLO|SOLO"_s};
+    QTest::newRow("nuovo registro") << QStringList() << u"NUOVO"_s << QString() << QStringList{u"NUOVO|MIO"_s}
+                                    << QStringList{u"NUOVO|MIA"_s} << QStringList{u"INSERIMENTO|NUOVO|NUOVO"_s};
     QTest::newRow("elimina entrambe le righe")
         << QStringList{registro.arg(u"E1"_s), testata.arg(u"E1"_s), registro.arg(u"E2"_s), testata.arg(u"E2"_s)}
-        << QString() << u"e1"_s << QStringList{u"E2|X"_s} << QStringList{u"E2|X"_s};
+        << QString() << u"e1"_s << QStringList{u"E2|X"_s} << QStringList{u"E2|X"_s}
+        << QStringList{u"CANCELLAZIONE|E1|E1"_s};
+    // Nulls of another program's row are kept in the history as they were.
     QTest::newRow("elimina senza testata")
-        << QStringList{registro.arg(u"ORFANO"_s)} << QString() << u"ORFANO"_s << QStringList() << QStringList();
+        << QStringList{registro.arg(u"ORFANO"_s)} << QString() << u"ORFANO"_s << QStringList() << QStringList()
+        << QStringList{u"CANCELLAZIONE|ORFANO|<null>"_s};
+    QTest::newRow("elimina una testata senza registro")
+        << QStringList{testata.arg(u"ORFANA"_s)} << QString() << u"orfana"_s << QStringList() << QStringList()
+        << QStringList{u"CANCELLAZIONE|<null>|ORFANA"_s};
+    QTest::newRow("elimina un codice assente")
+        << QStringList() << QString() << u"NESSUNO"_s << QStringList() << QStringList() << QStringList();
 }
 
 void TestRegistri::righeGiaPresenti()
@@ -283,9 +344,12 @@ void TestRegistri::righeGiaPresenti()
     QFETCH(QString, eliminato);
     QFETCH(QStringList, registri);
     QFETCH(QStringList, testate);
+    QFETCH(QStringList, storico);
     const QString codice = salvato.isEmpty() ? eliminato : salvato;
     QVERIFY(trovato(true, codice).isEmpty());
     QCOMPARE(f->esegui(presenti), QString());
+    const QStringList primaDellaCancellazione = righeOra(*f, codice);
+    const QDateTime inizio = QDateTime::currentDateTimeUtc().addSecs(-1);
     Fase fase = Fase::Testata;
     if (salvato.isEmpty()) {
         QVERIFY(archivio->elimina(eliminato, &fase).ok());
@@ -309,6 +373,22 @@ void TestRegistri::righeGiaPresenti()
         QCOMPARE(trovato(true, c).value(u"SspDescrizione"_s).toString(), r.section(u'|', 1));
         QCOMPARE(trovato(false, c).value(u"TpsRiga1"_s).toString(), testate.at(registri.indexOf(r)).section(u'|', 1));
     }
+    // One history row: who, where and when, and both rows as stored, or as they were before a deletion.
+    QStringList scritte;
+    for (const QVariantList& riga : f->righe(u"SELECT StoOperazione, SspCodice, TpsCodice FROM StoricoRegistri"_s))
+        scritte << comeTesto(riga).join(u'|');
+    QCOMPARE(scritte, storico);
+    if (storico.isEmpty())
+        return;
+    QCOMPARE(righeStorico(*f, 1), salvato.isEmpty() ? primaDellaCancellazione : righeOra(*f, codice));
+    const QList<QVariantList> chi = f->righe(u"SELECT StoUtente, StoComputer, StoQuando FROM StoricoRegistri"_s);
+    const QString utente = QString::fromLocal8Bit(getpwuid(geteuid())->pw_name);
+    QCOMPARE(chi.front().at(0).toString(), FileProva::server() ? utente + u" (pemtarx)"_s : utente);
+    QCOMPARE(chi.front().at(1).toString(), QSysInfo::machineHostName());
+    const QString quando = chi.front().at(2).toString();
+    QVERIFY2(QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"_s).match(quando).hasMatch(), qPrintable(quando));
+    const QDateTime momento = QDateTime::fromString(quando, Qt::ISODateWithMs);
+    QVERIFY2(momento >= inizio && momento <= QDateTime::currentDateTimeUtc().addSecs(1), qPrintable(quando));
 }
 
 void TestRegistri::fallimentoAnnullaEntrambe_data()
@@ -331,6 +411,10 @@ void TestRegistri::fallimentoAnnullaEntrambe_data()
         << u"DELETE"_s << testata << true << u"ESISTE"_s << Fase::Testata;
     QTest::newRow("cancellazione del registro rifiutata")
         << u"DELETE"_s << registri << true << u"ESISTE"_s << Fase::Registro;
+    QTest::newRow("riga di storico del salvataggio rifiutata")
+        << u"INSERT"_s << u"StoricoRegistri"_s << false << u"ESISTE"_s << Fase::Testata;
+    QTest::newRow("riga di storico della cancellazione rifiutata")
+        << u"INSERT"_s << u"StoricoRegistri"_s << true << u"ESISTE"_s << Fase::Registro;
 }
 
 void TestRegistri::fallimentoAnnullaEntrambe()
@@ -416,6 +500,90 @@ void TestRegistri::rigaDiAltriConNulli()
         QCOMPARE(linea, u""_s);
     for (const QString& linea : t.TpsRigP)
         QCOMPARE(linea, u""_s);
+}
+
+void TestRegistri::storicoAggiuntoAlPrimoSalvataggio()
+{
+    const QString schema =
+        FileProva::server()
+            ? u"SELECT tablename || '.' || indexname, indexdef FROM pg_indexes WHERE schemaname = 'public' UNION ALL "
+              u"SELECT table_name || '.' || column_name, data_type || ' ' || collation_name FROM "
+              u"information_schema.columns WHERE table_schema = 'public' ORDER BY 1"_s
+            : u"SELECT name, sql FROM sqlite_master ORDER BY name"_s;
+    // A store made before the history, with a register of its own.
+    QCOMPARE(f->esegui({u"DROP TABLE StoricoRegistri"_s,
+                        u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('VECCHIO')"_s}),
+             QString());
+    const QList<QVariantList> prima = f->righe(schema);
+    QVERIFY(archivio->scrivi(registro(u"NUOVO"_s, u"MIO"_s), testata(u"MIA"_s)).esito.ok());
+    QList<QVariantList> dopo = f->righe(schema);
+    dopo.removeIf([](const QVariantList& r) { return r.front().toString().startsWith(u"StoricoRegistri"_s); });
+    QCOMPARE(dopo, prima);
+    QCOMPARE(f->righe(u"SELECT StoOperazione, SspCodice FROM StoricoRegistri"_s),
+             (QList<QVariantList>{{u"INSERIMENTO"_s, u"NUOVO"_s}}));
+    QCOMPARE(f->righe(u"SELECT SspCodice FROM TabellaSerieSemplificata WHERE SspDescrizione IS NULL"_s),
+             (QList<QVariantList>{{u"VECCHIO"_s}}));
+}
+
+void TestRegistri::ripristino_data()
+{
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<QString>("numero");
+    QTest::addColumn<int>("uscita");
+    QTest::addColumn<QString>("messaggio");
+    QTest::newRow("registro cancellato") << u"R1"_s << u"2"_s << 0
+                                         << u"REGISTRO R1 RIPRISTINATO COM'ERA NELLA RIGA 2 DELLO STORICO"_s;
+    QTest::newRow("registro esistente, codice in minuscolo") << u"r2"_s << u"3"_s << 0 << u"REGISTRO r2 RIPRISTINATO"_s;
+    QTest::newRow("riga di un altro codice") << u"R1"_s << u"3"_s << 1 << u"LA RIGA 3 DELLO STORICO NON E' DEL REGISTRO R1"_s;
+    QTest::newRow("numero inesistente") << u"R1"_s << u"99"_s << 1 << u"NUMERO 99 INESISTENTE NELLO STORICO"_s;
+    QTest::newRow("numero non valido") << u"R1"_s << u"2x"_s << 2 << u"NUMERO NON VALIDO: 2x"_s;
+}
+
+void TestRegistri::ripristino()
+{
+    QFETCH(QString, codice);
+    QFETCH(QString, numero);
+    QFETCH(int, uscita);
+    QFETCH(QString, messaggio);
+    // 1 R1 inserted, 2 R1 changed, 3 R2 inserted, 4 R1 deleted, 5 R2 changed.
+    RegisterHeading righe = testata(u"DI \"ROMA\"; SUD"_s);
+    righe.TpsRigP[4] = u"ULTIMA"_s;
+    QVERIFY(archivio->scrivi(registro(u"R1"_s, u"PRIMA"_s), testata(u"UNO"_s)).esito.ok());
+    QVERIFY(archivio->scrivi(registro(u"R1"_s, u"SECONDA"_s), righe).esito.ok());
+    QVERIFY(archivio->scrivi(registro(u"R2"_s, u"ALTRO"_s), testata(u"DUE"_s)).esito.ok());
+    QVERIFY(archivio->elimina(u"R1"_s).ok());
+    QVERIFY(archivio->scrivi(registro(u"R2"_s, u"CAMBIATO"_s), testata(u"TRE"_s)).esito.ok());
+    const QString prima = f->istantanea();
+
+    const strumento::Uscita u = strumento::pemtarxDb({u"ripristina"_s, f->percorso(), codice, numero});
+    QCOMPARE(u.codice, uscita);
+    QVERIFY2((uscita ? u.errori : u.standard).contains(messaggio), qPrintable(u.errori + u.standard));
+    if (uscita != 0) {
+        QCOMPARE(f->istantanea(), prima);
+        return;
+    }
+    // Both rows as the history row holds them, and a history row of the restore that says so.
+    QCOMPARE(righeOra(*f, codice), righeStorico(*f, numero.toInt()));
+    QCOMPARE(righeStorico(*f, 6), righeStorico(*f, numero.toInt()));
+    QCOMPARE(f->valore(u"SELECT StoOperazione FROM StoricoRegistri WHERE StoNumero = 6"_s).toString(), u"RIPRISTINO"_s);
+
+    // The listing of one code, oldest first, ready for a spreadsheet.
+    const strumento::Uscita csv = strumento::pemtarxDb({u"storico"_s, f->percorso(), u"r1"_s, u"--csv"_s});
+    QCOMPARE(csv.codice, 0);
+    const QStringList linee = csv.standard.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(linee.front().startsWith(u"numero;quando;utente;computer;operazione;SspCodice;SspDescrizione;"_s),
+             qPrintable(linee.front()));
+    QVERIFY(linee.front().endsWith(u";TpsRigP5"_s));
+    QStringList operazioni;
+    for (const QString& l : linee.mid(1))
+        operazioni << l.section(u';', 4, 4);
+    QCOMPARE(operazioni.size(), codice == u"R1"_s ? 4 : 3);
+    QCOMPARE(operazioni.mid(0, 3), (QStringList{u"\"INSERIMENTO\""_s, u"\"VARIAZIONE\""_s, u"\"CANCELLAZIONE\""_s}));
+    QVERIFY2(linee.at(2).contains(u";\"DI \"\"ROMA\"\"; SUD\";"_s) && linee.at(2).endsWith(u";\"ULTIMA\""_s),
+             qPrintable(linee.at(2)));
+    const strumento::Uscita tutte = strumento::pemtarxDb({u"storico"_s, f->percorso()});
+    QCOMPARE(tutte.codice, 0);
+    QCOMPARE(tutte.standard.count(u'\n'), 7);
 }
 
 QTEST_GUILESS_MAIN(TestRegistri)

@@ -58,7 +58,8 @@ void TestPemtarxDb::usoErrato_data()
         << QStringList{u"--help"_s} << 0 << QStringList{u"crea FILE"_s,          u"esempio FILE"_s,
                                                         u"verifica FILE"_s,      u"copia SORGENTE DESTINAZIONE"_s,
                                                         u"--ini IMPOSTAZIONI"_s, u"postgresql://"_s,
-                                                        u"~/.pgpass"_s};
+                                                        u"~/.pgpass"_s,          u"storico FILE"_s,
+                                                        u"ripristina FILE"_s};
     const QString uso = u"USO: pemtarx-db"_s;
     QTest::newRow("nessun comando") << QStringList() << 2 << QStringList{u"COMANDO MANCANTE"_s, uso};
     QTest::newRow("comando sconosciuto") << QStringList{u"ripara"_s, u"FILE"_s} << 2
@@ -231,10 +232,11 @@ void TestPemtarxDb::verificaRifiuta_data()
            u"TpsRigP3 TEXT, TpsRigP4 TEXT, TpsRigP5 TEXT)"_s
         << u"CHIAVE PRIMARIA MANCANTE NELLA TABELLA: TestataRegistriPS"_s;
     QTest::newRow("pagine rovinate") << u"rovinato"_s << u"ARCHIVIO DANNEGGIATO: "_s;
-    // Rows without their pair are only reported: the file is sound.
-    QTest::newRow("righe spaiate") << u"esempio; DELETE FROM TestataRegistriPS WHERE TpsCodice = 'CLOC'; INSERT INTO "_s
-                                      u"TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('ORFANA', 'DOGANA DI COMO')"_s
-                                   << u"ATTENZIONE: REGISTRO SENZA TESTATA: CLOC\nATTENZIONE: TESTATA SENZA REGISTRO: ORFANA"_s;
+    // Rows without their pair are only reported, and a file made before the history is sound.
+    QTest::newRow("righe spaiate, senza storico")
+        << u"esempio; DELETE FROM TestataRegistriPS WHERE TpsCodice = 'CLOC'; INSERT INTO "_s
+           u"TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('ORFANA', 'DOGANA DI COMO'); DROP TABLE StoricoRegistri"_s
+        << u"ATTENZIONE: REGISTRO SENZA TESTATA: CLOC\nATTENZIONE: TESTATA SENZA REGISTRO: ORFANA"_s;
 }
 
 void TestPemtarxDb::verificaRifiuta()
@@ -272,6 +274,9 @@ void TestPemtarxDb::verificaRifiuta()
     QCOMPARE(u.codice, sano ? 0 : 1);
     QVERIFY2(u.errori.contains(QRegularExpression(messaggio)), qPrintable(u.errori));
     QCOMPARE(u.standard.startsWith(u"ARCHIVIO INTEGRO: "_s), sano);
+    if (preparazione.endsWith(u"DROP TABLE StoricoRegistri"_s))
+        QVERIFY2(u.standard.contains(u"STORICO NON ANCORA PRESENTE, SARA' AGGIUNTO AL PRIMO SALVATAGGIO"_s),
+                 qPrintable(u.standard));
     QCOMPARE(contenuto(cartella->path()), prima);
     QCOMPARE(leggiByte(file), byte);
 }

@@ -2,6 +2,9 @@
 #include "strumento.h"
 
 #include "store/columns.h"
+#include "store/posizione.h"
+#include "store/register.h"
+#include "store/registerstore.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,12 +15,16 @@ using namespace strumento;
 
 namespace {
 
-// Every row of both tables as text, a boolean as 0 or 1 and a Null as such, as either engine gives them.
-QStringList righe(QSqlDatabase db)
+// Every row of both tables, and of the history when asked, as text, a boolean as 0 or 1 and a Null as
+// such, as either engine gives them.
+QStringList righe(QSqlDatabase db, bool storico = false)
 {
     QStringList tutte;
     for (const auto& [tabella, colonne] : {std::pair{store::tabellaRegistri, store::colonneRegistri()},
-                                           std::pair{store::tabellaTestata, store::colonneTestata()}}) {
+                                           std::pair{store::tabellaTestata, store::colonneTestata()},
+                                           std::pair{store::tabellaStorico, store::colonneStorico()}}) {
+        if (tabella == store::tabellaStorico && !storico)
+            break;
         QSqlQuery q(db);
         if (!q.exec(FileProva::quotaNomi(u"SELECT * FROM %1 ORDER BY %2"_s.arg(tabella, colonne.front().nome))))
             return {q.lastError().text()};
@@ -35,9 +42,9 @@ QStringList righe(QSqlDatabase db)
     return tutte;
 }
 
-QStringList righeFile(const QString& file)
+QStringList righeFile(const QString& file, bool storico = false)
 {
-    return conFile(file, righe);
+    return conFile(file, [storico](QSqlDatabase db) { return righe(db, storico); });
 }
 
 } // namespace
@@ -58,10 +65,11 @@ private slots:
     void copiaAndataERitorno();
     void copiaRifiutata_data();
     void copiaRifiutata();
+    void storicoDiUnAltroRuolo();
 
 private:
     QString scriviIni(const QString& nome);
-    QStringList righeServer() const;
+    QStringList righeServer(bool storico = false) const;
 
     std::unique_ptr<QTemporaryDir> cartella;
     std::unique_ptr<FileProva> server;
@@ -94,9 +102,9 @@ QString TestServer::scriviIni(const QString& nome)
     return scritto ? file : QString();
 }
 
-QStringList TestServer::righeServer() const
+QStringList TestServer::righeServer(bool storico) const
 {
-    return righe(server->altraConnessione(u"lettore"_s));
+    return righe(server->altraConnessione(u"lettore"_s), storico);
 }
 
 void TestServer::creaDalleImpostazioni()
@@ -189,22 +197,30 @@ void TestServer::copiaAndataERitorno()
         eseguiFile(a, {u"INSERT INTO TabellaSerieSemplificata (SspCodice) VALUES ('ALTRI')"_s,
                        u"INSERT INTO TestataRegistriPS (TpsCodice, TpsRiga1) VALUES ('ORFANA', 'DOGANA DI COMO')"_s}),
         QString());
-    const QStringList originale = righeFile(a);
+    const QStringList originale = righeFile(a, true);
     const int registri = int(originale.filter(u"TabellaSerieSemplificata: "_s).size());
-    const int testate = int(originale.size()) - registri;
+    const int testate = int(originale.filter(u"TestataRegistriPS: "_s).size());
+    const int storico = int(originale.filter(u"StoricoRegistri: "_s).size());
 
     const Uscita andata = pemtarxDb({u"copia"_s, a, u"--ini"_s, ini});
     QCOMPARE(andata.errori, QString());
     QCOMPARE(andata.codice, 0);
     QCOMPARE(andata.standard.trimmed(),
-             u"COPIATI %1 REGISTRI E %2 TESTATE DA %3 A %4"_s.arg(registri).arg(testate).arg(a, server->percorso()));
-    QCOMPARE(righeServer(), originale);
+             u"COPIATI %1 REGISTRI E %2 TESTATE DA %3 A %4\nCOPIATE %5 RIGHE DELLO STORICO"_s.arg(registri)
+                 .arg(testate)
+                 .arg(a, server->percorso())
+                 .arg(storico));
+    QCOMPARE(righeServer(true), originale);
 
     const Uscita ritorno = pemtarxDb({u"copia"_s, server->percorso(), b});
     QCOMPARE(ritorno.errori, QString());
     QCOMPARE(ritorno.codice, 0);
-    QCOMPARE(righeFile(b), originale);
+    QCOMPARE(righeFile(b, true), originale);
     QCOMPARE(pemtarxDb({u"verifica"_s, b}).codice, 0);
+    // The server's numbers go on after the last one copied.
+    QCOMPARE(pemtarxDb({u"ripristina"_s, u"--ini"_s, ini, u"GMI"_s, u"1"_s}).codice, 0);
+    QCOMPARE(server->righe(u"SELECT StoNumero, StoOperazione FROM StoricoRegistri WHERE StoNumero > ?"_s, {storico}),
+             (QList<QVariantList>{{storico + 1, u"RIPRISTINO"_s}}));
 }
 
 void TestServer::copiaRifiutata_data()
@@ -258,6 +274,38 @@ void TestServer::copiaRifiutata()
     QCOMPARE(server->istantanea(), prima);
     QCOMPARE(righeFile(file), primaFile);
     QVERIFY(!QFile::exists(cartella->filePath(u"nuovo.mdb"_s)));
+}
+
+void TestServer::storicoDiUnAltroRuolo()
+{
+    // A database made before the history, whose owner lets the role "collega" write the registers.
+    QCOMPARE(pemtarxDb({u"crea"_s, server->percorso()}).codice, 0);
+    QCOMPARE(server->esegui({u"DROP TABLE StoricoRegistri"_s,
+                             u"DO $$BEGIN CREATE ROLE collega LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END$$"_s,
+                             u"GRANT SELECT, INSERT, UPDATE, DELETE ON TabellaSerieSemplificata, TestataRegistriPS "
+                             u"TO collega"_s}),
+             QString());
+    const auto salva = [&](const QString& ruolo, const QString& codice) {
+        store::RegisterStore archivio(u"ruolo-"_s + ruolo);
+        const std::optional<store::Server> s = store::server(server->percorso());
+        store::Esito e = archivio.apriDatabase(store::indirizzo({s->host, s->porta, ruolo, s->nome, {}}));
+        if (e.ok())
+            e = archivio.scrivi(Register{codice}, RegisterHeading{}).esito;
+        return e.descrizione;
+    };
+    // The owner's first save adds the history and lets the roles that write the registers add to it.
+    QCOMPARE(salva(u"pemtarx"_s, u"TITOLARE"_s), QString());
+    QCOMPARE(salva(u"collega"_s, u"COLLEGA"_s), QString());
+    QCOMPARE(server->righe(u"SELECT SspCodice, substr(StoUtente, strpos(StoUtente, ' (')) FROM StoricoRegistri "
+                           u"ORDER BY StoNumero"_s),
+             (QList<QVariantList>{{u"TITOLARE"_s, u" (pemtarx)"_s}, {u"COLLEGA"_s, u" (collega)"_s}}));
+    // Never to change it.
+    QSqlDatabase collega = server->altraConnessione(u"collega"_s);
+    collega.close();
+    collega.setUserName(u"collega"_s);
+    QVERIFY(collega.open());
+    QVERIFY(!QSqlQuery(collega).exec(u"DELETE FROM \"StoricoRegistri\""_s));
+    collega.close();
 }
 
 QTEST_GUILESS_MAIN(TestServer)
