@@ -57,8 +57,14 @@ int versione()
     return esitoRiuscito;
 }
 
-// An option is never a file name: --help and --version answer wherever they stand, --ini is the commands' own,
-// anything else that begins with "-" is refused, and so is an empty name.
+// The options a command takes besides --ini.
+bool opzionePropria(const QString& comando, const QString& opzione)
+{
+    return comando == u"storico"_s && opzione == u"--csv"_s;
+}
+
+// An option is never a file name: --help and --version answer wherever they stand, --ini and a command's own
+// options are the commands', anything else that begins with "-" is refused, and so is an empty name.
 std::optional<int> opzioni(const QStringList& argomenti)
 {
     for (const QString& a : argomenti) {
@@ -70,7 +76,7 @@ std::optional<int> opzioni(const QStringList& argomenti)
     for (const QString& a : argomenti) {
         if (a.isEmpty())
             return erroreUso(testi::nomeVuoto);
-        if (a.startsWith(u'-') && a != u"--ini"_s)
+        if (a.startsWith(u'-') && a != u"--ini"_s && !opzionePropria(argomenti.front(), a))
             return erroreUso(testi::opzioneSconosciuta.arg(a));
     }
     return std::nullopt;
