@@ -1,3 +1,4 @@
+#include "app/archivio.h"
 #include "app/inifile.h"
 #include "app/processo.h"
 
@@ -58,6 +59,8 @@ class TestIniFile : public QObject {
     void windowsFolderEndsWithOneSlash();
     void killedWriterLeavesOldOrNewFile();
     void twoWritersAtOnceLoseNoKey();
+    void storeChosenBySettings_data();
+    void storeChosenBySettings();
 
   private:
     std::unique_ptr<QTemporaryDir> cartella;
@@ -433,6 +436,44 @@ void TestIniFile::twoWritersAtOnceLoseNoKey()
     QCOMPARE(righe.first(), QByteArray("[CHIAVI]\r"));
     QCOMPARE(righe.size(), 1 + 2 * 200);
     QCOMPARE(QSet<QByteArray>(righe.begin(), righe.end()), attese);
+}
+
+void TestIniFile::storeChosenBySettings_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("atteso");
+    QTest::addColumn<bool>("soloFile"); // company and its folder come from the settings file alone
+    const auto r = [](const char* nome, const QByteArray& file, const QString& atteso, bool soloFile = false) {
+        QTest::newRow(nome) << file << atteso << soloFile;
+    };
+    r("data folder", "[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=/srv/dati/\r\n", u"/srv/dati/001/dogana.mdb"_s, true);
+    r("no folder, the root", "[BASE]\r\nDITTA=001\r\n", u"/001/dogana.mdb"_s, true);
+    r("blank folder, the root", "[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=\"   \"\r\n", u"/001/dogana.mdb"_s, true);
+    r("server from the file alone", "[BASE]\r\nDITTA=AB7\r\n[DATABASE]\r\nDRIVER=QPSQL\r\n", u"postgresql:///dogana_ab7"_s,
+      true);
+    r("no DATABASE section", "[BASE]\r\nDITTA=X1\r\n", u"/dati/X1/dogana.mdb"_s);
+    r("SQLite driver", "[DATABASE]\r\nDRIVER=QSQLITE\r\nHOST=db\r\n", u"/dati/X1/dogana.mdb"_s);
+    r("empty driver", "[DATABASE]\r\nDRIVER=\r\nNOME=altro\r\n", u"/dati/X1/dogana.mdb"_s);
+    r("server with defaults only", "[DATABASE]\r\nDRIVER=QPSQL\r\n", u"postgresql:///dogana_x1"_s);
+    r("names without regard to case", "[database]\r\ndriver=qpsql\r\nnome=Registri_%ditta%\r\n",
+      u"postgresql:///Registri_x1"_s);
+    r("host, port and user", "[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=db.ufficio.lan\r\nPORT=5433\r\nUTENTE=mario\r\n",
+      u"postgresql:///dogana_x1?host=db.ufficio.lan&port=5433&user=mario"_s);
+    r("socket folder", "[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=/var/run/postgresql\r\nNOME=%DITTA%\r\n",
+      u"postgresql:///x1?host=/var/run/postgresql"_s);
+    r("the password is never read", "[DATABASE]\r\nDRIVER=QPSQL\r\nPASSWORD=segreta\r\nPASSWD=segreta\r\n",
+      u"postgresql:///dogana_x1"_s);
+    r("characters to encode", "[DATABASE]\r\nDRIVER=QPSQL\r\nUTENTE=m&r=o\r\nNOME=d?x#%DITTA%\r\n",
+      u"postgresql:///d%3Fx%23x1?user=m%26r%3Do"_s);
+}
+
+void TestIniFile::storeChosenBySettings()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, atteso);
+    QFETCH(bool, soloFile);
+    metti(file);
+    QCOMPARE(soloFile ? app::posizioneArchivio(ini()) : app::posizioneArchivio(ini(), u"/dati/"_s, u"X1"_s), atteso);
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)
