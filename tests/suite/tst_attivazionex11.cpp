@@ -201,11 +201,10 @@ int conServer(const QStringList& argomenti)
 
 } // namespace
 
-class TestAttivazioneX11 : public QObject {
+class TestAttivazioneX11 : public QObject, private prova::Banco {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void init();
     void cleanup();
 
     void theEarlierWindowComesForward_data();
@@ -216,11 +215,8 @@ private:
     // Starts a sibling and waits for its window; 0 when it has none in time.
     xcb_window_t avviaConFinestra(const QString& riga, qint64& pid, QString& avvio);
 
-    std::unique_ptr<QTemporaryDir> cartella;
-    QString contatore;
     QString rigaComando;
     QString rigaLanciatore; // through a launcher that stays the sibling's parent
-    prova::ProcessiRegistrati processi;
     std::unique_ptr<QProcess> gestore;
 };
 
@@ -230,27 +226,15 @@ void TestAttivazioneX11::initTestCase()
         QSKIP("Xvfb is not installed");
     QCOMPARE(QGuiApplication::platformName(), u"xcb"_s);
     QVERIFY(connessione());
-    cartella = std::make_unique<QTemporaryDir>();
-    QVERIFY(cartella->isValid());
-    const QString programma = cartella->filePath(u"sveglia"_s);
-    QVERIFY(prova::copiaSorella(programma));
-    contatore = cartella->filePath(u"conta"_s);
+    QVERIFY(prepara());
     rigaComando = programma + u' ' + contatore;
     QVERIFY(prova::scriviLanciatore(cartella->filePath(u"lancia"_s), programma, true));
     rigaLanciatore = cartella->filePath(u"lancia"_s) + u' ' + contatore;
 }
 
-void TestAttivazioneX11::init()
-{
-    QFile::remove(contatore);
-}
-
 void TestAttivazioneX11::cleanup()
 {
-    for (const qint64 pid : prova::pidAvviati(contatore))
-        prova::ferma(pid);
-    processi.fermaTutti();
-    processi.avviati.clear();
+    pulisci();
     if (gestore) {
         fermaServer(*gestore);
         gestore.reset();

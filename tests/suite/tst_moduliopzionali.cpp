@@ -37,7 +37,7 @@ bool handleScritto(const QString& ini, qint64 pid)
 enum class Precedente { Testo, Sorella, SorellaFinita, Lanciatore, Estraneo, QuestoTest };
 Q_DECLARE_METATYPE(Precedente)
 
-class TestModuliOpzionali : public QObject {
+class TestModuliOpzionali : public QObject, private prova::Banco {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -67,31 +67,20 @@ private:
     // Starts a sibling as if an earlier request had, and records it as running for `ditta`.
     qint64 giaInEsecuzione(const QString& ditta);
 
-    std::unique_ptr<QTemporaryDir> cartella;
-    QString programma;
-    QString contatore;
-    QString ini;
     QString rigaComando;
     app::DialogsScript dialoghi;
-    prova::ProcessiRegistrati processi;
     std::unique_ptr<QProcess> estraneo;
 };
 
 void TestModuliOpzionali::initTestCase()
 {
     // A blank in every path: each start goes through the quoting of the command line.
-    cartella = std::make_unique<QTemporaryDir>(QDir::tempPath() + u"/pemtarx suite-XXXXXX"_s);
-    QVERIFY(cartella->isValid());
-    programma = cartella->filePath(u"sveglia"_s);
-    QVERIFY(prova::copiaSorella(programma));
-    contatore = cartella->filePath(u"conta"_s);
-    ini = cartella->filePath(u"Quendrix.ini"_s);
+    QVERIFY(prepara(QDir::tempPath() + u"/pemtarx suite-XXXXXX"_s));
     rigaComando = prova::tra(programma) + u' ' + prova::tra(contatore) + u" prova"_s;
 }
 
 void TestModuliOpzionali::init()
 {
-    QFile::remove(contatore);
     QFile file(ini);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write((u"; impostazioni della suite\r\n[BASE]\r\nDITTA=X1\r\n[APPLICATIVI]\r\nZevedez="_s + rigaComando +
@@ -103,10 +92,7 @@ void TestModuliOpzionali::init()
 
 void TestModuliOpzionali::cleanup()
 {
-    processi.fermaTutti();
-    processi.avviati.clear();
-    processi.richieste.clear();
-    processi.attivati.clear();
+    pulisci();
     if (estraneo) {
         estraneo->kill();
         estraneo->waitForFinished(5000);

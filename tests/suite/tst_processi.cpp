@@ -39,11 +39,10 @@ QList<qint64> gruppoESessione(qint64 pid)
 
 Q_DECLARE_METATYPE(Origine)
 
-class TestProcessi : public QObject {
+class TestProcessi : public QObject, private prova::Banco {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void init();
     void cleanup();
 
     void startsDetachedSplittingTheCommandLineAsAShellWould_data();
@@ -56,23 +55,16 @@ private Q_SLOTS:
 private:
     qint64 figlio(const QString& programma, const QStringList& argomenti);
 
-    std::unique_ptr<QTemporaryDir> cartella;
-    QString programma;    // the sibling, in a path without blanks
     QString conSpazi;     // the sibling, in a folder and under a name with blanks
     QString script;
-    QString contatore;
     QString lanciaExec, lanciaFiglio; // launcher scripts that exec the sibling, or stay its parent
     QString python;
-    prova::ProcessiRegistrati processi;
     std::vector<std::unique_ptr<QProcess>> figli;
 };
 
 void TestProcessi::initTestCase()
 {
-    cartella = std::make_unique<QTemporaryDir>();
-    QVERIFY(cartella->isValid());
-    programma = cartella->filePath(u"sveglia"_s);
-    QVERIFY(prova::copiaSorella(programma));
+    QVERIFY(prepara());
     QVERIFY(QDir(cartella->path()).mkdir(u"con spazi"_s));
     conSpazi = cartella->filePath(u"con spazi/sveglia prova"_s);
     QVERIFY(prova::copiaSorella(conSpazi));
@@ -94,21 +86,11 @@ void TestProcessi::initTestCase()
     }
     python = QStandardPaths::findExecutable(u"python3"_s, {u"/usr/bin"_s, u"/bin"_s});
     QVERIFY2(!python.isEmpty(), "python3 is not installed");
-    contatore = cartella->filePath(u"conta"_s);
-}
-
-void TestProcessi::init()
-{
-    QFile::remove(contatore);
 }
 
 void TestProcessi::cleanup()
 {
-    // A launcher that stays the parent leaves the sibling running when it is stopped.
-    for (const qint64 pid : prova::pidAvviati(contatore))
-        prova::ferma(pid);
-    processi.fermaTutti();
-    processi.avviati.clear();
+    pulisci();
     for (const auto& f : figli) {
         f->kill();
         f->waitForFinished(5000);
