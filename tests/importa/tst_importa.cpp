@@ -232,7 +232,6 @@ private slots:
     void ogniCellaComeNelFile();
     void fileRifiutatiSenzaScrivere_data();
     void fileRifiutatiSenzaScrivere();
-    void destinazioneEsistenteIntatta();
     void fileGuastiNonFermanoIlChiamante();
     void letturaRifiutataNienteScritto_data();
     void letturaRifiutataNienteScritto();
@@ -360,49 +359,48 @@ void TestImporta::ogniCellaComeNelFile()
 void TestImporta::fileRifiutatiSenzaScrivere_data()
 {
     QTest::addColumn<QByteArray>("contenuto");
+    QTest::addColumn<bool>("destinazioneEsistente");
     QTest::addColumn<QString>("messaggio");
+    const auto r = [](const char* nome, const QByteArray& c, const QString& m, bool esistente = false) {
+        QTest::newRow(nome) << c << esistente << m;
+    };
     const QByteArray jet = contenuto(base);
     const QString illeggibile = u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s;
-    QTest::newRow("troncato di un byte") << jet.left(jet.size() - 1) << illeggibile;
-    QTest::newRow("troncato a fine pagina") << jet.left(151552) << illeggibile;
-    QTest::newRow("troncato a metà di una pagina") << jet.left(77000) << illeggibile;
-    QTest::newRow("troncato prima delle tabelle") << jet.left(77824) << illeggibile;
-    QTest::newRow("troncato nell'elenco delle tabelle") << jet.left(40960) << illeggibile;
-    QTest::newRow("due pagine") << jet.left(8192) << illeggibile;
-    QTest::newRow("solo l'intestazione") << jet.left(4096) << illeggibile;
+    r("troncato di un byte", jet.left(jet.size() - 1), illeggibile);
+    r("troncato a fine pagina", jet.left(151552), illeggibile);
+    r("troncato a metà di una pagina", jet.left(77000), illeggibile);
+    r("troncato prima delle tabelle", jet.left(77824), illeggibile);
+    r("troncato nell'elenco delle tabelle", jet.left(40960), illeggibile);
+    r("due pagine", jet.left(8192), illeggibile);
+    r("solo l'intestazione", jet.left(4096), illeggibile);
     const QString nonJet = u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s;
-    QTest::newRow("testo") << QByteArray("SspCodice;SspDescrizione\r\nC01;CARICO\r\n") << nonJet;
-    QTest::newRow("vuoto") << QByteArray() << nonJet;
-    QTest::newRow("intestazione guasta") << (QByteArray(4, 'x') + jet.mid(4)) << nonJet;
+    r("testo", QByteArray("SspCodice;SspDescrizione\r\nC01;CARICO\r\n"), nonJet);
+    r("vuoto", QByteArray(), nonJet);
+    r("intestazione guasta", QByteArray(4, 'x') + jet.mid(4), nonJet);
+    QTemporaryDir d;
+    const QString nostro = d.filePath(u"nostro.mdb"_s);
+    QVERIFY(store::RegisterStore::crea(nostro).ok());
+    r("un archivio di questo programma", contenuto(nostro), nonJet);
+    r("destinazione esistente, lasciata com'e'", jet, u"FILE ESISTENTE, LASCIATO COM'E': "_s, true);
 }
 
 void TestImporta::fileRifiutatiSenzaScrivere()
 {
     QFETCH(QByteArray, contenuto);
+    QFETCH(bool, destinazioneEsistente);
     QFETCH(QString, messaggio);
+    if (destinazioneEsistente)
+        QVERIFY(store::RegisterStore::crea(destinazione_).ok());
+    const QByteArray prima = impronta(destinazione_);
     QDir().mkpath(dir_->filePath(u"origine"_s));
     const QString origine = dir_->filePath(u"origine/vecchio.mdb"_s);
     scrivi(origine, contenuto);
     const Esecuzione e = esegui({origine, destinazione_});
     QCOMPARE(e.codice, 1);
-    QVERIFY2(e.errori.contains(messaggio), qPrintable(e.errori));
-    QVERIFY(e.errori.contains(u"NULLA E' STATO SCRITTO: "_s + destinazione_));
-    QCOMPARE(fileIn(QDir(dir_->path())), QStringList());
-}
-
-void TestImporta::destinazioneEsistenteIntatta()
-{
-    QVERIFY(store::RegisterStore::crea(destinazione_).ok());
-    const QByteArray prima = impronta(destinazione_);
-    const Esecuzione e = esegui({base, destinazione_});
-    QCOMPARE(e.codice, 1);
-    QVERIFY(e.errori.contains(u"FILE ESISTENTE, LASCIATO COM'E': "_s + destinazione_));
+    QVERIFY2(e.errori.contains(destinazioneEsistente ? messaggio + destinazione_ : messaggio), qPrintable(e.errori));
+    QVERIFY(destinazioneEsistente || e.errori.contains(u"NULLA E' STATO SCRITTO: "_s + destinazione_));
     QCOMPARE(impronta(destinazione_), prima);
-    // A company file of this program is no source either.
-    const Esecuzione n = esegui({destinazione_, dir_->filePath(u"altro.mdb"_s)});
-    QCOMPARE(n.codice, 1);
-    QVERIFY(n.errori.contains(u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s));
-    QCOMPARE(fileIn(QDir(dir_->path())), QStringList{u"dogana.mdb"_s});
+    QCOMPARE(fileIn(QDir(dir_->path())), destinazioneEsistente ? QStringList{u"dogana.mdb"_s} : QStringList());
 }
 
 // Damaged copies: libmdb may give up, print, crash or loop in its process; the caller always gets an answer.

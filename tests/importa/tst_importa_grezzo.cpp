@@ -18,9 +18,8 @@ class TestGrezzo : public QObject {
 private slots:
     void init();
     void cleanup();
-    void valoriComeDati();
-    void valoriRifiutati_data();
-    void valoriRifiutati();
+    void valori_data();
+    void valori();
 
 private:
     std::optional<QTemporaryDir> dir_;
@@ -63,62 +62,55 @@ int colonna(const char* nome)
 
 } // namespace
 
-void TestGrezzo::valoriComeDati()
-{
-    QSqlDatabase db = archivio_->database();
-    QVariantList r = riga(u"R1"_s);
-    r[colonna("SspDescrizione")] = u""_s;
-    r[colonna("SspGruppoCarico")] = u"  A  B "_s;
-    r[colonna("SspMeccanogNum")] = QVariant::fromValue<qint16>(-32768);
-    r[colonna("SspUltimoCarico")] = QVariant::fromValue<qint32>(std::numeric_limits<qint32>::max());
-    r[colonna("SspStampaperSerie")] = false;
-    r[colonna("SspDataUltimaAcquisizione")] = std::nextafter(45320.833333333336, 0.0);
-    r[colonna("SspRiqA")] = QVariant(QMetaType::fromType<QString>());  // a typed Null
-    QVERIFY(store::inserisciGrezzo(db, store::tabellaRegistri, r).ok());
-    QVERIFY(store::inserisciGrezzo(db, store::tabellaRegistri, riga(u"R2"_s)).ok());
-
-    QList<QVariantList> lette;
-    QVERIFY(store::leggiGrezzo(db, store::tabellaRegistri, [&](const QVariantList& l) { lette << l; }).ok());
-    QCOMPARE(lette.size(), 2);
-    const QVariantList& l = lette[0];
-    QCOMPARE(l[colonna("SspDescrizione")].typeId(), QMetaType::QString);
-    QVERIFY(!l[colonna("SspDescrizione")].isNull());
-    QCOMPARE(l[colonna("SspGruppoCarico")].toString(), u"  A  B "_s);
-    QCOMPARE(l[colonna("SspMeccanogNum")].toLongLong(), -32768);
-    QCOMPARE(l[colonna("SspUltimoCarico")].toLongLong(), 2147483647);
-    QCOMPARE(l[colonna("SspStampaperSerie")].toLongLong(), 0);
-    QCOMPARE(std::bit_cast<quint64>(l[colonna("SspDataUltimaAcquisizione")].toDouble()),
-             std::bit_cast<quint64>(std::nextafter(45320.833333333336, 0.0)));
-    QVERIFY(l[colonna("SspRiqA")].isNull());
-    for (int i = 1; i < lette[1].size(); ++i)
-        QVERIFY2(lette[1][i].isNull(), qPrintable(QString::number(i)));
-}
-
-void TestGrezzo::valoriRifiutati_data()
+void TestGrezzo::valori_data()
 {
     QTest::addColumn<QString>("nome");
     QTest::addColumn<QVariant>("valore");
-    QTest::newRow("fuori dai 16 bit") << u"SspMeccanogNum"_s << QVariant(32768);
-    QTest::newRow("fuori dai 32 bit") << u"SspUltimoCarico"_s << QVariant(qlonglong(1) << 31);
-    QTest::newRow("testo in un intero") << u"SspUltimoCarico"_s << QVariant(u"12"_s);
-    QTest::newRow("numero in un testo") << u"SspDescrizione"_s << QVariant(12);
-    QTest::newRow("intero in un Sì/No") << u"SspStampaperSerie"_s << QVariant(1);
-    QTest::newRow("NaN") << u"SspDataUltimaAcquisizione"_s << QVariant(std::numeric_limits<double>::quiet_NaN());
-    QTest::newRow("meno zero") << u"SspDataUltimaAcquisizione"_s << QVariant(-0.0);
+    QTest::addColumn<bool>("accettato");
+    const auto r = [](const char* riga, const QString& nome, const QVariant& valore, bool accettato = true) {
+        QTest::newRow(riga) << nome << valore << accettato;
+    };
+    r("testo vuoto, non Null", u"SspDescrizione"_s, u""_s);
+    r("spazi tenuti", u"SspGruppoCarico"_s, u"  A  B "_s);
+    r("minimo dei 16 bit", u"SspMeccanogNum"_s, QVariant::fromValue<qint16>(-32768));
+    r("massimo dei 32 bit", u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(std::numeric_limits<qint32>::max()));
+    r("No", u"SspStampaperSerie"_s, false);
+    r("double all'ultimo bit", u"SspDataUltimaAcquisizione"_s, std::nextafter(45320.833333333336, 0.0));
+    r("Null con un tipo", u"SspRiqA"_s, QVariant(QMetaType::fromType<QString>()));
+    r("fuori dai 16 bit", u"SspMeccanogNum"_s, QVariant(32768), false);
+    r("fuori dai 32 bit", u"SspUltimoCarico"_s, QVariant(qlonglong(1) << 31), false);
+    r("testo in un intero", u"SspUltimoCarico"_s, QVariant(u"12"_s), false);
+    r("numero in un testo", u"SspDescrizione"_s, QVariant(12), false);
+    r("intero in un Sì/No", u"SspStampaperSerie"_s, QVariant(1), false);
+    r("NaN", u"SspDataUltimaAcquisizione"_s, QVariant(std::numeric_limits<double>::quiet_NaN()), false);
+    r("meno zero", u"SspDataUltimaAcquisizione"_s, QVariant(-0.0), false);
 }
 
-void TestGrezzo::valoriRifiutati()
+// Stored exactly as given, every other column left Null; or refused, with nothing stored.
+void TestGrezzo::valori()
 {
     QFETCH(QString, nome);
     QFETCH(QVariant, valore);
+    QFETCH(bool, accettato);
     QSqlDatabase db = archivio_->database();
     QVariantList r = riga(u"R1"_s);
-    r[colonna(nome.toLatin1().constData())] = valore;
-    QVERIFY(!store::inserisciGrezzo(db, store::tabellaRegistri, r).ok());
+    const int i = colonna(nome.toLatin1().constData());
+    r[i] = valore;
+    QCOMPARE(store::inserisciGrezzo(db, store::tabellaRegistri, r).ok(), accettato);
     QVERIFY(!store::inserisciGrezzo(db, store::tabellaRegistri, r.mid(1)).ok());
-    int righe = 0;
-    QVERIFY(store::leggiGrezzo(db, store::tabellaRegistri, [&](const QVariantList&) { ++righe; }).ok());
-    QCOMPARE(righe, 0);
+    QList<QVariantList> lette;
+    QVERIFY(store::leggiGrezzo(db, store::tabellaRegistri, [&](const QVariantList& l) { lette << l; }).ok());
+    QCOMPARE(lette.size(), accettato ? 1 : 0);
+    if (!accettato)
+        return;
+    const QVariant letto = lette[0][i];
+    QCOMPARE(letto.isNull(), valore.isNull());
+    if (valore.typeId() == QMetaType::Double)
+        QCOMPARE(std::bit_cast<quint64>(letto.toDouble()), std::bit_cast<quint64>(valore.toDouble()));
+    else if (!valore.isNull())
+        QCOMPARE(letto.toString(), valore.typeId() == QMetaType::Bool ? QString::number(valore.toInt()) : valore.toString());
+    for (int j = 1; j < lette[0].size(); ++j)
+        QVERIFY2(j == i || lette[0][j].isNull(), qPrintable(QString::number(j)));
 }
 
 QTEST_GUILESS_MAIN(TestGrezzo)
