@@ -48,8 +48,6 @@ private Q_SLOTS:
     void missingProcedureIsReportedAndNothingChanges();
     void requestActivatesTheCompanysInstanceOrStartsOne_data();
     void requestActivatesTheCompanysInstanceOrStartsOne();
-    void companyOfTheCallerIsWrittenWhenNoneWasRead_data();
-    void companyOfTheCallerIsWrittenWhenNoneWasRead();
     void operationsWriteTheCalledSection_data();
     void operationsWriteTheCalledSection();
     void siblingWritingAtTheSameTimeLosesNothing();
@@ -157,13 +155,17 @@ void TestModuliOpzionali::missingProcedureIsReportedAndNothingChanges()
     imposta(zevedez, u"HANDLE"_s, u" 77"_s);
     imposta(zevedez, u"DITTA"_s, u"Y2"_s);
     const QByteArray prima = contenuto();
+    auto m = modulo(u"P9"_s);
 
-    modulo()->attivaProcedura();
+    m->attivaProcedura();
 
     soloMessaggio(messaggio);
     QVERIFY(processi.avviati.isEmpty());
     QVERIFY(processi.richieste.isEmpty());
     QCOMPARE(contenuto(), prima);
+    // No company was read: the caller's is written, never the program's own.
+    m->scriviCodiceSocieta();
+    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
 }
 
 void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne_data()
@@ -174,8 +176,9 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne_data()
     QTest::addColumn<QString>("dittaChiamata");
     QTest::addColumn<bool>("chiesta");   // the recorded task was asked to come forward
     QTest::addColumn<bool>("attivata");  // and it did, so nothing new was started
+    // No task to ask for: a new instance, and the stale company left in the section gives way to the caller's.
     const auto testo = [](const char* nome, const QString& handle) {
-        QTest::newRow(nome) << Precedente::Testo << handle << u"X1"_s << u"X1"_s << false << false;
+        QTest::newRow(nome) << Precedente::Testo << handle << u"x1"_s << u"Y2"_s << false << false;
     };
     testo("no handle key", assente);
     testo("empty handle", QString());
@@ -238,7 +241,7 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne()
         imposta(zevedez, u"HANDLE"_s, vecchio ? u' ' + QString::number(vecchio) : handle);
         imposta(zevedez, u"DITTA"_s, dittaChiamata);
     }
-    auto m = modulo();
+    auto m = modulo(u"P9"_s);
 
     m->attivaProcedura();
     m->scriviCodiceSocieta();
@@ -257,34 +260,6 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne()
     QVERIFY(handleScritto(ini, sorelle.last()));
     QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
     QVERIFY(dialoghi.domande.isEmpty());
-}
-
-void TestModuliOpzionali::companyOfTheCallerIsWrittenWhenNoneWasRead_data()
-{
-    QTest::addColumn<QString>("comando");
-    QTest::addColumn<QString>("handle");
-    QTest::addColumn<int>("avvii");
-    QTest::newRow("started, a stale company left") << rigaComando << QString() << 1;
-    QTest::newRow("started over a handle that is no number") << rigaComando << u"abc"_s << 1;
-    QTest::newRow("procedure not configured") << assente << QString() << 0;
-}
-
-void TestModuliOpzionali::companyOfTheCallerIsWrittenWhenNoneWasRead()
-{
-    QFETCH(QString, comando);
-    QFETCH(QString, handle);
-    QFETCH(int, avvii);
-    imposta(u"BASE"_s, u"DITTA"_s, u"x1"_s);
-    imposta(u"APPLICATIVI"_s, zevedez, comando);
-    imposta(zevedez, u"HANDLE"_s, handle);
-    imposta(zevedez, u"DITTA"_s, u"Y2"_s);
-    auto m = modulo(u"P9"_s);
-
-    m->attivaProcedura();
-    m->scriviCodiceSocieta();
-
-    QCOMPARE(processi.avviati.size(), avvii);
-    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
 }
 
 void TestModuliOpzionali::operationsWriteTheCalledSection_data()
