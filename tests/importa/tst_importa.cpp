@@ -21,6 +21,7 @@
 #include <QTest>
 
 #include <bit>
+#include <cmath>
 #include <limits>
 #include <signal.h>
 #include <unistd.h>
@@ -241,6 +242,9 @@ private slots:
     void conversioneSulPosto();
     void conversioneSulPostoFallitaLasciaOriginale_data();
     void conversioneSulPostoFallitaLasciaOriginale();
+
+    void valoriGrezzi_data();
+    void valoriGrezzi();
 
 private:
     QList<QVariantList> tabella(const QString& file, QLatin1StringView nome);
@@ -591,6 +595,61 @@ void TestImporta::conversioneSulPostoFallitaLasciaOriginale()
     QVERIFY2(!e.errori.contains(u".importa-"_s), qPrintable(e.errori));
     QCOMPARE(impronta(archivio_), impronta0);
     QCOMPARE(fileIn(QDir(ditta_)), prima);
+}
+
+void TestImporta::valoriGrezzi_data()
+{
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<QVariant>("valore");
+    QTest::addColumn<bool>("accettato");
+    const auto r = [](const char* riga, const QString& nome, const QVariant& valore, bool accettato = true) {
+        QTest::newRow(riga) << nome << valore << accettato;
+    };
+    r("testo vuoto, non Null", u"SspDescrizione"_s, u""_s);
+    r("spazi tenuti", u"SspGruppoCarico"_s, u"  A  B "_s);
+    r("minimo dei 16 bit", u"SspMeccanogNum"_s, QVariant::fromValue<qint16>(-32768));
+    r("massimo dei 32 bit", u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(std::numeric_limits<qint32>::max()));
+    r("No", u"SspStampaperSerie"_s, false);
+    r("double all'ultimo bit", u"SspDataUltimaAcquisizione"_s, std::nextafter(45320.833333333336, 0.0));
+    r("Null con un tipo", u"SspRiqA"_s, QVariant(QMetaType::fromType<QString>()));
+    r("fuori dai 16 bit", u"SspMeccanogNum"_s, QVariant(32768), false);
+    r("fuori dai 32 bit", u"SspUltimoCarico"_s, QVariant(qlonglong(1) << 31), false);
+    r("testo in un intero", u"SspUltimoCarico"_s, QVariant(u"12"_s), false);
+    r("numero in un testo", u"SspDescrizione"_s, QVariant(12), false);
+    r("intero in un Sì/No", u"SspStampaperSerie"_s, QVariant(1), false);
+    r("NaN", u"SspDataUltimaAcquisizione"_s, QVariant(std::numeric_limits<double>::quiet_NaN()), false);
+    r("meno zero", u"SspDataUltimaAcquisizione"_s, QVariant(-0.0), false);
+}
+
+// A raw row of the store: every value stored exactly as given, the others left Null; or refused, nothing stored.
+void TestImporta::valoriGrezzi()
+{
+    QFETCH(QString, nome);
+    QFETCH(QVariant, valore);
+    QFETCH(bool, accettato);
+    QVERIFY(store::RegisterStore::crea(destinazione_).ok());
+    store::RegisterStore archivio(u"prova-grezzo"_s);
+    QVERIFY(archivio.apriDatabase(destinazione_).ok());
+    QSqlDatabase db = archivio.database();
+    QVariantList r(qsizetype(store::colonneRegistri().size()));
+    r[0] = u"R1"_s;
+    const int i = indice(store::colonneRegistri(), nome);
+    r[i] = valore;
+    QCOMPARE(store::inserisciGrezzo(db, store::tabellaRegistri, r).ok(), accettato);
+    QVERIFY(!store::inserisciGrezzo(db, store::tabellaRegistri, r.mid(1)).ok());
+    QList<QVariantList> lette;
+    QVERIFY(store::leggiGrezzo(db, store::tabellaRegistri, [&](const QVariantList& l) { lette << l; }).ok());
+    QCOMPARE(lette.size(), accettato ? 1 : 0);
+    if (!accettato)
+        return;
+    const QVariant letto = lette[0][i];
+    QCOMPARE(letto.isNull(), valore.isNull());
+    if (valore.typeId() == QMetaType::Double)
+        QCOMPARE(std::bit_cast<quint64>(letto.toDouble()), std::bit_cast<quint64>(valore.toDouble()));
+    else if (!valore.isNull())
+        QCOMPARE(letto.toString(), valore.typeId() == QMetaType::Bool ? QString::number(valore.toInt()) : valore.toString());
+    for (int j = 1; j < lette[0].size(); ++j)
+        QVERIFY2(j == i || lette[0][j].isNull(), qPrintable(QString::number(j)));
 }
 
 int main(int argc, char** argv)
