@@ -1,5 +1,4 @@
-// Bringing a sibling's window forward on a real X server. Run without arguments of its own, the
-// program starts a private Xvfb and session bus and runs itself on them as the test proper.
+// Bringing a sibling's window forward on a real X server: ctest runs it on a private Xvfb and session bus.
 #include "sorella.h"
 
 #include "suite/processi.h"
@@ -22,8 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr char variabileFiglio[] = "PEMTARX_PROVA_X11";
 
 xcb_connection_t* connessione()
 {
@@ -133,17 +130,6 @@ void riduciAIcona(xcb_window_t finestra)
     xcb_flush(connessione());
 }
 
-// The first line a server prints: Xvfb its display number, the bus daemon its address.
-QString primaRiga(QProcess& processo, int ms)
-{
-    const QDeadlineTimer termine(ms);
-    while (!processo.canReadLine()) {
-        if (termine.hasExpired() || !processo.waitForReadyRead(int(termine.remainingTime())))
-            return {};
-    }
-    return QString::fromUtf8(processo.readLine()).trimmed();
-}
-
 void fermaServer(QProcess& processo)
 {
     if (processo.state() == QProcess::NotRunning)
@@ -153,50 +139,6 @@ void fermaServer(QProcess& processo)
         processo.kill();
         processo.waitForFinished(5000);
     }
-}
-
-int conServer(const QStringList& argomenti)
-{
-    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
-    QTemporaryDir runtime;
-    ambiente.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
-    QProcess server;
-    QProcess bus;
-    const QString xvfb = QStandardPaths::findExecutable(u"Xvfb"_s);
-    if (xvfb.isEmpty()) {
-        ambiente.insert(QString::fromLatin1(variabileFiglio), u"assente"_s);
-    } else {
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(xvfb, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s, u"-screen"_s, u"0"_s,
-                            u"1024x768x24"_s});
-        const QString schermo = primaRiga(server, 20000);
-        bus.setStandardErrorFile(QProcess::nullDevice());
-        if (!schermo.isEmpty())
-            bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
-        const QString indirizzo = schermo.isEmpty() ? QString() : primaRiga(bus, 10000);
-        if (indirizzo.isEmpty()) {
-            qCritical(schermo.isEmpty() ? "Xvfb did not start" : "the session bus did not start");
-            fermaServer(bus);
-            fermaServer(server);
-            return 1;
-        }
-        ambiente.insert(u"DISPLAY"_s, u':' + schermo);
-        ambiente.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, indirizzo);
-        ambiente.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
-        ambiente.insert(QString::fromLatin1(variabileFiglio), u"1"_s);
-    }
-    QProcess prova;
-    prova.setProcessChannelMode(QProcess::ForwardedChannels);
-    prova.setProcessEnvironment(ambiente);
-    prova.start(QCoreApplication::applicationFilePath(), argomenti.mid(1));
-    if (!prova.waitForFinished(110000)) {
-        prova.kill();
-        prova.waitForFinished(5000);
-    }
-    const int esito = prova.exitStatus() == QProcess::NormalExit ? prova.exitCode() : 1;
-    fermaServer(bus);
-    fermaServer(server);
-    return esito;
 }
 
 } // namespace
@@ -222,8 +164,6 @@ private:
 
 void TestAttivazioneX11::initTestCase()
 {
-    if (qEnvironmentVariable(variabileFiglio) == u"assente"_s)
-        QSKIP("Xvfb is not installed");
     QCOMPARE(QGuiApplication::platformName(), u"xcb"_s);
     QVERIFY(connessione());
     QVERIFY(prepara());
@@ -313,15 +253,5 @@ void TestAttivazioneX11::withoutAWindowAProcessIsNotActivated()
     QVERIFY(!processi.attiva(pid, app::avvioProcesso(pid), rigaComando));
 }
 
-int main(int argc, char** argv)
-{
-    if (!qEnvironmentVariableIsSet(variabileFiglio)) {
-        QCoreApplication applicazione(argc, argv);
-        return conServer(QCoreApplication::arguments());
-    }
-    QApplication applicazione(argc, argv);
-    TestAttivazioneX11 prova;
-    return QTest::qExec(&prova, argc, argv);
-}
-
+QTEST_MAIN(TestAttivazioneX11)
 #include "tst_attivazionex11.moc"
