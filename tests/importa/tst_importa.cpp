@@ -234,9 +234,8 @@ private slots:
     void fileRifiutatiSenzaScrivere_data();
     void fileRifiutatiSenzaScrivere();
     void fileGuastiNonFermanoIlChiamante();
-    void letturaRifiutataNienteScritto_data();
-    void letturaRifiutataNienteScritto();
-    void avanzamentoPerFileLunghi();
+    void letturaCostruita_data();
+    void letturaCostruita();
     void interruzioneNonLasciaDestinazione_data();
     void interruzioneNonLasciaDestinazione();
     void conversioneSulPosto();
@@ -434,10 +433,11 @@ void TestImporta::fileGuastiNonFermanoIlChiamante()
     qInfo("%d letti, %d rifiutati", letti, rifiutati);
 }
 
-void TestImporta::letturaRifiutataNienteScritto_data()
+void TestImporta::letturaCostruita_data()
 {
     QTest::addColumn<int>("caso");
     QTest::addColumn<QStringList>("messaggi");
+    QTest::addColumn<int>("scritte"); // the registers written; none, not even the file, when negative
     QTest::newRow("valori inesatti, ogni riga elencata")
         << 0
         << QStringList{u"RIGA 2 (CODICE NAN), COLONNA SspDataUltimaAcquisizione"_s,
@@ -445,19 +445,26 @@ void TestImporta::letturaRifiutataNienteScritto_data()
                        u"RIGA 4 (CODICE GRANDE), COLONNA SspMeccanogNum: 40000 non sta in un intero di 16 bit"_s,
                        u"RIGA 5 (CODICE BINARIO), COLONNA SspDescrizione"_s, u"RIGA 6 (CODICE buono), COLONNA SspCodice"_s,
                        u"RIGA 7 (CODICE ), COLONNA SspCodice: codice Null"_s,
-                       u"RIGA 8 (CODICE TESTO), COLONNA SspDescrizione"_s, u"NULLA E' STATO SCRITTO"_s};
+                       u"RIGA 8 (CODICE TESTO), COLONNA SspDescrizione"_s, u"NULLA E' STATO SCRITTO"_s}
+        << -1;
     QTest::newRow("colonne diverse")
         << 1
         << QStringList{u"NELLA TABELLA TabellaSerieSemplificata MANCA LA COLONNA SspDescrizione"_s,
-                       u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s};
+                       u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s}
+        << -1;
     QTest::newRow("senza tabella dei registri")
-        << 2 << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s};
+        << 2 << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s} << -1;
+    QTest::newRow("file lungo, l'avanzamento ogni mille righe")
+        << 3
+        << QStringList{u"SCRITTE 1000 RIGHE DI TabellaSerieSemplificata\nSCRITTE 2000 RIGHE DI TabellaSerieSemplificata\n"_s}
+        << 2500;
 }
 
-void TestImporta::letturaRifiutataNienteScritto()
+void TestImporta::letturaCostruita()
 {
     QFETCH(int, caso);
     QFETCH(QStringList, messaggi);
+    QFETCH(int, scritte);
     jet::Lettura l;
     if (caso == 0) {
         l = lettura(
@@ -473,29 +480,25 @@ void TestImporta::letturaRifiutataNienteScritto()
     } else if (caso == 1) {
         l = lettura({{{u"SspCodice"_s, u"C01"_s}}});
         l.tabelle[0]->colonne[1].nome = u"SspNote"_s;  // SspDescrizione missing, an unknown column instead
-    } else {
+    } else if (caso == 2) {
         l.tabelle << std::nullopt << std::nullopt;
+    } else {
+        QList<QHash<QString, QVariant>> righe;
+        for (int i = 0; i < 2500; ++i)
+            righe << QHash<QString, QVariant>{{u"SspCodice"_s, u"R%1"_s.arg(i)},
+                                              {u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(i)}};
+        l = lettura(righe);
     }
     int codice = -1;
     const QString testo = importaInProcesso(l, destinazione_, codice);
-    QCOMPARE(codice, 1);
+    QCOMPARE(codice, scritte < 0 ? 1 : 0);
     for (const QString& atteso : messaggi)
         QVERIFY2(testo.contains(atteso), qPrintable(atteso + u"\n"_s + testo));
     QVERIFY(!testo.contains(u"CODICE BUONO)"_s));
-    QCOMPARE(fileIn(QDir(dir_->path())), QStringList());
-}
-
-void TestImporta::avanzamentoPerFileLunghi()
-{
-    QList<QHash<QString, QVariant>> righe;
-    for (int i = 0; i < 2500; ++i)
-        righe << QHash<QString, QVariant>{{u"SspCodice"_s, u"R%1"_s.arg(i)}, {u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(i)}};
-    int codice = -1;
-    const QString testo = importaInProcesso(lettura(righe), destinazione_, codice);
-    QCOMPARE(codice, 0);
-    QVERIFY2(testo.contains(u"SCRITTE 1000 RIGHE DI TabellaSerieSemplificata\nSCRITTE 2000 RIGHE DI TabellaSerieSemplificata\n"_s),
-             qPrintable(testo));
-    QCOMPARE(tabella(destinazione_, store::tabellaRegistri).size(), 2500);
+    if (scritte < 0)
+        QCOMPARE(fileIn(QDir(dir_->path())), QStringList());
+    else
+        QCOMPARE(tabella(destinazione_, store::tabellaRegistri).size(), scritte);
 }
 
 void TestImporta::interruzioneNonLasciaDestinazione_data()
