@@ -454,10 +454,9 @@ void TestImporta::letturaCostruita_data()
         << -1;
     QTest::newRow("senza tabella dei registri")
         << 2 << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s} << -1;
+    const QString avanzamento = u"SCRITTE %1 RIGHE DI TabellaSerieSemplificata\n"_s;
     QTest::newRow("file lungo, l'avanzamento ogni mille righe")
-        << 3
-        << QStringList{u"SCRITTE 1000 RIGHE DI TabellaSerieSemplificata\nSCRITTE 2000 RIGHE DI TabellaSerieSemplificata\n"_s}
-        << 2500;
+        << 3 << QStringList{avanzamento.arg(1000) + avanzamento.arg(2000)} << 2500;
 }
 
 void TestImporta::letturaCostruita()
@@ -495,10 +494,8 @@ void TestImporta::letturaCostruita()
     for (const QString& atteso : messaggi)
         QVERIFY2(testo.contains(atteso), qPrintable(atteso + u"\n"_s + testo));
     QVERIFY(!testo.contains(u"CODICE BUONO)"_s));
-    if (scritte < 0)
-        QCOMPARE(fileIn(QDir(dir_->path())), QStringList());
-    else
-        QCOMPARE(tabella(destinazione_, store::tabellaRegistri).size(), scritte);
+    QCOMPARE(scritte < 0 ? fileIn(QDir(dir_->path())).size() : tabella(destinazione_, store::tabellaRegistri).size(),
+             std::max(scritte, 0));
 }
 
 void TestImporta::interruzioneNonLasciaDestinazione_data()
