@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "app/archivio.h"
 #include "app/dialogs.h"
 #include "app/inifile.h"
 #include "app/misura.h"
@@ -12,7 +13,6 @@
 #include "lookup/paginaricerca.h"
 #include "lookup/sceltaregistri.h"
 #include "store/campi.h"
-#include "store/posizione.h"
 #include "suite/processi.h"
 #include "suite/tastiglobali.h"
 
@@ -420,15 +420,13 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
     stato.listaAttiva = false;
     stato.campoCorrente = 1;
     nomiAmbigui.clear();
-    fileIni = store::fileImpostazioni(cartellaProgramma, &nomiAmbigui);
+    fileIni = app::fileImpostazioni(cartellaProgramma, &nomiAmbigui);
     setWindowTitle(testi::titoloFinestra + QString(40, u' ') + u'(' + oggi.toString(u"dd/MM/yyyy"_s) + u')');
     codiceSocieta = app::leggiIni(fileIni, u"BASE"_s, u"DITTA"_s);
-    cartellaDati = app::leggiIni(fileIni, u"PATH"_s, u"DIRINI"_s);
-    if (cartellaDati.trimmed().isEmpty())
-        cartellaDati = u"/"_s;
+    cartellaDati = app::cartellaDati(fileIni);
     if (!QFileInfo(cartellaDati).isDir())
         QDir().mkdir(cartellaDati);
-    percorsoDatabase = store::posizioneArchivio(fileIni, cartellaDati, codiceSocieta, &nomiAmbigui);
+    percorsoDatabase = app::posizioneArchivio(fileIni, cartellaDati, codiceSocieta, &nomiAmbigui);
     archivio_.inAttesa = app::attesaArchivio;
     // A company this user cannot write is said before any typing, never shown read-only.
     for (;;) {

@@ -1,6 +1,6 @@
 #include "tools/percorsi.h"
 
-#include "store/posizione.h"
+#include "app/archivio.h"
 #include "tools/testi.h"
 
 #include <QFile>
@@ -31,7 +31,7 @@ std::optional<QString> archivioDalleImpostazioni(const QString& ini)
         return std::nullopt;
     }
     QStringList ambigui;
-    const QString trovato = store::posizioneArchivio(ini, &ambigui);
+    const QString trovato = app::posizioneArchivio(ini, &ambigui);
     if (!ambigui.isEmpty()) {
         errore(testi::nomiAmbigui.arg(ambigui.join(u", "_s)));
         return std::nullopt;

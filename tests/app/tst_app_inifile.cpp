@@ -1,6 +1,8 @@
+#include "app/archivio.h"
 #include "app/inifile.h"
 #include "app/processo.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +18,7 @@
 #include <memory>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -23,9 +26,45 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString scrittore = QStringLiteral(SCRITTORE_INI);
 const QString togli = u"<togli>"_s; // stands for std::nullopt in the tables
 constexpr int chiaviCiclo = 20;
+
+// The writer the tests start as a process of their own, as a sibling program writes the settings file:
+//   --scrittore ciclo FILE PRIMO  writes [CICLO] K<n mod 20>=<n, padded> for n = PRIMO, PRIMO+1, ... forever
+//   --scrittore chiavi FILE PREFISSO  writes [CHIAVI] PREFISSO<i>=<i> for i = 0..199, then exits
+constexpr int chiaviPerScrittore = 200;
+
+void riporta(qint64 n)
+{
+    std::printf("%lld\n", static_cast<long long>(n));
+    std::fflush(stdout);
+}
+
+int ciclo(const QString& file, qint64 primo)
+{
+    for (qint64 n = primo;; ++n) {
+        const QString chiave = u"K"_s + QString::number(n % chiaviCiclo);
+        // Every value has the same length, so every complete file has the same size.
+        if (!app::scriviIni(file, u"CICLO"_s, chiave, QString::number(n).rightJustified(90, u'0')))
+            return 1;
+        riporta(n);
+    }
+}
+
+int chiavi(const QString& file, const QString& prefisso)
+{
+    for (int i = 0; i < chiaviPerScrittore; ++i) {
+        if (!app::scriviIni(file, u"CHIAVI"_s, prefisso + QString::number(i), QString::number(i)))
+            return 1;
+    }
+    return 0;
+}
+
+// Starts this executable as a writer.
+void avviaScrittore(QProcess& p, const QString& modo, const QString& file, const QString& argomento)
+{
+    p.start(QCoreApplication::applicationFilePath(), {u"--scrittore"_s, modo, file, argomento});
+}
 
 QByteArray righeCiclo(const QList<qint64>& valori)
 {
@@ -58,6 +97,8 @@ class TestIniFile : public QObject {
     void windowsFolderEndsWithOneSlash();
     void killedWriterLeavesOldOrNewFile();
     void twoWritersAtOnceLoseNoKey();
+    void storeChosenBySettings_data();
+    void storeChosenBySettings();
 
   private:
     std::unique_ptr<QTemporaryDir> cartella;
@@ -377,7 +418,7 @@ void TestIniFile::killedWriterLeavesOldOrNewFile()
     qint64 ultimo = chiaviCiclo - 1;
     for (int giro = 0; giro < 50; ++giro) {
         QProcess figlio;
-        figlio.start(scrittore, {u"ciclo"_s, ini(), QString::number(ultimo + 1)});
+        avviaScrittore(figlio, u"ciclo"_s, ini(), QString::number(ultimo + 1));
         QVERIFY(figlio.waitForStarted(5000));
         // Killed after a varying number of writes, most often in the middle of the next one.
         QByteArray uscita;
@@ -419,7 +460,7 @@ void TestIniFile::twoWritersAtOnceLoseNoKey()
     QSet<QByteArray> attese{"[CHIAVI]\r"};
     for (int s = 0; s < 2; ++s) {
         const QByteArray prefisso(1, char('A' + s));
-        scrittori[s].start(scrittore, {u"chiavi"_s, ini(), QString::fromLatin1(prefisso)});
+        avviaScrittore(scrittori[s], u"chiavi"_s, ini(), QString::fromLatin1(prefisso));
         for (int i = 0; i < 200; ++i)
             attese << prefisso + QByteArray::number(i) + '=' + QByteArray::number(i) + '\r';
     }
@@ -435,5 +476,51 @@ void TestIniFile::twoWritersAtOnceLoseNoKey()
     QCOMPARE(QSet<QByteArray>(righe.begin(), righe.end()), attese);
 }
 
-QTEST_GUILESS_MAIN(TestIniFile)
+void TestIniFile::storeChosenBySettings_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("atteso");
+    QTest::addColumn<bool>("soloFile"); // company and its folder come from the settings file alone
+    const auto r = [](const char* nome, const QByteArray& file, const QString& atteso, bool soloFile = false) {
+        QTest::newRow(nome) << file << atteso << soloFile;
+    };
+    r("data folder", "[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=/srv/dati/\r\n", u"/srv/dati/001/dogana.mdb"_s, true);
+    r("no folder, the root", "[BASE]\r\nDITTA=001\r\n", u"/001/dogana.mdb"_s, true);
+    r("blank folder, the root", "[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=\"   \"\r\n", u"/001/dogana.mdb"_s, true);
+    r("server from the file alone", "[BASE]\r\nDITTA=AB7\r\n[DATABASE]\r\nDRIVER=QPSQL\r\n", u"postgresql:///dogana_ab7"_s,
+      true);
+    r("no DATABASE section", "[BASE]\r\nDITTA=X1\r\n", u"/dati/X1/dogana.mdb"_s);
+    r("SQLite driver", "[DATABASE]\r\nDRIVER=QSQLITE\r\nHOST=db\r\n", u"/dati/X1/dogana.mdb"_s);
+    r("empty driver", "[DATABASE]\r\nDRIVER=\r\nNOME=altro\r\n", u"/dati/X1/dogana.mdb"_s);
+    r("server with defaults only", "[DATABASE]\r\nDRIVER=QPSQL\r\n", u"postgresql:///dogana_x1"_s);
+    r("names without regard to case", "[database]\r\ndriver=qpsql\r\nnome=Registri_%ditta%\r\n",
+      u"postgresql:///Registri_x1"_s);
+    r("host, port and user", "[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=db.ufficio.lan\r\nPORT=5433\r\nUTENTE=mario\r\n",
+      u"postgresql:///dogana_x1?host=db.ufficio.lan&port=5433&user=mario"_s);
+    r("socket folder", "[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=/var/run/postgresql\r\nNOME=%DITTA%\r\n",
+      u"postgresql:///x1?host=/var/run/postgresql"_s);
+    r("the password is never read", "[DATABASE]\r\nDRIVER=QPSQL\r\nPASSWORD=segreta\r\nPASSWD=segreta\r\n",
+      u"postgresql:///dogana_x1"_s);
+    r("characters to encode", "[DATABASE]\r\nDRIVER=QPSQL\r\nUTENTE=m&r=o\r\nNOME=d?x#%DITTA%\r\n",
+      u"postgresql:///d%3Fx%23x1?user=m%26r%3Do"_s);
+}
+
+void TestIniFile::storeChosenBySettings()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, atteso);
+    QFETCH(bool, soloFile);
+    metti(file);
+    QCOMPARE(soloFile ? app::posizioneArchivio(ini()) : app::posizioneArchivio(ini(), u"/dati/"_s, u"X1"_s), atteso);
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication programma(argc, argv);
+    const QStringList a = programma.arguments();
+    if (a.size() == 5 && a[1] == u"--scrittore"_s)
+        return a[2] == u"ciclo"_s ? ciclo(a[3], a[4].toLongLong()) : chiavi(a[3], a[4]);
+    TestIniFile t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "tst_app_inifile.moc"

@@ -21,6 +21,7 @@
 #include <QTest>
 
 #include <bit>
+#include <cmath>
 #include <limits>
 #include <signal.h>
 #include <unistd.h>
@@ -232,16 +233,17 @@ private slots:
     void ogniCellaComeNelFile();
     void fileRifiutatiSenzaScrivere_data();
     void fileRifiutatiSenzaScrivere();
-    void destinazioneEsistenteIntatta();
     void fileGuastiNonFermanoIlChiamante();
-    void letturaRifiutataNienteScritto_data();
-    void letturaRifiutataNienteScritto();
-    void avanzamentoPerFileLunghi();
+    void letturaCostruita_data();
+    void letturaCostruita();
     void interruzioneNonLasciaDestinazione_data();
     void interruzioneNonLasciaDestinazione();
     void conversioneSulPosto();
     void conversioneSulPostoFallitaLasciaOriginale_data();
     void conversioneSulPostoFallitaLasciaOriginale();
+
+    void valoriGrezzi_data();
+    void valoriGrezzi();
 
 private:
     QList<QVariantList> tabella(const QString& file, QLatin1StringView nome);
@@ -360,49 +362,48 @@ void TestImporta::ogniCellaComeNelFile()
 void TestImporta::fileRifiutatiSenzaScrivere_data()
 {
     QTest::addColumn<QByteArray>("contenuto");
+    QTest::addColumn<bool>("destinazioneEsistente");
     QTest::addColumn<QString>("messaggio");
+    const auto r = [](const char* nome, const QByteArray& c, const QString& m, bool esistente = false) {
+        QTest::newRow(nome) << c << esistente << m;
+    };
     const QByteArray jet = contenuto(base);
     const QString illeggibile = u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s;
-    QTest::newRow("troncato di un byte") << jet.left(jet.size() - 1) << illeggibile;
-    QTest::newRow("troncato a fine pagina") << jet.left(151552) << illeggibile;
-    QTest::newRow("troncato a metà di una pagina") << jet.left(77000) << illeggibile;
-    QTest::newRow("troncato prima delle tabelle") << jet.left(77824) << illeggibile;
-    QTest::newRow("troncato nell'elenco delle tabelle") << jet.left(40960) << illeggibile;
-    QTest::newRow("due pagine") << jet.left(8192) << illeggibile;
-    QTest::newRow("solo l'intestazione") << jet.left(4096) << illeggibile;
+    r("troncato di un byte", jet.left(jet.size() - 1), illeggibile);
+    r("troncato a fine pagina", jet.left(151552), illeggibile);
+    r("troncato a metà di una pagina", jet.left(77000), illeggibile);
+    r("troncato prima delle tabelle", jet.left(77824), illeggibile);
+    r("troncato nell'elenco delle tabelle", jet.left(40960), illeggibile);
+    r("due pagine", jet.left(8192), illeggibile);
+    r("solo l'intestazione", jet.left(4096), illeggibile);
     const QString nonJet = u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s;
-    QTest::newRow("testo") << QByteArray("SspCodice;SspDescrizione\r\nC01;CARICO\r\n") << nonJet;
-    QTest::newRow("vuoto") << QByteArray() << nonJet;
-    QTest::newRow("intestazione guasta") << (QByteArray(4, 'x') + jet.mid(4)) << nonJet;
+    r("testo", QByteArray("SspCodice;SspDescrizione\r\nC01;CARICO\r\n"), nonJet);
+    r("vuoto", QByteArray(), nonJet);
+    r("intestazione guasta", QByteArray(4, 'x') + jet.mid(4), nonJet);
+    QTemporaryDir d;
+    const QString nostro = d.filePath(u"nostro.mdb"_s);
+    QVERIFY(store::RegisterStore::crea(nostro).ok());
+    r("un archivio di questo programma", contenuto(nostro), nonJet);
+    r("destinazione esistente, lasciata com'e'", jet, u"FILE ESISTENTE, LASCIATO COM'E': "_s, true);
 }
 
 void TestImporta::fileRifiutatiSenzaScrivere()
 {
     QFETCH(QByteArray, contenuto);
+    QFETCH(bool, destinazioneEsistente);
     QFETCH(QString, messaggio);
+    if (destinazioneEsistente)
+        QVERIFY(store::RegisterStore::crea(destinazione_).ok());
+    const QByteArray prima = impronta(destinazione_);
     QDir().mkpath(dir_->filePath(u"origine"_s));
     const QString origine = dir_->filePath(u"origine/vecchio.mdb"_s);
     scrivi(origine, contenuto);
     const Esecuzione e = esegui({origine, destinazione_});
     QCOMPARE(e.codice, 1);
-    QVERIFY2(e.errori.contains(messaggio), qPrintable(e.errori));
-    QVERIFY(e.errori.contains(u"NULLA E' STATO SCRITTO: "_s + destinazione_));
-    QCOMPARE(fileIn(QDir(dir_->path())), QStringList());
-}
-
-void TestImporta::destinazioneEsistenteIntatta()
-{
-    QVERIFY(store::RegisterStore::crea(destinazione_).ok());
-    const QByteArray prima = impronta(destinazione_);
-    const Esecuzione e = esegui({base, destinazione_});
-    QCOMPARE(e.codice, 1);
-    QVERIFY(e.errori.contains(u"FILE ESISTENTE, LASCIATO COM'E': "_s + destinazione_));
+    QVERIFY2(e.errori.contains(destinazioneEsistente ? messaggio + destinazione_ : messaggio), qPrintable(e.errori));
+    QVERIFY(destinazioneEsistente || e.errori.contains(u"NULLA E' STATO SCRITTO: "_s + destinazione_));
     QCOMPARE(impronta(destinazione_), prima);
-    // A company file of this program is no source either.
-    const Esecuzione n = esegui({destinazione_, dir_->filePath(u"altro.mdb"_s)});
-    QCOMPARE(n.codice, 1);
-    QVERIFY(n.errori.contains(u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s));
-    QCOMPARE(fileIn(QDir(dir_->path())), QStringList{u"dogana.mdb"_s});
+    QCOMPARE(fileIn(QDir(dir_->path())), destinazioneEsistente ? QStringList{u"dogana.mdb"_s} : QStringList());
 }
 
 // Damaged copies: libmdb may give up, print, crash or loop in its process; the caller always gets an answer.
@@ -432,10 +433,11 @@ void TestImporta::fileGuastiNonFermanoIlChiamante()
     qInfo("%d letti, %d rifiutati", letti, rifiutati);
 }
 
-void TestImporta::letturaRifiutataNienteScritto_data()
+void TestImporta::letturaCostruita_data()
 {
     QTest::addColumn<int>("caso");
     QTest::addColumn<QStringList>("messaggi");
+    QTest::addColumn<int>("scritte"); // the registers written; none, not even the file, when negative
     QTest::newRow("valori inesatti, ogni riga elencata")
         << 0
         << QStringList{u"RIGA 2 (CODICE NAN), COLONNA SspDataUltimaAcquisizione"_s,
@@ -443,19 +445,25 @@ void TestImporta::letturaRifiutataNienteScritto_data()
                        u"RIGA 4 (CODICE GRANDE), COLONNA SspMeccanogNum: 40000 non sta in un intero di 16 bit"_s,
                        u"RIGA 5 (CODICE BINARIO), COLONNA SspDescrizione"_s, u"RIGA 6 (CODICE buono), COLONNA SspCodice"_s,
                        u"RIGA 7 (CODICE ), COLONNA SspCodice: codice Null"_s,
-                       u"RIGA 8 (CODICE TESTO), COLONNA SspDescrizione"_s, u"NULLA E' STATO SCRITTO"_s};
+                       u"RIGA 8 (CODICE TESTO), COLONNA SspDescrizione"_s, u"NULLA E' STATO SCRITTO"_s}
+        << -1;
     QTest::newRow("colonne diverse")
         << 1
         << QStringList{u"NELLA TABELLA TabellaSerieSemplificata MANCA LA COLONNA SspDescrizione"_s,
-                       u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s};
+                       u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s}
+        << -1;
     QTest::newRow("senza tabella dei registri")
-        << 2 << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s};
+        << 2 << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s} << -1;
+    const QString avanzamento = u"SCRITTE %1 RIGHE DI TabellaSerieSemplificata\n"_s;
+    QTest::newRow("file lungo, l'avanzamento ogni mille righe")
+        << 3 << QStringList{avanzamento.arg(1000) + avanzamento.arg(2000)} << 2500;
 }
 
-void TestImporta::letturaRifiutataNienteScritto()
+void TestImporta::letturaCostruita()
 {
     QFETCH(int, caso);
     QFETCH(QStringList, messaggi);
+    QFETCH(int, scritte);
     jet::Lettura l;
     if (caso == 0) {
         l = lettura(
@@ -471,29 +479,23 @@ void TestImporta::letturaRifiutataNienteScritto()
     } else if (caso == 1) {
         l = lettura({{{u"SspCodice"_s, u"C01"_s}}});
         l.tabelle[0]->colonne[1].nome = u"SspNote"_s;  // SspDescrizione missing, an unknown column instead
-    } else {
+    } else if (caso == 2) {
         l.tabelle << std::nullopt << std::nullopt;
+    } else {
+        QList<QHash<QString, QVariant>> righe;
+        for (int i = 0; i < 2500; ++i)
+            righe << QHash<QString, QVariant>{{u"SspCodice"_s, u"R%1"_s.arg(i)},
+                                              {u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(i)}};
+        l = lettura(righe);
     }
     int codice = -1;
     const QString testo = importaInProcesso(l, destinazione_, codice);
-    QCOMPARE(codice, 1);
+    QCOMPARE(codice, scritte < 0 ? 1 : 0);
     for (const QString& atteso : messaggi)
         QVERIFY2(testo.contains(atteso), qPrintable(atteso + u"\n"_s + testo));
     QVERIFY(!testo.contains(u"CODICE BUONO)"_s));
-    QCOMPARE(fileIn(QDir(dir_->path())), QStringList());
-}
-
-void TestImporta::avanzamentoPerFileLunghi()
-{
-    QList<QHash<QString, QVariant>> righe;
-    for (int i = 0; i < 2500; ++i)
-        righe << QHash<QString, QVariant>{{u"SspCodice"_s, u"R%1"_s.arg(i)}, {u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(i)}};
-    int codice = -1;
-    const QString testo = importaInProcesso(lettura(righe), destinazione_, codice);
-    QCOMPARE(codice, 0);
-    QVERIFY2(testo.contains(u"SCRITTE 1000 RIGHE DI TabellaSerieSemplificata\nSCRITTE 2000 RIGHE DI TabellaSerieSemplificata\n"_s),
-             qPrintable(testo));
-    QCOMPARE(tabella(destinazione_, store::tabellaRegistri).size(), 2500);
+    QCOMPARE(scritte < 0 ? fileIn(QDir(dir_->path())).size() : tabella(destinazione_, store::tabellaRegistri).size(),
+             std::max(scritte, 0));
 }
 
 void TestImporta::interruzioneNonLasciaDestinazione_data()
@@ -593,6 +595,61 @@ void TestImporta::conversioneSulPostoFallitaLasciaOriginale()
     QVERIFY2(!e.errori.contains(u".importa-"_s), qPrintable(e.errori));
     QCOMPARE(impronta(archivio_), impronta0);
     QCOMPARE(fileIn(QDir(ditta_)), prima);
+}
+
+void TestImporta::valoriGrezzi_data()
+{
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<QVariant>("valore");
+    QTest::addColumn<bool>("accettato");
+    const auto r = [](const char* riga, const QString& nome, const QVariant& valore, bool accettato = true) {
+        QTest::newRow(riga) << nome << valore << accettato;
+    };
+    r("testo vuoto, non Null", u"SspDescrizione"_s, u""_s);
+    r("spazi tenuti", u"SspGruppoCarico"_s, u"  A  B "_s);
+    r("minimo dei 16 bit", u"SspMeccanogNum"_s, QVariant::fromValue<qint16>(-32768));
+    r("massimo dei 32 bit", u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(std::numeric_limits<qint32>::max()));
+    r("No", u"SspStampaperSerie"_s, false);
+    r("double all'ultimo bit", u"SspDataUltimaAcquisizione"_s, std::nextafter(45320.833333333336, 0.0));
+    r("Null con un tipo", u"SspRiqA"_s, QVariant(QMetaType::fromType<QString>()));
+    r("fuori dai 16 bit", u"SspMeccanogNum"_s, QVariant(32768), false);
+    r("fuori dai 32 bit", u"SspUltimoCarico"_s, QVariant(qlonglong(1) << 31), false);
+    r("testo in un intero", u"SspUltimoCarico"_s, QVariant(u"12"_s), false);
+    r("numero in un testo", u"SspDescrizione"_s, QVariant(12), false);
+    r("intero in un Sì/No", u"SspStampaperSerie"_s, QVariant(1), false);
+    r("NaN", u"SspDataUltimaAcquisizione"_s, QVariant(std::numeric_limits<double>::quiet_NaN()), false);
+    r("meno zero", u"SspDataUltimaAcquisizione"_s, QVariant(-0.0), false);
+}
+
+// A raw row of the store: every value stored exactly as given, the others left Null; or refused, nothing stored.
+void TestImporta::valoriGrezzi()
+{
+    QFETCH(QString, nome);
+    QFETCH(QVariant, valore);
+    QFETCH(bool, accettato);
+    QVERIFY(store::RegisterStore::crea(destinazione_).ok());
+    store::RegisterStore archivio(u"prova-grezzo"_s);
+    QVERIFY(archivio.apriDatabase(destinazione_).ok());
+    QSqlDatabase db = archivio.database();
+    QVariantList r(qsizetype(store::colonneRegistri().size()));
+    r[0] = u"R1"_s;
+    const int i = indice(store::colonneRegistri(), nome);
+    r[i] = valore;
+    QCOMPARE(store::inserisciGrezzo(db, store::tabellaRegistri, r).ok(), accettato);
+    QVERIFY(!store::inserisciGrezzo(db, store::tabellaRegistri, r.mid(1)).ok());
+    QList<QVariantList> lette;
+    QVERIFY(store::leggiGrezzo(db, store::tabellaRegistri, [&](const QVariantList& l) { lette << l; }).ok());
+    QCOMPARE(lette.size(), accettato ? 1 : 0);
+    if (!accettato)
+        return;
+    const QVariant letto = lette[0][i];
+    QCOMPARE(letto.isNull(), valore.isNull());
+    if (valore.typeId() == QMetaType::Double)
+        QCOMPARE(std::bit_cast<quint64>(letto.toDouble()), std::bit_cast<quint64>(valore.toDouble()));
+    else if (!valore.isNull())
+        QCOMPARE(letto.toString(), valore.typeId() == QMetaType::Bool ? QString::number(valore.toInt()) : valore.toString());
+    for (int j = 1; j < lette[0].size(); ++j)
+        QVERIFY2(j == i || lette[0][j].isNull(), qPrintable(QString::number(j)));
 }
 
 int main(int argc, char** argv)

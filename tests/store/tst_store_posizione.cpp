@@ -1,33 +1,20 @@
 #include "store/posizione.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(store::Server)
 
-// Where the settings file puts a company's registers: the file as always, or a database on a server.
+// How the store reads a company's location: a file path, or a database on a server.
 class TestPosizione final : public QObject {
     Q_OBJECT
 private slots:
-    void dalFileImpostazioni_data();
-    void dalFileImpostazioni();
     void indirizzi_data();
     void indirizzi();
 };
 
 namespace {
-
-QString scrivi(const QTemporaryDir& cartella, const QByteArray& testo)
-{
-    const QString file = cartella.filePath(u"Quendrix.ini"_s);
-    QFile f(file);
-    if (!f.open(QIODevice::WriteOnly) || f.write(testo) != testo.size())
-        return {};
-    return file;
-}
 
 // Every part of an address, so a failure shows which one differs.
 QStringList descrivi(const store::Server& s)
@@ -37,56 +24,6 @@ QStringList descrivi(const store::Server& s)
 }
 
 } // namespace
-
-void TestPosizione::dalFileImpostazioni_data()
-{
-    QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<QString>("attesa");
-    QTest::addColumn<bool>("soloFile");
-
-    // The last column: the company and its folder come from the settings file alone.
-    QTest::newRow("cartella dei dati") << QByteArray("[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=/srv/dati/\r\n")
-                                       << u"/srv/dati/001/dogana.mdb"_s << true;
-    QTest::newRow("senza cartella, la radice") << QByteArray("[BASE]\r\nDITTA=001\r\n") << u"/001/dogana.mdb"_s << true;
-    QTest::newRow("cartella di spazi, la radice")
-        << QByteArray("[BASE]\r\nDITTA=001\r\n[PATH]\r\nDIRINI=\"   \"\r\n") << u"/001/dogana.mdb"_s << true;
-    QTest::newRow("server dal solo file")
-        << QByteArray("[BASE]\r\nDITTA=AB7\r\n[DATABASE]\r\nDRIVER=QPSQL\r\n") << u"postgresql:///dogana_ab7"_s << true;
-    QTest::newRow("senza sezione DATABASE")
-        << QByteArray("[BASE]\r\nDITTA=X1\r\n") << u"/dati/X1/dogana.mdb"_s << false;
-    QTest::newRow("driver SQLite") << QByteArray("[DATABASE]\r\nDRIVER=QSQLITE\r\nHOST=db\r\n")
-                                   << u"/dati/X1/dogana.mdb"_s << false;
-    QTest::newRow("driver vuoto") << QByteArray("[DATABASE]\r\nDRIVER=\r\nNOME=altro\r\n") << u"/dati/X1/dogana.mdb"_s
-                                  << false;
-    QTest::newRow("server con i soli predefiniti")
-        << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\n") << u"postgresql:///dogana_x1"_s << false;
-    QTest::newRow("nomi senza riguardo alle maiuscole")
-        << QByteArray("[database]\r\ndriver=qpsql\r\nnome=Registri_%ditta%\r\n") << u"postgresql:///Registri_x1"_s
-        << false;
-    QTest::newRow("host, porta e utente")
-        << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=db.ufficio.lan\r\nPORT=5433\r\nUTENTE=mario\r\n")
-        << u"postgresql:///dogana_x1?host=db.ufficio.lan&port=5433&user=mario"_s << false;
-    QTest::newRow("cartella del socket")
-        << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=/var/run/postgresql\r\nNOME=%DITTA%\r\n")
-        << u"postgresql:///x1?host=/var/run/postgresql"_s << false;
-    QTest::newRow("la parola d'ordine non viene mai letta")
-        << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nPASSWORD=segreta\r\nPASSWD=segreta\r\n")
-        << u"postgresql:///dogana_x1"_s << false;
-    QTest::newRow("caratteri da codificare")
-        << QByteArray("[DATABASE]\r\nDRIVER=QPSQL\r\nUTENTE=m&r=o\r\nNOME=d?x#%DITTA%\r\n")
-        << u"postgresql:///d%3Fx%23x1?user=m%26r%3Do"_s << false;
-}
-
-void TestPosizione::dalFileImpostazioni()
-{
-    QFETCH(QByteArray, ini);
-    QFETCH(QString, attesa);
-    QFETCH(bool, soloFile);
-    QTemporaryDir cartella;
-    const QString file = scrivi(cartella, ini);
-    QVERIFY(!file.isEmpty());
-    QCOMPARE(soloFile ? store::posizioneArchivio(file) : store::posizioneArchivio(file, u"/dati/"_s, u"X1"_s), attesa);
-}
 
 void TestPosizione::indirizzi_data()
 {

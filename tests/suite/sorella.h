@@ -3,12 +3,15 @@
 #include "suite/processi.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <csignal>
+#include <memory>
 #include <sys/types.h>
 
 // The test sibling program and the processes the tests start, all stopped by their ID.
@@ -133,6 +136,35 @@ public:
     {
         for (const qint64 pid : std::as_const(avviati))
             ferma(pid);
+    }
+};
+
+// The fixture of every suite test: a folder holding the sibling as `sveglia`, the counter file its starts go
+// into and the settings file; whatever was started is stopped by `pulisci`.
+struct Banco {
+    std::unique_ptr<QTemporaryDir> cartella;
+    QString programma, contatore, ini;
+    ProcessiRegistrati processi;
+
+    // `modello` names the folder as QTemporaryDir does, so a test can put a blank in every path.
+    bool prepara(const QString& modello = QDir::tempPath() + QStringLiteral("/pemtarx-suite-XXXXXX"))
+    {
+        cartella = std::make_unique<QTemporaryDir>(modello);
+        programma = cartella->filePath(QStringLiteral("sveglia"));
+        contatore = cartella->filePath(QStringLiteral("conta"));
+        ini = cartella->filePath(QStringLiteral("Quendrix.ini"));
+        return cartella->isValid() && copiaSorella(programma);
+    }
+    // A launcher that stays the parent leaves the sibling running when it is stopped: both are stopped.
+    void pulisci()
+    {
+        for (const qint64 pid : pidAvviati(contatore))
+            ferma(pid);
+        processi.fermaTutti();
+        processi.avviati.clear();
+        processi.richieste.clear();
+        processi.attivati.clear();
+        QFile::remove(contatore);
     }
 };
 

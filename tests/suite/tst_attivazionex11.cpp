@@ -1,5 +1,4 @@
-// Bringing a sibling's window forward on a real X server. Run without arguments of its own, the
-// program starts a private Xvfb and session bus and runs itself on them as the test proper.
+// Bringing a sibling's window forward on a real X server: ctest runs it on a private Xvfb and session bus.
 #include "sorella.h"
 
 #include "suite/processi.h"
@@ -22,8 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr char variabileFiglio[] = "PEMTARX_PROVA_X11";
 
 xcb_connection_t* connessione()
 {
@@ -133,17 +130,6 @@ void riduciAIcona(xcb_window_t finestra)
     xcb_flush(connessione());
 }
 
-// The first line a server prints: Xvfb its display number, the bus daemon its address.
-QString primaRiga(QProcess& processo, int ms)
-{
-    const QDeadlineTimer termine(ms);
-    while (!processo.canReadLine()) {
-        if (termine.hasExpired() || !processo.waitForReadyRead(int(termine.remainingTime())))
-            return {};
-    }
-    return QString::fromUtf8(processo.readLine()).trimmed();
-}
-
 void fermaServer(QProcess& processo)
 {
     if (processo.state() == QProcess::NotRunning)
@@ -155,57 +141,12 @@ void fermaServer(QProcess& processo)
     }
 }
 
-int conServer(const QStringList& argomenti)
-{
-    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
-    QTemporaryDir runtime;
-    ambiente.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
-    QProcess server;
-    QProcess bus;
-    const QString xvfb = QStandardPaths::findExecutable(u"Xvfb"_s);
-    if (xvfb.isEmpty()) {
-        ambiente.insert(QString::fromLatin1(variabileFiglio), u"assente"_s);
-    } else {
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(xvfb, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s, u"-screen"_s, u"0"_s,
-                            u"1024x768x24"_s});
-        const QString schermo = primaRiga(server, 20000);
-        bus.setStandardErrorFile(QProcess::nullDevice());
-        if (!schermo.isEmpty())
-            bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
-        const QString indirizzo = schermo.isEmpty() ? QString() : primaRiga(bus, 10000);
-        if (indirizzo.isEmpty()) {
-            qCritical(schermo.isEmpty() ? "Xvfb did not start" : "the session bus did not start");
-            fermaServer(bus);
-            fermaServer(server);
-            return 1;
-        }
-        ambiente.insert(u"DISPLAY"_s, u':' + schermo);
-        ambiente.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, indirizzo);
-        ambiente.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
-        ambiente.insert(QString::fromLatin1(variabileFiglio), u"1"_s);
-    }
-    QProcess prova;
-    prova.setProcessChannelMode(QProcess::ForwardedChannels);
-    prova.setProcessEnvironment(ambiente);
-    prova.start(QCoreApplication::applicationFilePath(), argomenti.mid(1));
-    if (!prova.waitForFinished(110000)) {
-        prova.kill();
-        prova.waitForFinished(5000);
-    }
-    const int esito = prova.exitStatus() == QProcess::NormalExit ? prova.exitCode() : 1;
-    fermaServer(bus);
-    fermaServer(server);
-    return esito;
-}
-
 } // namespace
 
-class TestAttivazioneX11 : public QObject {
+class TestAttivazioneX11 : public QObject, private prova::Banco {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void init();
     void cleanup();
 
     void theEarlierWindowComesForward_data();
@@ -216,41 +157,24 @@ private:
     // Starts a sibling and waits for its window; 0 when it has none in time.
     xcb_window_t avviaConFinestra(const QString& riga, qint64& pid, QString& avvio);
 
-    std::unique_ptr<QTemporaryDir> cartella;
-    QString contatore;
     QString rigaComando;
     QString rigaLanciatore; // through a launcher that stays the sibling's parent
-    prova::ProcessiRegistrati processi;
     std::unique_ptr<QProcess> gestore;
 };
 
 void TestAttivazioneX11::initTestCase()
 {
-    if (qEnvironmentVariable(variabileFiglio) == u"assente"_s)
-        QSKIP("Xvfb is not installed");
     QCOMPARE(QGuiApplication::platformName(), u"xcb"_s);
     QVERIFY(connessione());
-    cartella = std::make_unique<QTemporaryDir>();
-    QVERIFY(cartella->isValid());
-    const QString programma = cartella->filePath(u"sveglia"_s);
-    QVERIFY(prova::copiaSorella(programma));
-    contatore = cartella->filePath(u"conta"_s);
+    QVERIFY(prepara());
     rigaComando = programma + u' ' + contatore;
     QVERIFY(prova::scriviLanciatore(cartella->filePath(u"lancia"_s), programma, true));
     rigaLanciatore = cartella->filePath(u"lancia"_s) + u' ' + contatore;
 }
 
-void TestAttivazioneX11::init()
-{
-    QFile::remove(contatore);
-}
-
 void TestAttivazioneX11::cleanup()
 {
-    for (const qint64 pid : prova::pidAvviati(contatore))
-        prova::ferma(pid);
-    processi.fermaTutti();
-    processi.avviati.clear();
+    pulisci();
     if (gestore) {
         fermaServer(*gestore);
         gestore.reset();
@@ -329,15 +253,5 @@ void TestAttivazioneX11::withoutAWindowAProcessIsNotActivated()
     QVERIFY(!processi.attiva(pid, app::avvioProcesso(pid), rigaComando));
 }
 
-int main(int argc, char** argv)
-{
-    if (!qEnvironmentVariableIsSet(variabileFiglio)) {
-        QCoreApplication applicazione(argc, argv);
-        return conServer(QCoreApplication::arguments());
-    }
-    QApplication applicazione(argc, argv);
-    TestAttivazioneX11 prova;
-    return QTest::qExec(&prova, argc, argv);
-}
-
+QTEST_MAIN(TestAttivazioneX11)
 #include "tst_attivazionex11.moc"

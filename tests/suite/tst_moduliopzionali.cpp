@@ -37,7 +37,7 @@ bool handleScritto(const QString& ini, qint64 pid)
 enum class Precedente { Testo, Sorella, SorellaFinita, Lanciatore, Estraneo, QuestoTest };
 Q_DECLARE_METATYPE(Precedente)
 
-class TestModuliOpzionali : public QObject {
+class TestModuliOpzionali : public QObject, private prova::Banco {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -48,8 +48,6 @@ private Q_SLOTS:
     void missingProcedureIsReportedAndNothingChanges();
     void requestActivatesTheCompanysInstanceOrStartsOne_data();
     void requestActivatesTheCompanysInstanceOrStartsOne();
-    void companyOfTheCallerIsWrittenWhenNoneWasRead_data();
-    void companyOfTheCallerIsWrittenWhenNoneWasRead();
     void operationsWriteTheCalledSection_data();
     void operationsWriteTheCalledSection();
     void siblingWritingAtTheSameTimeLosesNothing();
@@ -67,31 +65,20 @@ private:
     // Starts a sibling as if an earlier request had, and records it as running for `ditta`.
     qint64 giaInEsecuzione(const QString& ditta);
 
-    std::unique_ptr<QTemporaryDir> cartella;
-    QString programma;
-    QString contatore;
-    QString ini;
     QString rigaComando;
     app::DialogsScript dialoghi;
-    prova::ProcessiRegistrati processi;
     std::unique_ptr<QProcess> estraneo;
 };
 
 void TestModuliOpzionali::initTestCase()
 {
     // A blank in every path: each start goes through the quoting of the command line.
-    cartella = std::make_unique<QTemporaryDir>(QDir::tempPath() + u"/pemtarx suite-XXXXXX"_s);
-    QVERIFY(cartella->isValid());
-    programma = cartella->filePath(u"sveglia"_s);
-    QVERIFY(prova::copiaSorella(programma));
-    contatore = cartella->filePath(u"conta"_s);
-    ini = cartella->filePath(u"Quendrix.ini"_s);
+    QVERIFY(prepara(QDir::tempPath() + u"/pemtarx suite-XXXXXX"_s));
     rigaComando = prova::tra(programma) + u' ' + prova::tra(contatore) + u" prova"_s;
 }
 
 void TestModuliOpzionali::init()
 {
-    QFile::remove(contatore);
     QFile file(ini);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write((u"; impostazioni della suite\r\n[BASE]\r\nDITTA=X1\r\n[APPLICATIVI]\r\nZevedez="_s + rigaComando +
@@ -103,10 +90,7 @@ void TestModuliOpzionali::init()
 
 void TestModuliOpzionali::cleanup()
 {
-    processi.fermaTutti();
-    processi.avviati.clear();
-    processi.richieste.clear();
-    processi.attivati.clear();
+    pulisci();
     if (estraneo) {
         estraneo->kill();
         estraneo->waitForFinished(5000);
@@ -171,13 +155,17 @@ void TestModuliOpzionali::missingProcedureIsReportedAndNothingChanges()
     imposta(zevedez, u"HANDLE"_s, u" 77"_s);
     imposta(zevedez, u"DITTA"_s, u"Y2"_s);
     const QByteArray prima = contenuto();
+    auto m = modulo(u"P9"_s);
 
-    modulo()->attivaProcedura();
+    m->attivaProcedura();
 
     soloMessaggio(messaggio);
     QVERIFY(processi.avviati.isEmpty());
     QVERIFY(processi.richieste.isEmpty());
     QCOMPARE(contenuto(), prima);
+    // No company was read: the caller's is written, never the program's own.
+    m->scriviCodiceSocieta();
+    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
 }
 
 void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne_data()
@@ -188,8 +176,9 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne_data()
     QTest::addColumn<QString>("dittaChiamata");
     QTest::addColumn<bool>("chiesta");   // the recorded task was asked to come forward
     QTest::addColumn<bool>("attivata");  // and it did, so nothing new was started
+    // No task to ask for: a new instance, and the stale company left in the section gives way to the caller's.
     const auto testo = [](const char* nome, const QString& handle) {
-        QTest::newRow(nome) << Precedente::Testo << handle << u"X1"_s << u"X1"_s << false << false;
+        QTest::newRow(nome) << Precedente::Testo << handle << u"x1"_s << u"Y2"_s << false << false;
     };
     testo("no handle key", assente);
     testo("empty handle", QString());
@@ -252,7 +241,7 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne()
         imposta(zevedez, u"HANDLE"_s, vecchio ? u' ' + QString::number(vecchio) : handle);
         imposta(zevedez, u"DITTA"_s, dittaChiamata);
     }
-    auto m = modulo();
+    auto m = modulo(u"P9"_s);
 
     m->attivaProcedura();
     m->scriviCodiceSocieta();
@@ -271,34 +260,6 @@ void TestModuliOpzionali::requestActivatesTheCompanysInstanceOrStartsOne()
     QVERIFY(handleScritto(ini, sorelle.last()));
     QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
     QVERIFY(dialoghi.domande.isEmpty());
-}
-
-void TestModuliOpzionali::companyOfTheCallerIsWrittenWhenNoneWasRead_data()
-{
-    QTest::addColumn<QString>("comando");
-    QTest::addColumn<QString>("handle");
-    QTest::addColumn<int>("avvii");
-    QTest::newRow("started, a stale company left") << rigaComando << QString() << 1;
-    QTest::newRow("started over a handle that is no number") << rigaComando << u"abc"_s << 1;
-    QTest::newRow("procedure not configured") << assente << QString() << 0;
-}
-
-void TestModuliOpzionali::companyOfTheCallerIsWrittenWhenNoneWasRead()
-{
-    QFETCH(QString, comando);
-    QFETCH(QString, handle);
-    QFETCH(int, avvii);
-    imposta(u"BASE"_s, u"DITTA"_s, u"x1"_s);
-    imposta(u"APPLICATIVI"_s, zevedez, comando);
-    imposta(zevedez, u"HANDLE"_s, handle);
-    imposta(zevedez, u"DITTA"_s, u"Y2"_s);
-    auto m = modulo(u"P9"_s);
-
-    m->attivaProcedura();
-    m->scriviCodiceSocieta();
-
-    QCOMPARE(processi.avviati.size(), avvii);
-    QCOMPARE(prova::rigaGrezza(ini, zevedez, u"DITTA"_s), u"DITTA=X1"_s);
 }
 
 void TestModuliOpzionali::operationsWriteTheCalledSection_data()

@@ -1,6 +1,6 @@
 // Stands in for a sibling procedure of the suite in the tests.
 //   sveglia_prova [CONTATORE] [--senza-finestra] [ARGOMENTI...]
-//     appends "pid<TAB>arguments..." to CONTATORE (or $PEMTARX_CONTATORE), shows a window
+//     appends "pid<TAB>arguments..." to CONTATORE, if given, shows a window
 //     titled "Zevedez prova" unless told not to, and runs until SIGTERM.
 //   sveglia_prova --scrivi FILE SEZIONE N
 //     writes the keys SVEGLIA1..SVEGLIAN of SEZIONE one at a time, as a sibling at work would.
@@ -31,12 +31,9 @@ int scrivi(const QStringList& argomenti)
 
 bool registraAvvio(const QStringList& argomenti)
 {
-    QString contatore = qEnvironmentVariable("PEMTARX_CONTATORE");
-    if (argomenti.size() > 1 && !argomenti[1].startsWith(u"--"_s))
-        contatore = argomenti[1];
-    if (contatore.isEmpty())
+    if (argomenti.size() < 2 || argomenti[1].startsWith(u"--"_s))
         return true;
-    QFile file(contatore);
+    QFile file(argomenti[1]);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     QStringList riga{QString::number(QCoreApplication::applicationPid())};
