@@ -183,20 +183,27 @@ int esempio(const QStringList& argomenti)
     return esitoRiuscito;
 }
 
+bool fileArchivio(const QString& posizione)
+{
+    if (suServer(posizione))
+        return true;
+    if (!QFileInfo(posizione).isFile()) {
+        segnala(testi::fileInesistente.arg(posizione));
+        return false;
+    }
+    // A file of the original engine is never handed to SQLite.
+    if (store::RegisterStore::vecchioFormato(posizione)) {
+        segnala(testi::vecchioFormato.arg(posizione));
+        return false;
+    }
+    return true;
+}
+
 int verifica(const QStringList& argomenti)
 {
     const QString& file = argomenti.front();
-    if (!suServer(file)) {
-        if (!QFileInfo(file).isFile()) {
-            segnala(testi::fileInesistente.arg(file));
-            return esitoErrore;
-        }
-        // A file of the original engine is never handed to SQLite.
-        if (store::RegisterStore::vecchioFormato(file)) {
-            segnala(testi::vecchioFormato.arg(file));
-            return esitoErrore;
-        }
-    }
+    if (!fileArchivio(file))
+        return esitoErrore;
     store::RegisterStore archivio(u"pemtarx-db"_s);
     if (const store::Esito e = archivio.apriDatabase(file, attesaMs); !e.ok())
         return erroreArchivio(file, e);

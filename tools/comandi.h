@@ -23,6 +23,9 @@ std::optional<QStringList> archivi(const QStringList& argomenti);
 // with the reason given, when the settings file is missing.
 std::optional<QString> posizione(const QString& archivio);
 
+// Refuses, with the reason given, a file that is missing or of the original engine; a server address passes.
+bool fileArchivio(const QString& posizione);
+
 // A message for the clerk on standard error, and the one-line outcome on standard output.
 void segnala(const QString& testo);
 void riferisci(const QString& testo);

@@ -6,7 +6,6 @@
 #include "store/storico.h"
 #include "tools/testi.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace pemtarxdb {
@@ -18,16 +17,8 @@ namespace {
 // Opens the company store; the exit status of the refusal, or none when it is open.
 std::optional<int> apri(store::RegisterStore& archivio, const QString& file)
 {
-    if (!store::server(file)) {
-        if (!QFileInfo(file).isFile()) {
-            segnala(testi::fileInesistente.arg(file));
-            return esitoErrore;
-        }
-        if (store::RegisterStore::vecchioFormato(file)) {
-            segnala(testi::vecchioFormato.arg(file));
-            return esitoErrore;
-        }
-    }
+    if (!fileArchivio(file))
+        return esitoErrore;
     if (const store::Esito e = archivio.apriDatabase(file, 2000); !e.ok()) {
         if (e.numero == store::erroreBloccata)
             segnala(testi::archivioBloccato.arg(file, e.descrizione));
