@@ -247,15 +247,6 @@ void Startup::costruisci()
     connect(DicKod, &Casella::doppioClic, this, &Startup::DicKod_DblClick);
     Combo1->installEventFilter(this);
 
-    pctRice = new SceltaRegistri(archivio_, stato, dialoghi_, Picture1[1]);
-    connect(pctRice, &SceltaRegistri::scelto, this, [this](const QString& codice) {
-        Txt[stato.campoCorrente > 0 ? stato.campoCorrente : 7]->setText(codice);
-    });
-    connect(pctRice, &SceltaRegistri::chiuso, this, [this] {
-        if (stato.campoCorrente >= 1 && stato.campoCorrente <= mappa::ultimoTxt)
-            Txt[stato.campoCorrente]->setFocus();
-    });
-
     // The order Tab follows; controls that cannot take the focus are passed over by Qt.
     QList<QWidget*> ordine{DicKod};
     for (int i = 1; i <= 9; ++i)
@@ -265,7 +256,7 @@ void Startup::costruisci()
         ordine << Txt[i];
     ordine << Option1[0] << Option1[1] << cmdD[1] << cmdD[3] << cmdD[0] << cmdD[2];
     ordine << OptCS[0] << OptCS[1] << OptCS[3] << OptCS[2];
-    ordine << pctRice->findChild<QWidget*>(u"List1"_s) << pctRice->findChild<QWidget*>(u"Command1"_s) << Combo1;
+    ordine << Combo1;  // the picker's list and ANNULLA go in before it when the picker is built
     for (int i = 1; i < ordine.size(); ++i)
         QWidget::setTabOrder(ordine[i - 1], ordine[i]);
 }
@@ -283,6 +274,27 @@ PaginaRicerca* Startup::paginaRicerca()
     connect(ricerca, &PaginaRicerca::chiusa, this, &Startup::chiudiRicerca);
     connect(ricerca, &PaginaRicerca::uscitaRichiesta, this, &QWidget::close);
     return ricerca;
+}
+
+SceltaRegistri* Startup::sceltaRegistri()
+{
+    // Built when first opened, like the search page.
+    if (pctRice)
+        return pctRice;
+    pctRice = new SceltaRegistri(archivio_, stato, dialoghi_, Picture1[1]);
+    connect(pctRice, &SceltaRegistri::scelto, this, [this](const QString& codice) {
+        Txt[stato.campoCorrente > 0 ? stato.campoCorrente : 7]->setText(codice);
+    });
+    connect(pctRice, &SceltaRegistri::chiuso, this, [this] {
+        if (stato.campoCorrente >= 1 && stato.campoCorrente <= mappa::ultimoTxt)
+            Txt[stato.campoCorrente]->setFocus();
+    });
+    auto* List1 = pctRice->findChild<QWidget*>(u"List1"_s);
+    auto* Command1 = pctRice->findChild<QWidget*>(u"Command1"_s);
+    QWidget::setTabOrder(OptCS[2], List1);
+    QWidget::setTabOrder(List1, Command1);
+    QWidget::setTabOrder(Command1, Combo1);
+    return pctRice;
 }
 
 bool Startup::ricercaAperta() const { return Pict1 && Pict1->isVisible(); }
@@ -600,7 +612,7 @@ void Startup::pulisciCampi()
     regole::Maschera m = leggiWidget();
     regole::pulisciCampi(registroCorrente, m);
     scriviWidget(m);
-    if (pctRice->isVisible()) {
+    if (pctRice && pctRice->isVisible()) {
         pctRice->hide();
         stato.paginaAttiva = 2;  // the keys belong to the edit page again at once
     }
@@ -758,7 +770,7 @@ void Startup::apriRicerca()
         ricerca->apri(DicKod->text());
         return;
     }
-    pctRice->caricaElencoRegistri(campo == 7 ? u"G"_s : u"S"_s, Txt[campo]);
+    sceltaRegistri()->caricaElencoRegistri(campo == 7 ? u"G"_s : u"S"_s, Txt[campo]);
 }
 
 void Startup::chiudiRicerca(const QString& codice)
@@ -916,7 +928,7 @@ bool Startup::Form_KeyDown(QWidget* destinatario, int& codice, int maschera)
     }
     if (stato.paginaAttiva == 1) {
         if (codice == app::tasti::Invio) {
-            if (!pctRice->invio(destinatario))
+            if (!pctRice || !pctRice->invio(destinatario))
                 tabSuInvio();
             return true;
         }
