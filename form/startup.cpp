@@ -47,11 +47,12 @@ int daTwip(double twip, const QWidget* w) { return qRound(twip * w->logicalDpiX(
 
 QFont fisso(double punti, bool grassetto = false)
 {
-    // Resolved once: the fixed-pitch fallback is looked up by the font system on first use.
+    // The fixed-pitch fallback is matched once; every size then asks the font system for that family only.
     static const QFont base = [] {
         QFont f(u"Courier New"_s);
         f.setStyleHint(QFont::TypeWriter);
         f.setFixedPitch(true);
+        f.setFamily(QFontInfo(f).family());
         return f;
     }();
     QFont f = base;
@@ -78,6 +79,17 @@ void sfondoTesto(QWidget* w, const QColor& colore)
 const QColor verdeChiaro(192, 255, 192);
 const QColor verde(128, 255, 128);
 const QColor gialloChiaro(255, 255, 192);
+
+// Tab enters a group of options on the one chosen; with none chosen (or a hidden one), on the first.
+void tabSullaScelta(QButtonGroup* gruppo)
+{
+    QObject::connect(gruppo, &QButtonGroup::buttonToggled, gruppo, [gruppo](QAbstractButton*, bool) {
+        const QAbstractButton* scelto = gruppo->checkedButton();
+        const bool visibile = scelto && !scelto->isHidden();
+        for (QAbstractButton* b : gruppo->buttons())
+            b->setFocusPolicy(!visibile || b == scelto ? Qt::StrongFocus : Qt::ClickFocus);
+    });
+}
 
 QLabel* etichetta(const QString& testo, const QString& nome, QWidget* genitore)
 {
@@ -161,6 +173,7 @@ void Startup::costruisci()
         gruppoTipo->addButton(OptCS[i], i);
         connect(OptCS[i], &QRadioButton::clicked, this, [this, i] { OptCS_Click(i); });
     }
+    tabSullaScelta(gruppoTipo);
     for (int i : {1, 2, 0, 3})
         opzioni->addWidget(OptCS[i]);
     OptCS[3]->hide();
@@ -234,15 +247,6 @@ void Startup::costruisci()
     connect(DicKod, &Casella::doppioClic, this, &Startup::DicKod_DblClick);
     Combo1->installEventFilter(this);
 
-    pctRice = new SceltaRegistri(archivio_, stato, dialoghi_, Picture1[1]);
-    connect(pctRice, &SceltaRegistri::scelto, this, [this](const QString& codice) {
-        Txt[stato.campoCorrente > 0 ? stato.campoCorrente : 7]->setText(codice);
-    });
-    connect(pctRice, &SceltaRegistri::chiuso, this, [this] {
-        if (stato.campoCorrente >= 1 && stato.campoCorrente <= mappa::ultimoTxt)
-            Txt[stato.campoCorrente]->setFocus();
-    });
-
     // The order Tab follows; controls that cannot take the focus are passed over by Qt.
     QList<QWidget*> ordine{DicKod};
     for (int i = 1; i <= 9; ++i)
@@ -252,7 +256,7 @@ void Startup::costruisci()
         ordine << Txt[i];
     ordine << Option1[0] << Option1[1] << cmdD[1] << cmdD[3] << cmdD[0] << cmdD[2];
     ordine << OptCS[0] << OptCS[1] << OptCS[3] << OptCS[2];
-    ordine << pctRice->findChild<QWidget*>(u"List1"_s) << pctRice->findChild<QWidget*>(u"Command1"_s) << Combo1;
+    ordine << Combo1;  // the picker's list and ANNULLA go in before it when the picker is built
     for (int i = 1; i < ordine.size(); ++i)
         QWidget::setTabOrder(ordine[i - 1], ordine[i]);
 }
@@ -270,6 +274,27 @@ PaginaRicerca* Startup::paginaRicerca()
     connect(ricerca, &PaginaRicerca::chiusa, this, &Startup::chiudiRicerca);
     connect(ricerca, &PaginaRicerca::uscitaRichiesta, this, &QWidget::close);
     return ricerca;
+}
+
+SceltaRegistri* Startup::sceltaRegistri()
+{
+    // Built when first opened, like the search page.
+    if (pctRice)
+        return pctRice;
+    pctRice = new SceltaRegistri(archivio_, stato, dialoghi_, Picture1[1]);
+    connect(pctRice, &SceltaRegistri::scelto, this, [this](const QString& codice) {
+        Txt[stato.campoCorrente > 0 ? stato.campoCorrente : 7]->setText(codice);
+    });
+    connect(pctRice, &SceltaRegistri::chiuso, this, [this] {
+        if (stato.campoCorrente >= 1 && stato.campoCorrente <= mappa::ultimoTxt)
+            Txt[stato.campoCorrente]->setFocus();
+    });
+    auto* List1 = pctRice->findChild<QWidget*>(u"List1"_s);
+    auto* Command1 = pctRice->findChild<QWidget*>(u"Command1"_s);
+    QWidget::setTabOrder(OptCS[2], List1);
+    QWidget::setTabOrder(List1, Command1);
+    QWidget::setTabOrder(Command1, Combo1);
+    return pctRice;
 }
 
 bool Startup::ricercaAperta() const { return Pict1 && Pict1->isVisible(); }
@@ -372,6 +397,7 @@ void Startup::costruisciScarico(QWidget* pagina)
         gruppo->addButton(Option1[i], i);
         f1->addWidget(Option1[i]);
     }
+    tabSullaScelta(gruppo);
     stampa->addWidget(Frame1);
     stampa->addStretch();
     g->addLayout(stampa, r++, 0);
@@ -383,18 +409,18 @@ void Startup::posiziona()
     // One size for every page, the largest, so the window never grows or shrinks while in use.
     QSize dimensione(daTwip(larghezzaTwip, this), daTwip(altezzaTwip, this));
     ensurePolished();  // measured with the style's fonts and margins, as shown
-    for (int i : {0, 1}) {
-        OptCS_Click(i);
-        // Hidden windows keep their layouts' cached hints when a page is shown: measure afresh.
-        for (QWidget* w = Picture1[i]; w; w = w->parentWidget()) {
-            w->updateGeometry();
-            if (w->layout())
-                w->layout()->invalidate();
-        }
-        layout()->activate();
-        dimensione = dimensione.expandedTo(minimumSizeHint());
+    // Both type pages keep their room while hidden for one measurement: the larger sets each side.
+    for (QWidget* pagina : Picture1) {
+        QSizePolicy posto = pagina->sizePolicy();
+        posto.setRetainSizeWhenHidden(true);
+        pagina->setSizePolicy(posto);
     }
-    OptCS_Click(3);
+    dimensione = dimensione.expandedTo(minimumSizeHint());
+    for (QWidget* pagina : Picture1) {
+        QSizePolicy posto = pagina->sizePolicy();
+        posto.setRetainSizeWhenHidden(false);
+        pagina->setSizePolicy(posto);
+    }
     const QScreen* schermo = screen() ? screen() : QGuiApplication::primaryScreen();
     if (schermo) {
         // Room for the window manager's title bar and borders, not yet known before the first show.
@@ -584,7 +610,7 @@ void Startup::pulisciCampi()
     regole::Maschera m = leggiWidget();
     regole::pulisciCampi(registroCorrente, m);
     scriviWidget(m);
-    if (pctRice->isVisible()) {
+    if (pctRice && pctRice->isVisible()) {
         pctRice->hide();
         stato.paginaAttiva = 2;  // the keys belong to the edit page again at once
     }
@@ -742,7 +768,7 @@ void Startup::apriRicerca()
         ricerca->apri(DicKod->text());
         return;
     }
-    pctRice->caricaElencoRegistri(campo == 7 ? u"G"_s : u"S"_s, Txt[campo]);
+    sceltaRegistri()->caricaElencoRegistri(campo == 7 ? u"G"_s : u"S"_s, Txt[campo]);
 }
 
 void Startup::chiudiRicerca(const QString& codice)
@@ -900,7 +926,7 @@ bool Startup::Form_KeyDown(QWidget* destinatario, int& codice, int maschera)
     }
     if (stato.paginaAttiva == 1) {
         if (codice == app::tasti::Invio) {
-            if (!pctRice->invio(destinatario))
+            if (!pctRice || !pctRice->invio(destinatario))
                 tabSuInvio();
             return true;
         }
@@ -963,7 +989,8 @@ bool Startup::Form_KeyPress(QWidget* destinatario, QKeyEvent* evento)
     if (testo.size() != 1 || evento->key() == Qt::Key_Tab || evento->key() == Qt::Key_Backtab ||
         evento->key() == Qt::Key_Delete || testo.at(0).unicode() == 127)
         return false;
-    if (stato.comboAttivo)
+    // A key that goes to a button or a list is its own, whatever text box was visited last.
+    if (stato.comboAttivo || !qobject_cast<QLineEdit*>(destinatario))
         return false;
     int c = testo.at(0).unicode();
     if (c == 13)

@@ -63,6 +63,7 @@ private:
     void costruisciScarico(QWidget* pagina);
     void posiziona();
     PaginaRicerca* paginaRicerca();
+    SceltaRegistri* sceltaRegistri();
     bool ricercaAperta() const;
     bool apriDatabase();
     bool apriTabella(bool registri);
@@ -130,5 +131,5 @@ public:
     QComboBox* cmbRiqACT = nullptr;
     std::array<QPushButton*, 4> cmdD{};
     PaginaRicerca* ricerca = nullptr;
-    SceltaRegistri* pctRice = nullptr;
+    SceltaRegistri* pctRice = nullptr;  // the register picker, built when first opened
 };
