@@ -8,15 +8,11 @@ namespace mappa {
 
 enum class Filtro { Maiuscolo, SoloCifre };
 
-// Which page a box lives on, so its visibility follows the page.
-enum class Pagina { Testata, Carico, Scarico };
-
 struct Campo {
     int indice;                   // 0 = DicKod, 1..22 = Txt(i)
     QLatin1StringView etichetta;  // the caption a screen reader announces
     int lunghezza;
     Filtro filtro;
-    Pagina pagina;
     bool nascostoPerGruppo;       // hidden on the loading page of a loading group
 };
 

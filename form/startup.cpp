@@ -625,7 +625,7 @@ void Startup::tornaInAttesa()
     registroCorrente.SspCodice = u" "_s;
     pulisciCampi();
     azzeraRegistro();
-    DicKod->setEnabled(true);
+    applicaModo(regole::Attesa);
     DicKod->setFocus(Qt::OtherFocusReason);
 }
 
@@ -635,6 +635,7 @@ void Startup::applicaModo(regole::Modo modo)
     cmdD[0]->setVisible(s.elimina);
     cmdD[1]->setVisible(s.conferma);
     cmdD[3]->setVisible(s.annulla);
+    DicKod->setEnabled(s.codiceAbilitato);
     Label1->setText(s.titolo);
 }
 
@@ -660,23 +661,18 @@ void Startup::controllaCodice()
     mostrate_ = {};
     // A code of blanks only is no register: nothing to look up or insert.
     if (registroCorrente.SspCodice.trimmed().isEmpty()) {
-        DicKod->setEnabled(true);
+        applicaModo(modoRegistro);
         return;
     }
     if (const store::Esito e = archivio_.trova(registroCorrente.SspCodice, mostrate_); !e.ok()) {
         messaggio(testi::erroreLettura, e);
-        DicKod->setEnabled(true);
+        applicaModo(modoRegistro);
         return;
     }
     if (!mostrate_.registro) {
-        if (!domanda(testi::registroInesistente)) {
-            DicKod->setEnabled(true);
-        } else {
-            DicKod->setEnabled(false);
+        if (domanda(testi::registroInesistente))
             modoRegistro = regole::Inserimento;
-        }
     } else {
-        DicKod->setEnabled(false);
         modoRegistro = regole::Variazione;
         registroCorrente = store::leggiRegistro(*mostrate_.registro);
     }
@@ -708,9 +704,9 @@ void Startup::campiCarico(bool visibili)
 {
     for (QLabel* l : LabeG)
         l->setVisible(visibili);
-    for (int t = 2; t <= 9; ++t)
-        if (t != 6)
-            Txt[t]->setVisible(visibili);
+    for (const mappa::Campo& c : mappa::campi())
+        if (c.nascostoPerGruppo)
+            Txt[c.indice]->setVisible(visibili);
 }
 
 void Startup::OptCS_Click(int i)
@@ -817,6 +813,7 @@ void Startup::cmdD_Click(int i)
 void Startup::eliminaRegistro()
 {
     if (!domanda(testi::confermiCancellazione)) {
+        // The code stays and the mode's buttons with it: the clerk may take the same code again at once.
         pulisciCampi();
         azzeraRegistro();
         DicKod->setEnabled(true);
