@@ -57,8 +57,8 @@ int versione()
     return esitoRiuscito;
 }
 
-// An option is never a file name: --help and --version answer wherever they stand, --ini is the commands' own,
-// anything else that begins with "-" is refused, and so is an empty name.
+// An option is never a file name: --help and --version answer wherever they stand, --ini and --csv are the
+// commands' own, anything else that begins with "-" is refused, and so is an empty name.
 std::optional<int> opzioni(const QStringList& argomenti)
 {
     for (const QString& a : argomenti) {
@@ -70,7 +70,7 @@ std::optional<int> opzioni(const QStringList& argomenti)
     for (const QString& a : argomenti) {
         if (a.isEmpty())
             return erroreUso(testi::nomeVuoto);
-        if (a.startsWith(u'-') && a != u"--ini"_s)
+        if (a.startsWith(u'-') && a != u"--ini"_s && a != u"--csv"_s)
             return erroreUso(testi::opzioneSconosciuta.arg(a));
     }
     return std::nullopt;
