@@ -36,12 +36,16 @@ QString elenco(const QSqlDriver* d, std::span<const Colonna> colonne, const QStr
 // The columns a history row copies: both tables', after its own five.
 std::span<const Colonna> copiate() { return colonneStorico().subspan(colonneProprieStorico); }
 
-// The login name of the operating system's user, which the environment cannot change.
-QString utenteSistema()
+// The login name of the operating system's user, which the environment cannot change; looked up
+// once, as reading the user database costs more than the rest of a history row.
+const QString& utenteSistema()
 {
-    if (const passwd* p = getpwuid(geteuid()); p && p->pw_name)
-        return QString::fromLocal8Bit(p->pw_name);
-    return qEnvironmentVariable("USER");
+    static const QString nome = [] {
+        if (const passwd* p = getpwuid(geteuid()); p && p->pw_name)
+            return QString::fromLocal8Bit(p->pw_name);
+        return qEnvironmentVariable("USER");
+    }();
+    return nome;
 }
 
 // The engine's clock in UTC to the millisecond: on a server, one clock for every clerk.
