@@ -501,7 +501,7 @@ Esito RegisterStore::preparaCoppia()
         return errore(c.trova.lastError());
     // The server locks rows, not the gaps between them: writers of one code queue on a lock of
     // their own, so a register inserted or deleted meanwhile is seen before writing.
-    if (!sqlite(db.driver()) && !c.blocca.prepare(u"SELECT pg_advisory_xact_lock(hashtext(lower(CAST(? AS text))))"_s))
+    if (!sqlite(db.driver()) && !c.blocca.prepare(QString(sqlBloccaCodice)))
         return errore(c.blocca.lastError());
     coppia_ = std::move(c);
     return {};
@@ -607,11 +607,12 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
     QSqlError err;
     Fase fase = Fase::Registro;
     bool ok = mostrate ? storico_->prima(prima.registro.has_value()) : storico_->prima(registro.SspCodice, err);
-    if (ok && !(ok = esegui(registri_->scrivi, valoriRegistro(registro))))
+    const QVariantList valoriR = valoriRegistro(registro), valoriT = valoriTestata(registro.SspCodice, testata);
+    if (ok && !(ok = esegui(registri_->scrivi, valoriR)))
         err = registri_->scrivi.lastError();
     if (ok) {
         fase = Fase::Testata;
-        ok = esegui(testata_->scrivi, valoriTestata(registro.SspCodice, testata));
+        ok = esegui(testata_->scrivi, valoriT);
         if (!ok)
             err = testata_->scrivi.lastError();
     }
@@ -627,7 +628,7 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
         giaScritto = true;  // with its history row
     }
     if (ok && !giaScritto)
-        ok = storico_->salvato(registro.SspCodice, err);
+        ok = storico_->salvato(valoriR, valoriT, err);
     if (ok && !db.commit()) {
         err = db.lastError();
         ok = false;
@@ -666,7 +667,7 @@ Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase, const Ri
         db.rollback();
         return fallita(Fase::Registro, Esito::errore(erroreCambiato, testi::registroCambiato));
     }
-    if (QSqlError err; !storico_->prima(codice, err) || !storico_->comeOra(codice, opCancellazione, err)) {
+    if (QSqlError err; !storico_->comeOra(codice, opCancellazione, err)) {
         db.rollback();
         return fallita(Fase::Registro, errore(err));
     }

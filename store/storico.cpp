@@ -36,12 +36,16 @@ QString elenco(const QSqlDriver* d, std::span<const Colonna> colonne, const QStr
 // The columns a history row copies: both tables', after its own five.
 std::span<const Colonna> copiate() { return colonneStorico().subspan(colonneProprieStorico); }
 
-// The login name of the operating system's user, which the environment cannot change.
-QString utenteSistema()
+// The login name of the operating system's user, which the environment cannot change; looked up
+// once, as reading the user database costs more than the rest of a history row.
+const QString& utenteSistema()
 {
-    if (const passwd* p = getpwuid(geteuid()); p && p->pw_name)
-        return QString::fromLocal8Bit(p->pw_name);
-    return qEnvironmentVariable("USER");
+    static const QString nome = [] {
+        if (const passwd* p = getpwuid(geteuid()); p && p->pw_name)
+            return QString::fromLocal8Bit(p->pw_name);
+        return qEnvironmentVariable("USER");
+    }();
+    return nome;
 }
 
 // The engine's clock in UTC to the millisecond: on a server, one clock for every clerk.
@@ -66,15 +70,15 @@ QString intestazione(const QSqlDriver* d)
            elenco(d, colonneStorico().subspan(1)) + u") "_s;
 }
 
-// Both rows of a code as they stand, or its heading alone when the register row is missing; the
-// operation is `operazione`, an SQL expression of the statement's fourth value.
-QString sqlComeOra(const QSqlDriver* d, const QString& operazione)
+// Both rows of a code as they stand, or its heading alone when the register row is missing, under
+// the operation bound fourth.
+QString sqlComeOra(const QSqlDriver* d)
 {
     const QString r = tabella(d, tabellaRegistri), t = tabella(d, tabellaTestata);
     const QString kr = u"r."_s + quota(d, colonneRegistri().front().nome);
     const QString kt = u"t."_s + quota(d, colonneTestata().front().nome);
     QStringList nulli(qsizetype(colonneRegistri().size()), u"NULL"_s);
-    return intestazione(d) + u"SELECT "_s + adesso(d) + u", "_s + utente(d) + u", ?, "_s + operazione + u", "_s +
+    return intestazione(d) + u"SELECT "_s + adesso(d) + u", "_s + utente(d) + u", ?, ?, "_s +
            elenco(d, copiate(), u"x."_s) + u" FROM (SELECT "_s + elenco(d, colonneRegistri(), u"r."_s) + u", "_s +
            elenco(d, colonneTestata(), u"t."_s) + u" FROM "_s + r + u" r LEFT JOIN "_s + t + u" t ON "_s + kt +
            u" = "_s + kr + u" WHERE "_s + kr + u" = ? UNION ALL SELECT "_s + nulli.join(u", "_s) + u", "_s +
@@ -82,15 +86,13 @@ QString sqlComeOra(const QSqlDriver* d, const QString& operazione)
            u" = ? AND NOT EXISTS (SELECT 1 FROM "_s + r + u" r WHERE "_s + kr + u" = "_s + kt + u")) x"_s;
 }
 
-// A save changes a register that was there before it, or whose latest history row is not its
-// deletion: the row another clerk inserted while this save waited for it.
-QString operazioneSalvataggio(const QSqlDriver* d)
+// A save's row from the values the upserts bind, which are the rows as stored: the clerk, the
+// machine, the operation, then both rows' columns.
+QString sqlSalvato(const QSqlDriver* d)
 {
-    const QString s = tabella(d, tabellaStorico), k = quota(d, colonneRegistri().front().nome);
-    const QString n = quota(d, colonneStorico().front().nome), op = quota(d, colonneStorico()[4].nome);
-    return u"CASE WHEN ? = 1 OR EXISTS (SELECT 1 FROM "_s + s + u" h WHERE h."_s + n + u" = (SELECT MAX("_s + n +
-           u") FROM "_s + s + u" WHERE "_s + k + u" = ?) AND h."_s + op +
-           u" <> 'CANCELLAZIONE') THEN 'VARIAZIONE' ELSE 'INSERIMENTO' END"_s;
+    QStringList segni(qsizetype(copiate().size()) + 1, u"?"_s);
+    return intestazione(d) + u"VALUES ("_s + adesso(d) + u", "_s + utente(d) + u", ?, "_s + segni.join(u", "_s) +
+           u')';
 }
 
 // Whether the register is there; on a server its row stays locked to the end of the transaction, so
@@ -182,8 +184,8 @@ Esito Storico::prepara(QSqlDatabase db, std::optional<Storico>& storico)
     storico.emplace(db);
     storico->prima_.setForwardOnly(true);
     for (auto [q, sql] : {std::pair{&storico->prima_, sqlPrima(d)},
-                          std::pair{&storico->salvato_, sqlComeOra(d, operazioneSalvataggio(d))},
-                          std::pair{&storico->comeOra_, sqlComeOra(d, u"?"_s)}}) {
+                          std::pair{&storico->salvato_, sqlSalvato(d)},
+                          std::pair{&storico->comeOra_, sqlComeOra(d)}}) {
         if (!q->prepare(sql)) {
             const Esito e = esitoSql(q->lastError(), d);
             storico.reset();
@@ -202,9 +204,12 @@ bool Storico::prima(const QString& codice, QSqlError& errore)
     return true;
 }
 
-bool Storico::salvato(const QString& codice, QSqlError& errore)
+bool Storico::salvato(const QVariantList& registro, const QVariantList& testata, QSqlError& errore)
 {
-    return esegui(salvato_, {utenteSistema(), QSysInfo::machineHostName(), int(esisteva_), codice, codice, codice},
+    return esegui(salvato_,
+                  QVariantList{utenteSistema(), QSysInfo::machineHostName(),
+                               QString(esisteva_ ? opVariazione : opInserimento)} +
+                      registro + testata,
                   errore);
 }
 
@@ -288,9 +293,14 @@ Esito ripristina(RegisterStore& archivio, const QString& codice, qint64 numero, 
     // Take the write lock at the start, as a save does.
     if (sqlite(d) ? !QSqlQuery(db).exec(u"BEGIN IMMEDIATE"_s) : !db.transaction())
         return esitoSql(db.lastError(), d);
+    QSqlError errore;
+    // On a server, queue behind every other writer of the code, as a save does.
+    if (!sqlite(d) && !passo(db, QString(sqlBloccaCodice), {codice}, errore)) {
+        db.rollback();
+        return esitoSql(errore, d);
+    }
     const QString kr = quota(d, colonneRegistri().front().nome), kt = quota(d, colonneTestata().front().nome);
     const QString numeroSql = quota(d, colonneStorico().front().nome);
-    QSqlError errore;
     QVariantList riga;
     bool ok = passo(db,
                     u"SELECT "_s + kr + u", "_s + kt + u", CASE WHEN "_s + kr + u" = ? OR "_s + kt +

@@ -25,7 +25,7 @@ public:
     // writes once; nothing when `storico` is ready.
     static Esito prepara(QSqlDatabase db, std::optional<Storico>& storico);
 
-    // First in a save or a deletion: whether the register is there; on a server it stays locked.
+    // First in a save without the rows read: whether the register is there; on a server it stays locked.
     bool prima(const QString& codice, QSqlError& errore);
     // The same when the caller has just read the rows itself.
     bool prima(bool esisteva)
@@ -33,8 +33,8 @@ public:
         esisteva_ = esisteva;
         return true;
     }
-    // Last in a save: both rows as stored, a change when the register was there.
-    bool salvato(const QString& codice, QSqlError& errore);
+    // Last in a save, with the values both upserts bound: a change when the register was there.
+    bool salvato(const QVariantList& registro, const QVariantList& testata, QSqlError& errore);
     // Both rows of `codice` as they stand, under `operazione`; nothing when neither row exists.
     bool comeOra(const QString& codice, QLatin1StringView operazione, QSqlError& errore);
 
@@ -43,6 +43,11 @@ private:
     bool esisteva_ = false;
 };
 
+// On a server, queues the writers of one code until their transaction ends.
+inline constexpr QLatin1StringView sqlBloccaCodice{"SELECT pg_advisory_xact_lock(hashtext(lower(CAST(? AS text))))"};
+
+inline constexpr QLatin1StringView opInserimento{"INSERIMENTO"};
+inline constexpr QLatin1StringView opVariazione{"VARIAZIONE"};
 inline constexpr QLatin1StringView opCancellazione{"CANCELLAZIONE"};
 inline constexpr QLatin1StringView opRipristino{"RIPRISTINO"};
 
