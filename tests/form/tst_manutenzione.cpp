@@ -2,11 +2,8 @@
 
 #include "app/casella.h"
 #include "form/startup.h"
-#include "lookup/paginaricerca.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -14,7 +11,6 @@
 #include <QSqlQuery>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 
 #include <unistd.h>

@@ -10,8 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>

@@ -8,9 +8,7 @@
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
 #include <QListView>
-#include <QMenu>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
