@@ -1,4 +1,4 @@
-#include "banco.h"
+#include "tests/form/ambiente.h"
 
 #include "lookup/righe.h"
 #include "store/ricerca.h"

@@ -1,4 +1,4 @@
-#include "banco.h"
+#include "tests/form/ambiente.h"
 
 #include "app/dialogs.h"
 #include "app/statofinestra.h"
@@ -8,9 +8,7 @@
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
 #include <QListView>
-#include <QMenu>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -49,25 +47,10 @@ private Q_SLOTS:
     void rowLayout();
     void ranges_data();
     void ranges();
-    void typingRebuildsTheListAfterEachKey();
-    void openingPrefillsTheTrimmedCode();
     void quotesAndWildcardsInKeys_data();
     void quotesAndWildcardsInKeys();
-    void leavingAnEmptyFieldSwitchesKinds_data();
-    void leavingAnEmptyFieldSwitchesKinds();
-    void leavingAFilledFieldKeepsTheKind();
-    void clickingIntoTheListDoesNotSwitch();
-    void pressingAButtonDoesNotSwitch();
-    void focusFromOtherWindowsRunsNoHandler_data();
-    void focusFromOtherWindowsRunsNoHandler();
     void captionsFollowTheResult_data();
     void captionsFollowTheResult();
-    void newCodeClosesOnItself();
-    void selectButtonSendsTheKeyboardIntoTheList();
-    void emptyListGivesTheFocusBack();
-    void pickByDoubleClickFromTheDescription();
-    void everyRowIsReachableByScrolling_data();
-    void everyRowIsReachableByScrolling();
     void equalDescriptionsAcrossPages();
     void failingSearchShowsOneMessageAndAnEmptyList_data();
     void failingSearchShowsOneMessageAndAnEmptyList();
@@ -183,7 +166,6 @@ QStringList TestRicerca::codici()
     return c;
 }
 
-// ---- the row, column by column ----------------------------------------------------------------
 
 void TestRicerca::rowLayout_data()
 {
@@ -260,7 +242,6 @@ void TestRicerca::rowLayout()
     QCOMPARE(riga, atteso);
 }
 
-// ---- ranges ----------------------------------------------------------------------------------
 
 void TestRicerca::ranges_data()
 {
@@ -299,41 +280,6 @@ void TestRicerca::ranges()
     QCOMPARE(codici(), attesi);
 }
 
-void TestRicerca::typingRebuildsTheListAfterEachKey()
-{
-    scriviElenco();
-    apri(QString());
-    QTest::keyClicks(CodTab, u"A"_s);
-    QCOMPARE(codici(), (QStringList{u"A1"_s, u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s, u"AC1"_s}));
-    QTest::keyClicks(CodTab, u"B"_s);
-    QCOMPARE(codici(), (QStringList{u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s}));
-    // The statement last run names no key: the key and its end are bound.
-    QVERIFY2(stato.testoSql.contains(u">= ? AND \"SspCodice\" < ?"_s), qPrintable(stato.testoSql));
-    QVERIFY(!stato.testoSql.contains(u"AB"_s));
-    QTest::keyClick(CodTab, Qt::Key_Backspace);
-    QCOMPARE(codici().size(), 6);
-}
-
-void TestRicerca::openingPrefillsTheTrimmedCode()
-{
-    scriviElenco();
-    DescTab->setText(u"OLD"_s);
-    apri(u"  AB "_s);
-    QCOMPARE(CodTab->text(), u"AB"_s);
-    QVERIFY(DescTab->text().isEmpty());
-    QVERIFY(DescTab->isHidden());
-    QCOMPARE(CodTab->selectedText(), u"AB"_s);
-    QCOMPARE(codici(), (QStringList{u"AB1"_s, u"AB2"_s, u"ab3"_s, u"ABZ"_s}));
-    QCOMPARE(cmd_r0->text(), u"&X SELEZIONA"_s);
-    QVERIFY(cmd_r0->isVisible());
-    QVERIFY(!stato.listaAttiva);
-    // Enter with no row selected picks nothing.
-    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
-    pagina->scegli();
-    QCOMPARE(chiusa.count(), 0);
-    QCOMPARE(stato.paginaAttiva, 1);
-}
-
 void TestRicerca::quotesAndWildcardsInKeys_data()
 {
     QTest::addColumn<TipoRicerca>("tipo");
@@ -370,125 +316,7 @@ void TestRicerca::quotesAndWildcardsInKeys()
                                    u"sqlite_sequence"_s}));
 }
 
-// ---- switching kinds -------------------------------------------------------------------------
 
-void TestRicerca::leavingAnEmptyFieldSwitchesKinds_data()
-{
-    QTest::addColumn<int>("tasto");
-    QTest::newRow("Tab") << int(Qt::Key_Tab);
-    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab);
-}
-
-void TestRicerca::leavingAnEmptyFieldSwitchesKinds()
-{
-    QFETCH(int, tasto);
-    scriviElenco();
-    apri(QString());
-    QCOMPARE(codici().first(), u"0001"_s);
-    QTest::keyClick(CodTab, static_cast<Qt::Key>(tasto));
-    QCOMPARE(fuoco(), static_cast<QWidget*>(DescTab));
-    QVERIFY(CodTab->isHidden());
-    QVERIFY(!pagina->findChild<QWidget*>(u"Ldesc"_s)->isHidden());
-    QVERIFY(pagina->findChild<QWidget*>(u"Lcod"_s)->isHidden());
-    QCOMPARE(CodTab->text(), u" "_s);
-    QVERIFY(DescTab->text().isEmpty());
-    QCOMPARE(pagina->tipo(), TipoRicerca::Descrizione);
-    QCOMPARE(righe().first().left(10), u"alfa      "_s);  // every description
-    QCOMPARE(codici().size(), elencoProva.size());
-
-    QTest::keyClick(DescTab, static_cast<Qt::Key>(tasto));
-    QCOMPARE(fuoco(), static_cast<QWidget*>(CodTab));
-    QVERIFY(DescTab->isHidden());
-    QCOMPARE(DescTab->text(), u" "_s);
-    QVERIFY(CodTab->text().isEmpty());
-    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
-    QCOMPARE(righe().first().left(10), u"0001      "_s);
-}
-
-void TestRicerca::leavingAFilledFieldKeepsTheKind()
-{
-    scriviElenco();
-    apri(u"AB"_s);
-    stato.formAttivata = true;
-    QTest::keyClick(CodTab, Qt::Key_Tab);
-    QCOMPARE(fuoco(), static_cast<QWidget*>(cmd_r0));  // the buttons come first in the page's tab order
-    QVERIFY(!stato.formAttivata);
-    QVERIFY(!CodTab->isHidden());
-    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
-}
-
-void TestRicerca::clickingIntoTheListDoesNotSwitch()
-{
-    scriviElenco();
-    apri(QString());
-    const QRect prima = Lista->visualRect(Lista->model()->index(1, 0));
-    finestra->clic(Lista->viewport(), prima.center());
-    QCOMPARE(fuoco(), static_cast<QWidget*>(Lista));
-    QVERIFY(!CodTab->isHidden());
-    QVERIFY(DescTab->isHidden());
-    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
-    QVERIFY(stato.listaAttiva);
-    QCOMPARE(cmd_r0->text(), u"&X RICERCA"_s);
-    QCOMPARE(Lista->currentIndex().row(), 1);
-    // Back into the search box: the list is no longer in use.
-    CodTab->setFocus();
-    QVERIFY(!stato.listaAttiva);
-}
-
-void TestRicerca::pressingAButtonDoesNotSwitch()
-{
-    scriviElenco();
-    apri(QString());
-    stato.formAttivata = true;
-    QSignalSpy fine(pagina, &PaginaRicerca::uscitaRichiesta);
-    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
-    finestra->premi(cmd_r1);
-    QVERIFY(stato.saltaControllo);
-    QVERIFY(!stato.formAttivata);
-    QCOMPARE(fuoco(), static_cast<QWidget*>(cmd_r1));
-    QVERIFY(!CodTab->isHidden());
-    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
-    QCOMPARE(fine.count(), 0);
-    QTest::mouseRelease(finestra->windowHandle(), Qt::LeftButton, {}, cmd_r1->mapTo(finestra.get(), cmd_r1->rect().center()));
-    QCOMPARE(fine.count(), 1);  // the exit button asks to end, it picks nothing
-    QCOMPARE(chiusa.count(), 0);
-}
-
-void TestRicerca::focusFromOtherWindowsRunsNoHandler_data()
-{
-    QTest::addColumn<bool>("popup");
-    QTest::newRow("another window") << false;
-    QTest::newRow("a popup") << true;
-}
-
-void TestRicerca::focusFromOtherWindowsRunsNoHandler()
-{
-    QFETCH(bool, popup);
-    scriviElenco();
-    apri(QString());
-    stato.testoSql.clear();
-    stato.formAttivata = true;
-    if (popup) {
-        QMenu menu(finestra.get());
-        menu.addAction(u"x"_s);
-        menu.popup(finestra->mapToGlobal(QPoint(10, 10)));
-        QVERIFY(QTest::qWaitForWindowExposed(&menu));
-        menu.close();
-    } else {
-        QWidget altra;
-        altra.show();
-        altra.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&altra));
-        finestra->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(finestra.get()));
-    }
-    QTRY_COMPARE(fuoco(), static_cast<QWidget*>(CodTab));
-    QVERIFY(!CodTab->isHidden());  // leaving the window is not leaving the empty field
-    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
-    QVERIFY(stato.testoSql.isEmpty());  // and coming back ran no search
-}
-
-// ---- the action button -----------------------------------------------------------------------
 
 void TestRicerca::captionsFollowTheResult_data()
 {
@@ -515,99 +343,6 @@ void TestRicerca::captionsFollowTheResult()
     QCOMPARE(cmd_r0->isVisible(), visibile);
 }
 
-void TestRicerca::newCodeClosesOnItself()
-{
-    scriviElenco();
-    apri(u"XY"_s);
-    QCOMPARE(cmd_r0->text(), u"&NUOVO"_s);
-    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
-    finestra->clic(cmd_r0);
-    QCOMPARE(chiusa.count(), 1);
-    QCOMPARE(chiusa.first().first().toString(), u"XY"_s);
-    QCOMPARE(stato.paginaAttiva, 2);
-    QVERIFY(!stato.saltaControllo);
-    QVERIFY(!stato.listaAttiva);
-}
-
-void TestRicerca::selectButtonSendsTheKeyboardIntoTheList()
-{
-    scriviElenco();
-    apri(u"AB"_s);
-    finestra->clic(cmd_r0);
-    QCOMPARE(fuoco(), static_cast<QWidget*>(Lista));
-    QVERIFY(stato.listaAttiva);
-    QCOMPARE(cmd_r0->text(), u"&X RICERCA"_s);
-    QCOMPARE(Lista->selectionModel()->selectedIndexes().size(), 1);
-    QCOMPARE(Lista->selectionModel()->selectedIndexes().first().row(), 0);
-    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
-    QTest::keyClick(Lista, Qt::Key_Down);
-    pagina->scegli();  // Enter while the list is in use
-    QCOMPARE(chiusa.count(), 1);
-    QCOMPARE(chiusa.first().first().toString(), u"AB2"_s);
-    QCOMPARE(CodTab->text(), u"AB2"_s);
-}
-
-void TestRicerca::emptyListGivesTheFocusBack()
-{
-    scriviElenco();
-    apri(u"XY"_s);
-    Lista->setFocus();
-    QCOMPARE(fuoco(), static_cast<QWidget*>(CodTab));
-    QVERIFY(!stato.listaAttiva);
-    QCOMPARE(cmd_r0->text(), u"&NUOVO"_s);
-}
-
-void TestRicerca::pickByDoubleClickFromTheDescription()
-{
-    scriviElenco();
-    Register r = registro(u"AUT9"_s, u"BETA TRE"_s);
-    r.SspCodAutorizzazione = u"0123/PS/E"_s;
-    QVERIFY(archivio->scrivi(r));
-    aDescrizione();
-    QTest::keyClicks(DescTab, u"BETA"_s);
-    QCOMPARE(codici(), (QStringList{u"AB1"_s, u"B1"_s, u"AUT9"_s, u"ABZ"_s}));
-    QSignalSpy chiusa(pagina, &PaginaRicerca::chiusa);
-    finestra->doppioClic(Lista->viewport(), Lista->visualRect(Lista->model()->index(2, 0)).center());
-    QCOMPARE(chiusa.count(), 1);
-    QCOMPARE(chiusa.first().first().toString(), u"AUT9"_s);  // the code only, columns 32 to 41
-    QVERIFY(!CodTab->isHidden());
-    QVERIFY(DescTab->isHidden());
-    QCOMPARE(pagina->tipo(), TipoRicerca::Codice);
-    QCOMPARE(codici(), QStringList{u"AUT9"_s});
-}
-
-// ---- long ranges -----------------------------------------------------------------------------
-
-void TestRicerca::everyRowIsReachableByScrolling_data()
-{
-    QTest::addColumn<TipoRicerca>("tipo");
-    QTest::newRow("by code") << TipoRicerca::Codice;
-    QTest::newRow("by description") << TipoRicerca::Descrizione;
-}
-
-void TestRicerca::everyRowIsReachableByScrolling()
-{
-    QFETCH(TipoRicerca, tipo);
-    constexpr int quanti = 3000;
-    tester.reset();  // Qt 6.4's tester fetches inside its reset check and misreads the rows that adds
-    QVERIFY(archivio->riempi(quanti));
-    if (tipo == TipoRicerca::Codice)
-        apri(QString());
-    else
-        aDescrizione();
-    QAbstractItemModel* m = Lista->model();
-    QCOMPARE(m->rowCount(), quanti);  // the scroll bar knows the range's length before it is read
-    finestra->clic(cmd_r0);  // "&X SELEZIONA": into the list without leaving an empty key behind
-    QCOMPARE(fuoco(), static_cast<QWidget*>(Lista));
-    const QString ultimo = tipo == TipoRicerca::Codice ? u"R03000"_s : u"R00001"_s;
-    QTest::keyClick(Lista, Qt::Key_End);
-    QCOMPARE(Lista->currentIndex().row(), quanti - 1);
-    QCOMPARE(Lista->currentIndex().data(ModelloRicerca::ruoloCodice).toString(), ultimo);
-    QStringList attesi;
-    for (int i = 1; i <= quanti; ++i)
-        attesi << u"R%1"_s.arg(tipo == TipoRicerca::Codice ? i : quanti + 1 - i, 5, 10, QChar(u'0'));
-    QCOMPARE(codici(), attesi);
-}
 
 void TestRicerca::equalDescriptionsAcrossPages()
 {
@@ -622,7 +357,6 @@ void TestRicerca::equalDescriptionsAcrossPages()
     QCOMPARE(codici(), attesi);
 }
 
-// ---- failures --------------------------------------------------------------------------------
 
 void TestRicerca::failingSearchShowsOneMessageAndAnEmptyList_data()
 {

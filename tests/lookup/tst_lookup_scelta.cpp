@@ -1,4 +1,4 @@
-#include "banco.h"
+#include "tests/form/ambiente.h"
 
 #include "app/dialogs.h"
 #include "app/statofinestra.h"
@@ -30,9 +30,6 @@ private Q_SLOTS:
     void captionAndPlace_data();
     void captionAndPlace();
     void listsAfreshEachTime();
-    void pickingPutsTheCodeIntoTheField_data();
-    void pickingPutsTheCodeIntoTheField();
-    void cancelGivesTheKeyboardBack();
     void failingQueryShowsAMessageAndAnEmptyList();
 
 private:
@@ -163,47 +160,6 @@ void TestScelta::listsAfreshEachTime()
     QVERIFY(archivio->scrivi(registro(u"S0"_s, u"ZERO"_s, u"S"_s)));
     apri(8);
     QCOMPARE(linee(), (QStringList{u"S0         - ZERO"_s, u"S1         - UNO"_s}));
-}
-
-void TestScelta::pickingPutsTheCodeIntoTheField_data()
-{
-    QTest::addColumn<int>("campo");
-    QTest::addColumn<QString>("codice");  // an unloading register on file
-    QTest::addColumn<QString>("atteso");  // the field after a double click on the first line
-    QTest::newRow("ten characters") << 8 << u"S012345678"_s << u"S012345678"_s;
-    QTest::newRow("inner blanks") << 8 << u"S 1 2"_s << u"S 1 2"_s;
-    QTest::newRow("short") << 8 << u"S1"_s << u"S1"_s;
-    QTest::newRow("empty list clears the field") << 7 << u"S1"_s << u""_s;
-}
-
-void TestScelta::pickingPutsTheCodeIntoTheField()
-{
-    QFETCH(int, campo);
-    QFETCH(QString, codice);
-    QFETCH(QString, atteso);
-    QVERIFY(archivio->scrivi(registro(codice, u"REGISTRO"_s, u"S"_s)));
-    Txt[campo]->setText(u"VECCHIO"_s);
-    apri(campo);
-    QCOMPARE(linee().size(), atteso.isEmpty() ? 0 : 1);
-    finestra->doppioClic(List1->viewport(), List1->visualRect(List1->model()->index(0, 0)).center());
-    QCOMPARE(Txt[campo]->text(), atteso);
-    QVERIFY(!pctRice->isVisible());
-    QCOMPARE(stato.paginaAttiva, 2);
-    QCOMPARE(fuoco(), static_cast<QWidget*>(Txt[campo]));
-}
-
-void TestScelta::cancelGivesTheKeyboardBack()
-{
-    QVERIFY(archivio->scrivi(registro(u"S1"_s, u"UNO"_s, u"S"_s)));
-    Txt[8]->setText(u"PRIMA"_s);
-    apri(8);
-    QTest::keyClick(List1, Qt::Key_Down);
-    finestra->clic(pctRice->findChild<QPushButton*>(u"Command1"_s));
-    QCOMPARE(Txt[8]->text(), u"PRIMA"_s);
-    QVERIFY(!pctRice->isVisible());
-    QCOMPARE(stato.paginaAttiva, 2);
-    QCOMPARE(stato.campoCorrente, 8);
-    QCOMPARE(fuoco(), static_cast<QWidget*>(Txt[8]));
 }
 
 void TestScelta::failingQueryShowsAMessageAndAnEmptyList()
