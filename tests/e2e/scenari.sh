@@ -19,6 +19,7 @@
 #   testo NOME ATTESO       polls the AT-SPI text of the shown control whose accessible name is NOME
 #   fuoco NOME              polls until the focused control's accessible name is NOME
 #   premi NOME BOTTONE [via]  mouse BOTTONE down on control NOME, up there or, with "via", 100 px right
+#   doppio NOME             double click on the first line of control NOME
 #   asinistra NOME1 NOME2   control NOME1 is shown left of control NOME2
 #   geometria TITOLO WxH    the size of the window with that title
 #   fermo NOME              control NOME has the place and size it had at the scenario's first "fermo NOME"
@@ -99,6 +100,17 @@ premi() {
   sleep 0.2
   [ "${3:-}" = via ] && xdotool mousemove "$((x + w + 100))" "$((y + h / 2))" && sleep 0.2
   xdotool mouseup "$2"
+  sleep 0.3
+}
+
+doppio() {
+  local x y w h
+  for _ in $(seq 30); do
+    read -r x y w h < <(/usr/bin/python3 "$QUI/atspi.py" estensione "$1" 2>/dev/null) && break
+    sleep 0.2
+  done
+  [ -n "${h:-}" ] || fallisci "'$1' non si vede"
+  xdotool mousemove "$((x + w / 4))" "$((y + 8))" click --repeat 2 --delay 80 1
   sleep 0.3
 }
 
