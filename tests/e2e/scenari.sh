@@ -89,13 +89,19 @@ aspetta_atspi() {
 testo() { aspetta_atspi "$2" testo "$1"; }
 fuoco() { aspetta_atspi "$1" fuoco; }
 
-premi() {
-  local x y w h
+# Polls the screen extent of control NAME into x, y, w and h.
+estensione() {
+  h=""
   for _ in $(seq 30); do
     read -r x y w h < <(/usr/bin/python3 "$QUI/atspi.py" estensione "$1" 2>/dev/null) && break
     sleep 0.2
   done
   [ -n "${h:-}" ] || fallisci "'$1' non si vede"
+}
+
+premi() {
+  local x y w h
+  estensione "$1"
   xdotool mousemove "$((x + w / 2))" "$((y + h / 2))" mousedown "$2"
   sleep 0.2
   [ "${3:-}" = via ] && xdotool mousemove "$((x + w + 100))" "$((y + h / 2))" && sleep 0.2
@@ -105,11 +111,7 @@ premi() {
 
 doppio() {
   local x y w h
-  for _ in $(seq 30); do
-    read -r x y w h < <(/usr/bin/python3 "$QUI/atspi.py" estensione "$1" 2>/dev/null) && break
-    sleep 0.2
-  done
-  [ -n "${h:-}" ] || fallisci "'$1' non si vede"
+  estensione "$1"
   xdotool mousemove "$((x + w / 4))" "$((y + 8))" click --repeat 2 --delay 80 1
   sleep 0.3
 }
