@@ -27,6 +27,8 @@
 #   attiva TITOLO [no]      activates that window, or with "no" polls until it is the active one
 #   titolo ATTESO           the main window's whole title
 #   esce STATO              waits for the program to end with exit status STATO;  vivo  it still runs
+# Also at hand: $DATABASE (the company's file), $PROGRAMMA (the program's folder, Quendrix.ini beside it),
+# $CARTELLA (the scenario's scratch folder), $SVEGLIA (a test alarm clock), $finestraPrincipale, $PID.
 # Keys travel through XTEST and the server's keymap, as a clerk's do; the access keys of buttons
 # click about 100 ms later, so every check polls.
 set -uo pipefail
