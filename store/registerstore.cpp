@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <pwd.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -456,41 +455,6 @@ void RegisterStore::chiudi()
     registriAperti_ = testataAperta_ = false;
 }
 
-namespace {
-
-bool cercaRiga(QSqlQuery& q, const QString& codice, std::optional<QSqlRecord>& riga)
-{
-    q.bindValue(0, codice);
-    if (!q.exec())
-        return false;
-    if (q.next())
-        riga = q.record();
-    q.finish();
-    return true;
-}
-
-} // namespace
-
-Esito RegisterStore::trovaRegistroUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga)
-{
-    riga.reset();
-    if (!registri_)
-        return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
-    if (!cercaRiga(registri_->cerca, codice, riga))
-        return errore(registri_->cerca.lastError());
-    return {};
-}
-
-Esito RegisterStore::trovaTestataUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga)
-{
-    riga.reset();
-    if (!testata_)
-        return Esito::errore(erroreGenerico, u"tabella non aperta"_s);
-    if (!cercaRiga(testata_->cerca, codice, riga))
-        return errore(testata_->cerca.lastError());
-    return {};
-}
-
 Esito RegisterStore::preparaCoppia()
 {
     coppia_.reset();
@@ -745,16 +709,6 @@ auto RegisterStore::riprovando(F&& operazione)
     return esito;
 }
 
-Esito RegisterStore::trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga)
-{
-    return riprovando([&](bool) { return trovaRegistroUnaVolta(codice, riga); });
-}
-
-Esito RegisterStore::trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga)
-{
-    return riprovando([&](bool) { return trovaTestataUnaVolta(codice, riga); });
-}
-
 Esito RegisterStore::trova(const QString& codice, Righe& righe)
 {
     return riprovando([&](bool) { return trovaUnaVolta(codice, righe); });
@@ -788,11 +742,8 @@ QString accessoScrittura(const QString& percorso, const QString& cosa, int modo)
     const int codice = errno;
     if (codice == EROFS)
         return testi::soloLettura.arg(percorso);
-    if (codice == EACCES || codice == EPERM) {
-        const passwd* utente = ::getpwuid(::geteuid());
-        const QString nome = utente ? QString::fromLocal8Bit(utente->pw_name) : QString::number(::geteuid());
-        return testi::permessoNegato.arg(percorso, nome, cosa);
-    }
+    if (codice == EACCES || codice == EPERM)
+        return testi::permessoNegato.arg(percorso, utenteSistema(), cosa);
     return testi::erroreAccesso.arg(percorso).arg(codice);
 }
 

@@ -45,11 +45,9 @@ public:
     struct Righe {
         std::optional<QSqlRecord> registro, testata;
     };
-    // Both rows of `codice` from one snapshot, so a save of another clerk never shows by halves.
+    // Both rows of `codice` (compared without regard to case) from one snapshot, so a save of another
+    // clerk never shows by halves.
     Esito trova(const QString& codice, Righe& righe);
-    // The row whose key is `codice` (compared without regard to case), or none.
-    Esito trovaRegistro(const QString& codice, std::optional<QSqlRecord>& riga);
-    Esito trovaTestata(const QString& codice, std::optional<QSqlRecord>& riga);
 
     enum class Fase { Nessuna, Registro, Testata };
     struct EsitoScrittura {
@@ -96,8 +94,6 @@ private:
         QSqlRecord registro, testata;  // the columns of each row, without values
     };
 
-    Esito trovaRegistroUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga);
-    Esito trovaTestataUnaVolta(const QString& codice, std::optional<QSqlRecord>& riga);
     Esito trovaUnaVolta(const QString& codice, Righe& righe);
     EsitoScrittura scriviUnaVolta(const Register& registro, const RegisterHeading& testata, const Righe* mostrate,
                                   bool ripetuta);

@@ -36,18 +36,6 @@ QString elenco(const QSqlDriver* d, std::span<const Colonna> colonne, const QStr
 // The columns a history row copies: both tables', after its own five.
 std::span<const Colonna> copiate() { return colonneStorico().subspan(colonneProprieStorico); }
 
-// The login name of the operating system's user, which the environment cannot change; looked up
-// once, as reading the user database costs more than the rest of a history row.
-const QString& utenteSistema()
-{
-    static const QString nome = [] {
-        if (const passwd* p = getpwuid(geteuid()); p && p->pw_name)
-            return QString::fromLocal8Bit(p->pw_name);
-        return qEnvironmentVariable("USER");
-    }();
-    return nome;
-}
-
 // The engine's clock in UTC to the millisecond: on a server, one clock for every clerk.
 QString adesso(const QSqlDriver* d)
 {
@@ -123,6 +111,17 @@ bool esegui(QSqlQuery& q, const QVariantList& valori, QSqlError& errore)
 }
 
 } // namespace
+
+// Looked up once: reading the user database costs more than the rest of a history row.
+const QString& utenteSistema()
+{
+    static const QString nome = [] {
+        if (const passwd* p = getpwuid(geteuid()); p && p->pw_name)
+            return QString::fromLocal8Bit(p->pw_name);
+        return qEnvironmentVariable("USER");
+    }();
+    return nome;
+}
 
 bool haStorico(const QSqlDatabase& db) { return db.tables().contains(tabellaStorico, Qt::CaseInsensitive); }
 

@@ -54,6 +54,8 @@ inline constexpr QLatin1StringView opRipristino{"RIPRISTINO"};
 // The history table and its index, if missing, within the caller's transaction; on a server the
 // roles that may write the registers may add to it and read it.
 Esito creaStorico(QSqlDatabase& db);
+// The login name of the operating system's user, which the environment cannot change.
+const QString& utenteSistema();
 bool haStorico(const QSqlDatabase& db);
 
 // Every history row, or those of one code, oldest first, in the order of colonneStorico().

@@ -166,8 +166,9 @@ void TestRegole::shownRegisterTurnsDotsIntoBlanks()
 {
     archivio->database().exec(u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspCarScar, SspGruppoCarico,"
                               " SspGruppoSCarico) VALUES ('G1', NULL, ' . ', 'S9')"_s);
-    std::optional<QSqlRecord> trovata;
-    QVERIFY(archivio->trovaRegistro(u"g1"_s, trovata).ok());
+    store::RegisterStore::Righe righe;
+    QVERIFY(archivio->trova(u"g1"_s, righe).ok());
+    const std::optional<QSqlRecord>& trovata = righe.registro;
     QVERIFY(trovata);
     const Register r = store::leggiRegistro(*trovata);
     QCOMPARE(r.SspCarScar, u"C"_s);
@@ -205,8 +206,10 @@ void TestRegole::numberTheBoxCannotHoldIsKept()
     QFETCH(QString, atteso);
     QSqlQuery q(archivio->database());
     QVERIFY(q.exec(u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspCarScar, SspMeccanogNum) VALUES ('REG1', 'C', %1)"_s.arg(salvato)));
-    std::optional<QSqlRecord> trovata;
-    QVERIFY(archivio->trovaRegistro(u"REG1"_s, trovata).ok() && trovata);
+    store::RegisterStore::Righe righe;
+    QVERIFY(archivio->trova(u"REG1"_s, righe).ok());
+    const std::optional<QSqlRecord>& trovata = righe.registro;
+    QVERIFY(trovata);
     Register r = store::leggiRegistro(*trovata);
     Maschera m = compilata(1);
     regole::mostraRegistro(r, std::nullopt, m);

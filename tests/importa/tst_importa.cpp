@@ -332,7 +332,7 @@ void TestImporta::ogniCellaComeNelFile()
         perCodice.insert(r.front().toString(), r);
     store::RegisterStore archivio(u"prova-rilettura"_s);
     QVERIFY(archivio.apriDatabase(destinazione_).ok());
-    QVERIFY((registri ? archivio.apriRegistri() : archivio.apriTestata()).ok());
+    QVERIFY(archivio.apriRegistri().ok() && archivio.apriTestata().ok());
     for (const RigaJson& atteso : attese) {
         const QString codice = atteso.front().second.toString();
         QVERIFY2(perCodice.contains(codice), qPrintable(codice));
@@ -348,8 +348,9 @@ void TestImporta::ogniCellaComeNelFile()
         if (registri)
             cercati << codice.toLower();
         for (const QString& cercato : cercati) {
-            std::optional<QSqlRecord> riga;
-            QVERIFY((registri ? archivio.trovaRegistro(cercato, riga) : archivio.trovaTestata(cercato, riga)).ok());
+            store::RegisterStore::Righe righe;
+            QVERIFY(archivio.trova(cercato, righe).ok());
+            const std::optional<QSqlRecord>& riga = registri ? righe.registro : righe.testata;
             QVERIFY2(riga, qPrintable(cercato));
             if (registri)
                 QCOMPARE(store::leggiRegistro(*riga), store::leggiRegistro(recordDa(atteso)));

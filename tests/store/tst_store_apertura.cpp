@@ -76,8 +76,8 @@ void TestApertura::fileEstraneoIntatto()
         QCOMPARE(registri.numero, numero);
         QVERIFY(!archivio.registriAperti());
         QVERIFY(!archivio.apriTestata().ok());
-        std::optional<QSqlRecord> riga;
-        QVERIFY(!archivio.trovaRegistro(u"X1"_s, riga).ok());
+        store::RegisterStore::Righe righe;
+        QVERIFY(!archivio.trova(u"X1"_s, righe).ok());
     }
     QCOMPARE(f.byte(), byte);
     QCOMPARE(f.contenuto(), QStringList{u"dogana.mdb"_s});
@@ -231,9 +231,9 @@ void TestApertura::bloccatoDaAltri()
         // Retry once the other user lets go.
         QVERIFY(archivio.apriRegistri().ok());
         QVERIFY(archivio.apriTestata().ok());
-        std::optional<QSqlRecord> riga;
-        QVERIFY(archivio.trovaRegistro(u"BLOCCO"_s, riga).ok());
-        QVERIFY(!riga);
+        store::RegisterStore::Righe righe;
+        QVERIFY(archivio.trova(u"BLOCCO"_s, righe).ok());
+        QVERIFY(!righe.registro);
     }
     connessione = QSqlDatabase();
     QSqlDatabase::removeDatabase(nome);

@@ -82,25 +82,25 @@ void TestConcorrenza::salvataggioVistoDallAltro()
     for (store::RegisterStore* a : {&mio, &collega})
         for (const store::Esito& e : {a->apriDatabase(f->percorso()), a->apriRegistri(), a->apriTestata()})
             QVERIFY2(e.ok(), qPrintable(e.descrizione));
-    std::optional<QSqlRecord> riga;
-    QVERIFY(mio.trovaRegistro(u"V1"_s, riga).ok());
+    store::RegisterStore::Righe righe;
+    const std::optional<QSqlRecord>& riga = righe.registro;
+    QVERIFY(mio.trova(u"V1"_s, righe).ok());
     QVERIFY(!riga);
 
     QVERIFY(collega.scrivi(registro(u"V1"_s, u"DEL COLLEGA"_s), testata(u"DOGANA DI COMO"_s)).esito.ok());
-    QVERIFY(mio.trovaRegistro(u"v1"_s, riga).ok());
+    QVERIFY(mio.trova(u"v1"_s, righe).ok());
     QVERIFY(riga);
     QCOMPARE(riga->value(u"SspDescrizione"_s).toString(), u"DEL COLLEGA"_s);
-    QVERIFY(mio.trovaTestata(u"V1"_s, riga).ok());
-    QVERIFY(riga);
-    QCOMPARE(riga->value(u"TpsRiga1"_s).toString(), u"DOGANA DI COMO"_s);
+    QVERIFY(righe.testata);
+    QCOMPARE(righe.testata->value(u"TpsRiga1"_s).toString(), u"DOGANA DI COMO"_s);
     QCOMPARE(codiciTrovati(mio, u"v"_s), QStringList{u"V1"_s});
 
     QVERIFY(collega.scrivi(registro(u"V1"_s, u"CAMBIATO"_s), testata(u"DOGANA DI LECCO"_s)).esito.ok());
-    QVERIFY(mio.trovaRegistro(u"V1"_s, riga).ok());
+    QVERIFY(mio.trova(u"V1"_s, righe).ok());
     QCOMPARE(riga->value(u"SspDescrizione"_s).toString(), u"CAMBIATO"_s);
 
     QVERIFY(collega.elimina(u"V1"_s).ok());
-    QVERIFY(mio.trovaRegistro(u"V1"_s, riga).ok());
+    QVERIFY(mio.trova(u"V1"_s, righe).ok());
     QVERIFY(!riga);
     QCOMPARE(codiciTrovati(mio, u"v"_s), QStringList());
 }

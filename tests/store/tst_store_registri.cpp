@@ -149,9 +149,9 @@ private:
 
 QSqlRecord TestRegistri::trovato(bool registro, const QString& codice)
 {
-    std::optional<QSqlRecord> riga;
-    const bool ok = (registro ? archivio->trovaRegistro(codice, riga) : archivio->trovaTestata(codice, riga)).ok();
-    return ok && riga ? *riga : QSqlRecord();
+    store::RegisterStore::Righe righe;
+    const std::optional<QSqlRecord>& riga = registro ? righe.registro : righe.testata;
+    return archivio->trova(codice, righe).ok() && riga ? *riga : QSqlRecord();
 }
 
 void TestRegistri::init()
