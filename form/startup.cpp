@@ -845,8 +845,7 @@ void Startup::scriviRegistro()
     }
     // A number written by another program is replaced only when the clerk agrees.
     if (registroCorrente.meccanogNumIntatto.isValid() && !nuovo.meccanogNumIntatto.isValid() &&
-        dialoghi_.ask(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto)),
-                      testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) == app::No)
+        !domanda(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto))))
         return;
     const RegisterHeading testata = regole::testataMaschera(m);
     auto esito = archivio_.scrivi(nuovo, testata, &mostrate_);
