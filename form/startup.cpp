@@ -80,6 +80,14 @@ const QColor verdeChiaro(192, 255, 192);
 const QColor verde(128, 255, 128);
 const QColor gialloChiaro(255, 255, 192);
 
+// A hidden widget keeps (or gives up) its room in the layout.
+void tieniPosto(QWidget* w, bool tieni)
+{
+    QSizePolicy posto = w->sizePolicy();
+    posto.setRetainSizeWhenHidden(tieni);
+    w->setSizePolicy(posto);
+}
+
 // Tab enters a group of options on the one chosen; with none chosen (or a hidden one), on the first.
 void tabSullaScelta(QButtonGroup* gruppo)
 {
@@ -206,9 +214,7 @@ void Startup::costruisci()
         cmdD[i]->setObjectName(u"cmdD(%1)"_s.arg(i));
         cmdD[i]->setAutoDefault(false);
         // A hidden button keeps its slot: "&USCITA" stays where it is in every mode.
-        QSizePolicy posto = cmdD[i]->sizePolicy();
-        posto.setRetainSizeWhenHidden(true);
-        cmdD[i]->setSizePolicy(posto);
+        tieniPosto(cmdD[i], true);
         connect(cmdD[i], &QPushButton::clicked, this, [this, i] { cmdD_Click(i); });
     }
     for (int i : {1, 3, 0, 2})
@@ -410,17 +416,11 @@ void Startup::posiziona()
     QSize dimensione(daTwip(larghezzaTwip, this), daTwip(altezzaTwip, this));
     ensurePolished();  // measured with the style's fonts and margins, as shown
     // Both type pages keep their room while hidden for one measurement: the larger sets each side.
-    for (QWidget* pagina : Picture1) {
-        QSizePolicy posto = pagina->sizePolicy();
-        posto.setRetainSizeWhenHidden(true);
-        pagina->setSizePolicy(posto);
-    }
+    for (QWidget* pagina : Picture1)
+        tieniPosto(pagina, true);
     dimensione = dimensione.expandedTo(minimumSizeHint());
-    for (QWidget* pagina : Picture1) {
-        QSizePolicy posto = pagina->sizePolicy();
-        posto.setRetainSizeWhenHidden(false);
-        pagina->setSizePolicy(posto);
-    }
+    for (QWidget* pagina : Picture1)
+        tieniPosto(pagina, false);
     const QScreen* schermo = screen() ? screen() : QGuiApplication::primaryScreen();
     if (schermo) {
         // Room for the window manager's title bar and borders, not yet known before the first show.
@@ -845,8 +845,7 @@ void Startup::scriviRegistro()
     }
     // A number written by another program is replaced only when the clerk agrees.
     if (registroCorrente.meccanogNumIntatto.isValid() && !nuovo.meccanogNumIntatto.isValid() &&
-        dialoghi_.ask(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto)),
-                      testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) == app::No)
+        !domanda(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto))))
         return;
     const RegisterHeading testata = regole::testataMaschera(m);
     auto esito = archivio_.scrivi(nuovo, testata, &mostrate_);

@@ -22,18 +22,12 @@ store::Esito ModelloRicerca::cerca(store::TipoRicerca tipo, const QString& chiav
     ultimo_.reset();
     pagina_ = primaPagina;
     finite_ = false;
-    QStringList nuove, codici;
-    const store::Esito e = leggi(primaPagina, nuove, codici);
-    store::Esito esito = e;
-    if (e.ok()) {
-        righe_ = std::move(nuove);
-        codici_ = std::move(codici);
-        totale_ = static_cast<int>(righe_.size());
-        // A full first page: the rest of the range is only counted now and read as it is reached.
-        if (!finite_)
-            esito = store::esegui(archivio_, store::contaRegistri(archivio_.database().driver(), tipo, chiave),
-                                  testoSql_, [this](const QSqlQuery& q) { totale_ = q.value(0).toInt(); });
-    }
+    store::Esito esito = leggi(primaPagina, righe_, codici_);
+    totale_ = static_cast<int>(righe_.size());
+    // A full first page: the rest of the range is only counted now and read as it is reached.
+    if (esito.ok() && !finite_)
+        esito = store::esegui(archivio_, store::contaRegistri(archivio_.database().driver(), tipo, chiave),
+                              testoSql_, [this](const QSqlQuery& q) { totale_ = q.value(0).toInt(); });
     if (!esito.ok()) {
         righe_.clear();
         codici_.clear();
