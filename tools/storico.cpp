@@ -14,23 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Opens the company store; the exit status of the refusal, or none when it is open.
-std::optional<int> apri(store::RegisterStore& archivio, const QString& file)
-{
-    if (!fileArchivio(file))
-        return esitoErrore;
-    if (const store::Esito e = archivio.apriDatabase(file, 2000); !e.ok()) {
-        if (e.numero == store::erroreBloccata)
-            segnala(testi::archivioBloccato.arg(file, e.descrizione));
-        else if (e.numero == store::erroreNonArchivio)
-            segnala(testi::nonArchivio.arg(file, e.descrizione));
-        else
-            segnala(testi::erroreLettura.arg(file, e.descrizione));
-        return esitoErrore;
-    }
-    return std::nullopt;
-}
-
 // A stored value as text: a boolean as 0 or 1 on either engine, a Null as nothing.
 QString testo(const QVariant& v)
 {
@@ -67,8 +50,8 @@ int storico(const QStringList& argomenti)
     const QString& file = resto.front();
     const std::optional<QString> codice = resto.size() > 1 ? std::optional(resto.at(1)) : std::nullopt;
     store::RegisterStore archivio(u"pemtarx-db"_s);
-    if (const std::optional<int> rifiuto = apri(archivio, file))
-        return *rifiuto;
+    if (!apriArchivio(archivio, file))
+        return esitoErrore;
 
     QStringList nomi{u"numero"_s, u"quando"_s, u"utente"_s, u"computer"_s, u"operazione"_s};
     for (const store::Colonna& c : store::colonneStorico().subspan(store::colonneProprieStorico))
@@ -133,8 +116,8 @@ int ripristina(const QStringList& argomenti)
         return usoErrato(u"ripristina"_s, testi::argomentiRipristina);
     }
     store::RegisterStore archivio(u"pemtarx-db"_s);
-    if (const std::optional<int> rifiuto = apri(archivio, file))
-        return *rifiuto;
+    if (!apriArchivio(archivio, file))
+        return esitoErrore;
     store::Ripristino esito = store::Ripristino::NumeroInesistente;
     if (const store::Esito e = store::ripristina(archivio, codice, riga, esito); !e.ok()) {
         if (e.numero == store::erroreBloccata)
