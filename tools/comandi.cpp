@@ -57,6 +57,13 @@ void riferisci(const QString& testo)
     QTextStream(stdout) << testo << u'\n';
 }
 
+int erroreUso(const QString& testo)
+{
+    segnala(testo);
+    segnala(testi::uso);
+    return esitoUso;
+}
+
 std::optional<QStringList> archivi(const QStringList& argomenti)
 {
     QStringList gruppi;

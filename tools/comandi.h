@@ -34,5 +34,7 @@ bool apriArchivio(store::RegisterStore& archivio, const QString& posizione);
 // A message for the clerk on standard error, and the one-line outcome on standard output.
 void segnala(const QString& testo);
 void riferisci(const QString& testo);
+// A usage error: the reason and the usage on standard error, and the exit status for it.
+int erroreUso(const QString& testo);
 
 } // namespace pemtarxdb

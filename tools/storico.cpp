@@ -32,13 +32,6 @@ QString cellaCsv(const QVariant& v)
     return u'"' + QString(v.toString()).replace(u"\""_s, u"\"\""_s) + u'"';
 }
 
-int usoErrato(const QString& comando, const QString& argomenti)
-{
-    segnala(testi::argomentiErrati.arg(comando, argomenti));
-    segnala(testi::uso);
-    return esitoUso;
-}
-
 } // namespace
 
 int storico(const QStringList& argomenti)
@@ -46,7 +39,7 @@ int storico(const QStringList& argomenti)
     QStringList resto = argomenti;
     const bool csv = resto.removeAll(u"--csv"_s) > 0;
     if (resto.isEmpty() || resto.size() > 2)
-        return usoErrato(u"storico"_s, testi::argomentiStorico);
+        return erroreUso(testi::argomentiErrati.arg(u"storico"_s, testi::argomentiStorico));
     const QString& file = resto.front();
     const std::optional<QString> codice = resto.size() > 1 ? std::optional(resto.at(1)) : std::nullopt;
     store::RegisterStore archivio(u"pemtarx-db"_s);
@@ -113,7 +106,7 @@ int ripristina(const QStringList& argomenti)
     const qint64 riga = argomenti.at(2).toLongLong(&numero);
     if (!numero || riga <= 0) {
         segnala(testi::numeroNonValido.arg(argomenti.at(2)));
-        return usoErrato(u"ripristina"_s, testi::argomentiRipristina);
+        return erroreUso(testi::argomentiErrati.arg(u"ripristina"_s, testi::argomentiRipristina));
     }
     store::RegisterStore archivio(u"pemtarx-db"_s);
     if (!apriArchivio(archivio, file))
