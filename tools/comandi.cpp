@@ -57,6 +57,13 @@ void riferisci(const QString& testo)
     QTextStream(stdout) << testo << u'\n';
 }
 
+int erroreUso(const QString& testo)
+{
+    segnala(testo);
+    segnala(testi::uso);
+    return esitoUso;
+}
+
 std::optional<QStringList> archivi(const QStringList& argomenti)
 {
     QStringList gruppi;
@@ -183,6 +190,9 @@ int esempio(const QStringList& argomenti)
     return esitoRiuscito;
 }
 
+namespace {
+
+// Refuses, with the reason given, a file that is missing or of the original engine; a server address passes.
 bool fileArchivio(const QString& posizione)
 {
     if (suServer(posizione))
@@ -199,14 +209,25 @@ bool fileArchivio(const QString& posizione)
     return true;
 }
 
+} // namespace
+
+bool apriArchivio(store::RegisterStore& archivio, const QString& posizione)
+{
+    if (!fileArchivio(posizione))
+        return false;
+    if (const store::Esito e = archivio.apriDatabase(posizione, attesaMs); !e.ok()) {
+        erroreArchivio(posizione, e);
+        return false;
+    }
+    return true;
+}
+
 int verifica(const QStringList& argomenti)
 {
     const QString& file = argomenti.front();
-    if (!fileArchivio(file))
-        return esitoErrore;
     store::RegisterStore archivio(u"pemtarx-db"_s);
-    if (const store::Esito e = archivio.apriDatabase(file, attesaMs); !e.ok())
-        return erroreArchivio(file, e);
+    if (!apriArchivio(archivio, file))
+        return esitoErrore;
     store::Controllo c;
     if (const store::Esito e = store::controlla(archivio, c); !e.ok())
         return erroreArchivio(file, e);

@@ -3,6 +3,10 @@
 #include <QStringList>
 #include <optional>
 
+namespace store {
+class RegisterStore;
+}
+
 // The subcommands of pemtarx-db; each takes its own arguments and returns the exit status.
 namespace pemtarxdb {
 
@@ -23,11 +27,14 @@ std::optional<QStringList> archivi(const QStringList& argomenti);
 // with the reason given, when the settings file is missing.
 std::optional<QString> posizione(const QString& archivio);
 
-// Refuses, with the reason given, a file that is missing or of the original engine; a server address passes.
-bool fileArchivio(const QString& posizione);
+// Opens an existing company store; false, with the reason given, for a file that is missing, of the
+// original engine, locked or damaged, or a server that cannot be reached.
+bool apriArchivio(store::RegisterStore& archivio, const QString& posizione);
 
 // A message for the clerk on standard error, and the one-line outcome on standard output.
 void segnala(const QString& testo);
 void riferisci(const QString& testo);
+// A usage error: the reason and the usage on standard error, and the exit status for it.
+int erroreUso(const QString& testo);
 
 } // namespace pemtarxdb

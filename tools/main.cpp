@@ -43,13 +43,6 @@ int aiuto()
     return esitoRiuscito;
 }
 
-int erroreUso(const QString& testo)
-{
-    segnala(testo);
-    segnala(testi::uso);
-    return esitoUso;
-}
-
 int versione()
 {
     riferisci(

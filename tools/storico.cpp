@@ -14,23 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Opens the company store; the exit status of the refusal, or none when it is open.
-std::optional<int> apri(store::RegisterStore& archivio, const QString& file)
-{
-    if (!fileArchivio(file))
-        return esitoErrore;
-    if (const store::Esito e = archivio.apriDatabase(file, 2000); !e.ok()) {
-        if (e.numero == store::erroreBloccata)
-            segnala(testi::archivioBloccato.arg(file, e.descrizione));
-        else if (e.numero == store::erroreNonArchivio)
-            segnala(testi::nonArchivio.arg(file, e.descrizione));
-        else
-            segnala(testi::erroreLettura.arg(file, e.descrizione));
-        return esitoErrore;
-    }
-    return std::nullopt;
-}
-
 // A stored value as text: a boolean as 0 or 1 on either engine, a Null as nothing.
 QString testo(const QVariant& v)
 {
@@ -49,13 +32,6 @@ QString cellaCsv(const QVariant& v)
     return u'"' + QString(v.toString()).replace(u"\""_s, u"\"\""_s) + u'"';
 }
 
-int usoErrato(const QString& comando, const QString& argomenti)
-{
-    segnala(testi::argomentiErrati.arg(comando, argomenti));
-    segnala(testi::uso);
-    return esitoUso;
-}
-
 } // namespace
 
 int storico(const QStringList& argomenti)
@@ -63,12 +39,12 @@ int storico(const QStringList& argomenti)
     QStringList resto = argomenti;
     const bool csv = resto.removeAll(u"--csv"_s) > 0;
     if (resto.isEmpty() || resto.size() > 2)
-        return usoErrato(u"storico"_s, testi::argomentiStorico);
+        return erroreUso(testi::argomentiErrati.arg(u"storico"_s, testi::argomentiStorico));
     const QString& file = resto.front();
     const std::optional<QString> codice = resto.size() > 1 ? std::optional(resto.at(1)) : std::nullopt;
     store::RegisterStore archivio(u"pemtarx-db"_s);
-    if (const std::optional<int> rifiuto = apri(archivio, file))
-        return *rifiuto;
+    if (!apriArchivio(archivio, file))
+        return esitoErrore;
 
     QStringList nomi{u"numero"_s, u"quando"_s, u"utente"_s, u"computer"_s, u"operazione"_s};
     for (const store::Colonna& c : store::colonneStorico().subspan(store::colonneProprieStorico))
@@ -130,11 +106,11 @@ int ripristina(const QStringList& argomenti)
     const qint64 riga = argomenti.at(2).toLongLong(&numero);
     if (!numero || riga <= 0) {
         segnala(testi::numeroNonValido.arg(argomenti.at(2)));
-        return usoErrato(u"ripristina"_s, testi::argomentiRipristina);
+        return erroreUso(testi::argomentiErrati.arg(u"ripristina"_s, testi::argomentiRipristina));
     }
     store::RegisterStore archivio(u"pemtarx-db"_s);
-    if (const std::optional<int> rifiuto = apri(archivio, file))
-        return *rifiuto;
+    if (!apriArchivio(archivio, file))
+        return esitoErrore;
     store::Ripristino esito = store::Ripristino::NumeroInesistente;
     if (const store::Esito e = store::ripristina(archivio, codice, riga, esito); !e.ok()) {
         if (e.numero == store::erroreBloccata)
