@@ -20,7 +20,7 @@ const StatoModo& statoModo(Modo modo)
     return tabella.at(static_cast<std::size_t>(modo));
 }
 
-void pulisciCampi(const Register& registro, Maschera& m)
+void pulisciCampi(const Registro& registro, Maschera& m)
 {
     m.DicKod = registro.SspCodice;
     for (int i = 1; i <= mappa::ultimoTxt; ++i)
@@ -65,7 +65,7 @@ QString gruppo(const QString& testo) { return testo.trimmed().isEmpty() ? u"."_s
 
 } // namespace
 
-QString meccanograficoMostrato(const Register& r)
+QString meccanograficoMostrato(const Registro& r)
 {
     const QVariant& numero = r.meccanogNumIntatto.isValid() ? r.meccanogNumIntatto : QVariant(r.SspMeccanogNum);
     return store::numeroCampo(numero).left(mappa::campo(3).lunghezza);
@@ -76,7 +76,7 @@ QString codiceVoce(const QStringList& voci, int indice)
     return indice >= 0 && indice < voci.size() ? voci.at(indice).left(1) : u" "_s;
 }
 
-void mostraRegistro(const Register& r, const std::optional<RegisterHeading>& testata, Maschera& m)
+void mostraRegistro(const Registro& r, const std::optional<TestataRegistro>& testata, Maschera& m)
 {
     m.DicKod = r.SspCodice;
     m.Txt[1] = r.SspDescrizione;
@@ -106,7 +106,7 @@ void mostraRegistro(const Register& r, const std::optional<RegisterHeading>& tes
     m.riquadri = voceDi(testi::vociRiquadri, r.SspACT, m.riquadri);
 }
 
-store::Esito leggiMaschera(const Maschera& m, Register& r)
+store::Esito leggiMaschera(const Maschera& m, Registro& r)
 {
     r.SspCodice = m.DicKod;
     r.SspDescrizione = m.Txt[1];
@@ -153,9 +153,9 @@ store::Esito leggiMaschera(const Maschera& m, Register& r)
     return {};
 }
 
-RegisterHeading testataMaschera(const Maschera& m)
+TestataRegistro testataMaschera(const Maschera& m)
 {
-    RegisterHeading t;
+    TestataRegistro t;
     t.TpsCodice = m.DicKod;
     for (int i = 0; i < 5; ++i) {
         t.TpsRiga[i] = m.Txt[mappa::primaRigaRegistro + i].trimmed();

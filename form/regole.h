@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/esito.h"
-#include "store/register.h"
+#include "store/registro.h"
 
 #include <QString>
 #include <array>
@@ -32,20 +32,20 @@ struct StatoModo {
 const StatoModo& statoModo(Modo modo);
 
 // The cleared page: the code kept, blanks elsewhere, "0" in the two counters, no type.
-void pulisciCampi(const Register& registro, Maschera& m);
+void pulisciCampi(const Registro& registro, Maschera& m);
 
 // Buffer and heading row into the page; fields without a stored value keep what they show.
-void mostraRegistro(const Register& registro, const std::optional<RegisterHeading>& testata, Maschera& m);
+void mostraRegistro(const Registro& registro, const std::optional<TestataRegistro>& testata, Maschera& m);
 
 // The type option for a stored register type, or -1 when it names none.
 int opzioneTipo(const QString& carScar);
 
 // The page into the buffer, by the register type chosen; fails on a number the column cannot hold.
-store::Esito leggiMaschera(const Maschera& m, Register& registro);
-RegisterHeading testataMaschera(const Maschera& m);
+store::Esito leggiMaschera(const Maschera& m, Registro& registro);
+TestataRegistro testataMaschera(const Maschera& m);
 
 // SspMeccanogNum as its box shows it, the stored value when the 16-bit number cannot hold it.
-QString meccanograficoMostrato(const Register& registro);
+QString meccanograficoMostrato(const Registro& registro);
 
 // The first character of a list entry, or a blank when none is shown.
 QString codiceVoce(const QStringList& voci, int indice);

@@ -1,13 +1,13 @@
 #include "startup.h"
 
 #include "app/archivio.h"
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/inifile.h"
 #include "app/misura.h"
-#include "app/pointer.h"
+#include "app/puntatore.h"
 #include "app/tasti.h"
 #include "app/casella.h"
-#include "form/dialogsqt.h"
+#include "form/dialoghiqt.h"
 #include "form/mappacampi.h"
 #include "form/testi.h"
 #include "lookup/paginaricerca.h"
@@ -109,7 +109,7 @@ QLabel* etichetta(const QString& testo, const QString& nome, QWidget* genitore)
 
 } // namespace
 
-Startup::Startup(app::Dialogs& dialoghi, QWidget* genitore)
+Startup::Startup(app::Dialoghi& dialoghi, QWidget* genitore)
     : QWidget(genitore), dialoghi_(dialoghi), archivio_(u"pemtarx"_s)
 {
     setObjectName(u"Startup"_s);
@@ -463,7 +463,7 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
         const store::Esito e = archivio_.verificaScrittura();
         if (e.ok())
             break;
-        if (dialoghi_.ask(testi::archivioNonScrivibile + u'\n' + e.descrizione, testi::titoloErrore,
+        if (dialoghi_.chiedi(testi::archivioNonScrivibile + u'\n' + e.descrizione, testi::titoloErrore,
                           app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) != app::Riprova)
             return false;
     }
@@ -488,7 +488,7 @@ bool Startup::apriDatabase()
         const QString testo = nomiAmbigui.isEmpty() ? testi::societaInesistente
                                                     : testi::societaInesistente + u'\n' +
                                                           testi::nomiAmbigui.arg(nomiAmbigui.join(u", "_s));
-        if (dialoghi_.ask(testo, testi::titoloErrore, app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) !=
+        if (dialoghi_.chiedi(testo, testi::titoloErrore, app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) !=
             app::Riprova)
             return false;
     }
@@ -506,7 +506,7 @@ bool Startup::apriTabella(bool registri)
             testo += u'\n' + e.descrizione;
         else if (e.numero == store::erroreVecchioFormato)
             testo += u'\n' + testi::vecchioFormato;
-        if (dialoghi_.ask(testo, registri ? testi::titoloAperturaRegistri : testi::titoloAperturaTestata,
+        if (dialoghi_.chiedi(testo, registri ? testi::titoloAperturaRegistri : testi::titoloAperturaTestata,
                           app::Pulsanti::RiprovaAnnulla, app::Icona::Esclamazione) != app::Riprova)
             return false;
     }
@@ -552,7 +552,7 @@ private:
 
 int Startup::esegui()
 {
-    DialogsQt dialoghi;
+    DialoghiQt dialoghi;
     Startup finestra(dialoghi);
     dialoghi.impostaGenitore(&finestra);
     FinestraTasti perTasti(finestra);
@@ -641,7 +641,7 @@ void Startup::applicaModo(regole::Modo modo)
 
 void Startup::messaggio(const QString& testo)
 {
-    dialoghi_.ask(testo, testi::titoloProgramma, app::Pulsanti::Ok, app::Icona::Nessuna);
+    dialoghi_.chiedi(testo, testi::titoloProgramma, app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 
 void Startup::messaggio(const QString& titolo, const store::Esito& e)
@@ -651,7 +651,7 @@ void Startup::messaggio(const QString& titolo, const store::Esito& e)
 
 bool Startup::domanda(const QString& testo)
 {
-    return dialoghi_.ask(testo, testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) != app::No;
+    return dialoghi_.chiedi(testo, testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) != app::No;
 }
 
 void Startup::controllaCodice()
@@ -676,7 +676,7 @@ void Startup::controllaCodice()
         modoRegistro = regole::Variazione;
         registroCorrente = store::leggiRegistro(*mostrate_.registro);
     }
-    std::optional<RegisterHeading> righe;
+    std::optional<TestataRegistro> righe;
     if (mostrate_.testata)
         righe = store::leggiTestata(*mostrate_.testata);
     regole::Maschera m = leggiWidget();
@@ -837,7 +837,7 @@ void Startup::scriviRegistro()
     regole::Maschera m = leggiWidget();
     // The code field may show a stored code cut to its length: the register keeps its own.
     m.DicKod = registroCorrente.SspCodice;
-    Register nuovo = registroCorrente;
+    Registro nuovo = registroCorrente;
     // A failed save keeps the page as typed, so the clerk can correct it and confirm again.
     if (!regole::leggiMaschera(m, nuovo).ok()) {
         messaggio(testi::erroreScritturaRecord);
@@ -847,7 +847,7 @@ void Startup::scriviRegistro()
     if (registroCorrente.meccanogNumIntatto.isValid() && !nuovo.meccanogNumIntatto.isValid() &&
         !domanda(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto))))
         return;
-    const RegisterHeading testata = regole::testataMaschera(m);
+    const TestataRegistro testata = regole::testataMaschera(m);
     auto esito = archivio_.scrivi(nuovo, testata, &mostrate_);
     if (esito.esito.numero == store::erroreCambiato) {
         if (!domanda(testi::registroCambiatoScrivi))
@@ -855,7 +855,7 @@ void Startup::scriviRegistro()
         esito = archivio_.scrivi(nuovo, testata);
     }
     if (!esito.esito.ok()) {
-        messaggio(esito.fase == store::RegisterStore::Fase::Testata ? testi::erroreScritturaTestata
+        messaggio(esito.fase == store::ArchivioRegistri::Fase::Testata ? testi::erroreScritturaTestata
                                                                     : testi::erroreScritturaRecord,
                   esito.esito);
         return;

@@ -2,8 +2,8 @@
 
 #include "app/statofinestra.h"
 #include "form/regole.h"
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 
 #include <QDate>
 #include <QWidget>
@@ -18,14 +18,14 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-namespace app { class Dialogs; }
+namespace app { class Dialoghi; }
 
 // The program's one window: loading it starts the program, unloading it ends it.
 class Startup final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Startup)
 public:
-    explicit Startup(app::Dialogs& dialoghi, QWidget* genitore = nullptr);
+    explicit Startup(app::Dialoghi& dialoghi, QWidget* genitore = nullptr);
     ~Startup() override;
 
     // Prepares the window; false when the clerk gave up on a missing company and the program ends.
@@ -45,10 +45,10 @@ public:
     QStringList nomiAmbigui;  // names that differ only in case, none of them taken
 
     StatoFinestra stato;
-    Register registroCorrente;
+    Registro registroCorrente;
     regole::Modo modoRegistro = regole::Attesa;
 
-    store::RegisterStore& archivio() { return archivio_; }
+    store::ArchivioRegistri& archivio() { return archivio_; }
     // The visible "&USCITA": the edit page's or the search page's.
     QPushButton* uscitaVisibile() const;
 
@@ -107,9 +107,9 @@ private:
     bool disponibile(int i) const;
     void selezionaTesto(Casella* casella);
 
-    app::Dialogs& dialoghi_;
-    store::RegisterStore archivio_;
-    store::RegisterStore::Righe mostrate_;  // both rows as the look-up found them, for the save to compare
+    app::Dialoghi& dialoghi_;
+    store::ArchivioRegistri archivio_;
+    store::ArchivioRegistri::Righe mostrate_;  // both rows as the look-up found them, for the save to compare
     bool inoltro_ = false;  // a key event of our own is on its way to a control
     bool uscitaPremuta_ = false;  // the mouse went down on USCITA and has not come up yet
     const QEvent* ultimoTasto_ = nullptr;  // the key press handled last, and its time, to handle it once

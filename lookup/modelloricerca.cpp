@@ -1,13 +1,13 @@
 #include "modelloricerca.h"
 
 #include "lookup/righe.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 
 #include <QSqlQuery>
 
 #include <algorithm>
 
-ModelloRicerca::ModelloRicerca(store::RegisterStore& archivio, QString& testoSql, QObject* genitore)
+ModelloRicerca::ModelloRicerca(store::ArchivioRegistri& archivio, QString& testoSql, QObject* genitore)
     : QAbstractListModel(genitore), archivio_(archivio), testoSql_(testoSql)
 {
 }

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <optional>
 
-namespace store { class RegisterStore; }
+namespace store { class ArchivioRegistri; }
 
 // The rows of the range search, read from the store a page at a time as the list reaches them;
 // the range is counted first, so the list has its true length and End reaches the last row at once.
@@ -25,7 +25,7 @@ public:
     // The row's code exactly as stored, for opening that very register.
     static constexpr int ruoloCodice = Qt::UserRole;
 
-    ModelloRicerca(store::RegisterStore& archivio, QString& testoSql, QObject* genitore = nullptr);
+    ModelloRicerca(store::ArchivioRegistri& archivio, QString& testoSql, QObject* genitore = nullptr);
 
     // Starts the range of `chiave` afresh with its first page; on failure the list is empty.
     store::Esito cerca(store::TipoRicerca tipo, const QString& chiave);
@@ -44,7 +44,7 @@ private:
     void leggiFinoA(int riga);
     void accorcia();
 
-    store::RegisterStore& archivio_;
+    store::ArchivioRegistri& archivio_;
     QString& testoSql_;
     store::TipoRicerca tipo_ = store::TipoRicerca::Codice;
     QString chiave_;

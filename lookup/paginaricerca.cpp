@@ -1,6 +1,6 @@
 #include "paginaricerca.h"
 
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/statofinestra.h"
 #include "app/casella.h"
 #include "lookup/elenco.h"
@@ -31,7 +31,7 @@ struct PaginaRicerca::Azione {
     Q_DISABLE_COPY_MOVE(Azione)
 };
 
-PaginaRicerca::PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stato, app::Dialogs& dialoghi,
+PaginaRicerca::PaginaRicerca(store::ArchivioRegistri& archivio, StatoFinestra& stato, app::Dialoghi& dialoghi,
                              QWidget* genitore)
     : QWidget(genitore), archivio_(archivio), stato_(stato), dialoghi_(dialoghi)
 {
@@ -322,7 +322,7 @@ void PaginaRicerca::avvisa(const QString& descrizione)
     // The Italian headline first; the engine's own words, when it gave any, under it for whoever helps the clerk.
     const QString testo = descrizione.trimmed().isEmpty() ? testiRicerca::erroreRicerca
                                                           : testiRicerca::erroreRicerca + u'\n' + descrizione;
-    dialoghi_.ask(testo, testiRicerca::titoloProgramma,
+    dialoghi_.chiedi(testo, testiRicerca::titoloProgramma,
                   app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 

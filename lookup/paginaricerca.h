@@ -11,15 +11,15 @@ class ModelloRicerca;
 class QLabel;
 class QPushButton;
 struct StatoFinestra;
-namespace app { class Dialogs; }
-namespace store { class RegisterStore; }
+namespace app { class Dialoghi; }
+namespace store { class ArchivioRegistri; }
 
 // The search page Pict(1): registers listed by a range of codes or descriptions as the clerk types.
 class PaginaRicerca final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PaginaRicerca)
 public:
-    PaginaRicerca(store::RegisterStore& archivio, StatoFinestra& stato, app::Dialogs& dialoghi,
+    PaginaRicerca(store::ArchivioRegistri& archivio, StatoFinestra& stato, app::Dialoghi& dialoghi,
                   QWidget* genitore = nullptr);
     ~PaginaRicerca() override;
 
@@ -63,9 +63,9 @@ private:
     void letturaFallita(const QString& descrizione);
     void avvisa(const QString& descrizione);
 
-    store::RegisterStore& archivio_;
+    store::ArchivioRegistri& archivio_;
     StatoFinestra& stato_;
-    app::Dialogs& dialoghi_;
+    app::Dialoghi& dialoghi_;
     ModelloRicerca* modello_ = nullptr;
     store::TipoRicerca tipoRicerca = store::TipoRicerca::Codice;
     QString rigaScelta;

@@ -1,11 +1,11 @@
 #include "sceltaregistri.h"
 
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/statofinestra.h"
 #include "lookup/elenco.h"
 #include "lookup/righe.h"
 #include "lookup/testi.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 #include "store/ricerca.h"
 
 #include <QItemSelectionModel>
@@ -18,7 +18,7 @@
 
 using namespace Qt::StringLiterals;
 
-SceltaRegistri::SceltaRegistri(store::RegisterStore& archivio, StatoFinestra& stato, app::Dialogs& dialoghi,
+SceltaRegistri::SceltaRegistri(store::ArchivioRegistri& archivio, StatoFinestra& stato, app::Dialoghi& dialoghi,
                                QWidget* genitore)
     : QWidget(genitore), archivio_(archivio), stato_(stato), dialoghi_(dialoghi)
 {
@@ -78,7 +78,7 @@ void SceltaRegistri::caricaElencoRegistri(const QString& tipo, QWidget* campo)
     raise();
     List1->setFocus();
     if (!e.ok())
-        dialoghi_.ask(testiRicerca::erroreElenco + u'\n' + e.descrizione, testiRicerca::titoloProgramma,
+        dialoghi_.chiedi(testiRicerca::erroreElenco + u'\n' + e.descrizione, testiRicerca::titoloProgramma,
                       app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 

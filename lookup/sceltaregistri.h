@@ -8,15 +8,15 @@ class QLabel;
 class QPushButton;
 class QStringListModel;
 struct StatoFinestra;
-namespace app { class Dialogs; }
-namespace store { class RegisterStore; }
+namespace app { class Dialoghi; }
+namespace store { class ArchivioRegistri; }
 
 // The register picker pctRice: loading groups or unloading registers for Txt(7) and Txt(8).
 class SceltaRegistri final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SceltaRegistri)
 public:
-    SceltaRegistri(store::RegisterStore& archivio, StatoFinestra& stato, app::Dialogs& dialoghi,
+    SceltaRegistri(store::ArchivioRegistri& archivio, StatoFinestra& stato, app::Dialoghi& dialoghi,
                    QWidget* genitore = nullptr);
 
     // Fills the list with the registers of `tipo` ("G" or "S"), places it under `campo` and shows it.
@@ -34,9 +34,9 @@ private:
     void List1_DblClick();
     void Command1_Click();
 
-    store::RegisterStore& archivio_;
+    store::ArchivioRegistri& archivio_;
     StatoFinestra& stato_;
-    app::Dialogs& dialoghi_;
+    app::Dialoghi& dialoghi_;
     QString rigaScelta;
     QStringListModel* righe_ = nullptr;
     QLabel* Label5 = nullptr;

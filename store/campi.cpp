@@ -1,6 +1,6 @@
 #include "store/campi.h"
 
-#include "store/register.h"
+#include "store/registro.h"
 
 #include <QSqlRecord>
 #include <QVariant>
@@ -66,9 +66,9 @@ QString codice(const QSqlRecord& r, const char* nome, const QString& seNullo)
 
 } // namespace
 
-Register leggiRegistro(const QSqlRecord& r)
+Registro leggiRegistro(const QSqlRecord& r)
 {
-    Register g;
+    Registro g;
     g.SspCodice = r.value(QStringLiteral("SspCodice")).toString();
     g.SspDescrizione = testo(r, "SspDescrizione");
     g.SspCarScar = unCarattere(testoCampo(r.value(QStringLiteral("SspCarScar")), QStringLiteral("C")));
@@ -92,9 +92,9 @@ Register leggiRegistro(const QSqlRecord& r)
     return g;
 }
 
-RegisterHeading leggiTestata(const QSqlRecord& r)
+TestataRegistro leggiTestata(const QSqlRecord& r)
 {
-    RegisterHeading t;
+    TestataRegistro t;
     t.TpsCodice = r.value(QStringLiteral("TpsCodice")).toString();
     for (int i = 0; i < 5; ++i) {
         t.TpsRiga[i] = r.value(QStringLiteral("TpsRiga%1").arg(i + 1)).toString();

@@ -4,8 +4,8 @@
 
 class QSqlRecord;
 class QVariant;
-struct Register;
-struct RegisterHeading;
+struct Registro;
+struct TestataRegistro;
 
 // Reading column values that rows written by other programs may leave Null or odd.
 namespace store {
@@ -16,8 +16,8 @@ QString testoCampo(const QVariant& valore, const QString& predefinito = QString(
 QString numeroCampo(const QVariant& valore);
 
 // Row of the register table into the buffer, every column null-safe.
-Register leggiRegistro(const QSqlRecord& riga);
+Registro leggiRegistro(const QSqlRecord& riga);
 // Row of the heading table; a Null line reads as an empty text.
-RegisterHeading leggiTestata(const QSqlRecord& riga);
+TestataRegistro leggiTestata(const QSqlRecord& riga);
 
 } // namespace store

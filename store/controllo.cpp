@@ -1,7 +1,7 @@
 #include "store/controllo.h"
 
-#include "store/columns.h"
-#include "store/registerstore.h"
+#include "store/colonne.h"
+#include "store/archivioregistri.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -64,7 +64,7 @@ QString sqlConta(const QSqlDriver* d, const Tabella& t)
 
 } // namespace
 
-Esito controlla(RegisterStore& archivio, Controllo& c)
+Esito controlla(ArchivioRegistri& archivio, Controllo& c)
 {
     c = Controllo{};
     QSqlDatabase db = archivio.database();

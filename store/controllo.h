@@ -6,7 +6,7 @@
 
 namespace store {
 
-class RegisterStore;
+class ArchivioRegistri;
 
 // What a check of a company file found; the first four lists empty mean a healthy file.
 struct Controllo {
@@ -25,6 +25,6 @@ struct Controllo {
 };
 
 // Reads the schema and the health of the open file; writes nothing.
-Esito controlla(RegisterStore& archivio, Controllo& esito);
+Esito controlla(ArchivioRegistri& archivio, Controllo& esito);
 
 } // namespace store

@@ -1,8 +1,8 @@
 #include "store/copia.h"
 
-#include "store/columns.h"
+#include "store/colonne.h"
 #include "store/grezzo.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 #include "store/storico.h"
 
 #include <QSqlDatabase>
@@ -84,7 +84,7 @@ Esito proseguiNumeri(QSqlDatabase& db)
 
 } // namespace
 
-Esito copia(RegisterStore& da, RegisterStore& verso, Copiati& copiati)
+Esito copia(ArchivioRegistri& da, ArchivioRegistri& verso, Copiati& copiati)
 {
     copiati = {};
     QSqlDatabase sorgente = da.database();
@@ -118,7 +118,7 @@ Esito copia(RegisterStore& da, RegisterStore& verso, Copiati& copiati)
         return esitoSql(destinazione.lastError(), destinazione.driver());
     Esito e;
     if (!registri)
-        e = RegisterStore::creaTabelle(destinazione);
+        e = ArchivioRegistri::creaTabelle(destinazione);
     if (e.ok())
         e = copiaTabella(sorgente, destinazione, tabellaRegistri, copiati.registri);
     if (e.ok())

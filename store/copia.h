@@ -4,7 +4,7 @@
 
 namespace store {
 
-class RegisterStore;
+class ArchivioRegistri;
 
 struct Copiati {
     int registri = 0;
@@ -16,6 +16,6 @@ struct Copiati {
 // of `verso`: all rows or none. Values pass as they are, Nulls included; a value the destination's
 // column cannot hold exactly stops the copy. `verso` must hold no rows; its tables are made if missing. The
 // history comes along, numbers kept, when the source has one.
-Esito copia(RegisterStore& da, RegisterStore& verso, Copiati& copiati);
+Esito copia(ArchivioRegistri& da, ArchivioRegistri& verso, Copiati& copiati);
 
 } // namespace store

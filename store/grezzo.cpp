@@ -1,7 +1,7 @@
 #include "store/grezzo.h"
 
-#include "store/columns.h"
-#include "store/registerstore.h"
+#include "store/colonne.h"
+#include "store/archivioregistri.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>

@@ -1,7 +1,7 @@
 #include "store/ricerca.h"
 
-#include "store/columns.h"
-#include "store/registerstore.h"
+#include "store/colonne.h"
+#include "store/archivioregistri.h"
 
 #include <QSqlDriver>
 #include <QStringList>
@@ -105,7 +105,7 @@ Istruzione elencoRegistri(const QSqlDriver* d, const QString& tipo)
             {tipo}};
 }
 
-Esito esegui(RegisterStore& archivio, const Istruzione& istruzione, QString& testoSql,
+Esito esegui(ArchivioRegistri& archivio, const Istruzione& istruzione, QString& testoSql,
              const std::function<void(const QSqlQuery&)>& riga)
 {
     testoSql = istruzione.sql;

@@ -13,7 +13,7 @@ class QSqlQuery;
 // The look-up lists' statements: texts from constants, every key and bound passed as a value.
 namespace store {
 
-class RegisterStore;
+class ArchivioRegistri;
 
 // The column the range search runs on; the numbers are the window's tipoRicerca.
 enum class TipoRicerca : int { Codice = 1, Descrizione = 2 };
@@ -62,7 +62,7 @@ Istruzione contaRegistri(const QSqlDriver* d, TipoRicerca tipo, const QString& c
 Istruzione elencoRegistri(const QSqlDriver* d, const QString& tipo);
 
 // Runs `istruzione` on the store, leaving its text in `testoSql` before it runs.
-Esito esegui(RegisterStore& archivio, const Istruzione& istruzione, QString& testoSql,
+Esito esegui(ArchivioRegistri& archivio, const Istruzione& istruzione, QString& testoSql,
              const std::function<void(const QSqlQuery&)>& riga);
 
 } // namespace store

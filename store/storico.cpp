@@ -1,7 +1,7 @@
 #include "store/storico.h"
 
-#include "store/columns.h"
-#include "store/registerstore.h"
+#include "store/colonne.h"
+#include "store/archivioregistri.h"
 
 #include <QSqlDriver>
 #include <QStringList>
@@ -218,7 +218,7 @@ bool Storico::comeOra(const QString& codice, QLatin1StringView operazione, QSqlE
                   errore);
 }
 
-Esito leggiStorico(RegisterStore& archivio, const std::optional<QString>& codice,
+Esito leggiStorico(ArchivioRegistri& archivio, const std::optional<QString>& codice,
                    const std::function<void(const QVariantList&)>& riga)
 {
     const QSqlDriver* d = archivio.database().driver();
@@ -279,7 +279,7 @@ bool passo(QSqlDatabase& db, const QString& sql, const QVariantList& valori, QSq
 
 } // namespace
 
-Esito ripristina(RegisterStore& archivio, const QString& codice, qint64 numero, Ripristino& esito)
+Esito ripristina(ArchivioRegistri& archivio, const QString& codice, qint64 numero, Ripristino& esito)
 {
     esito = Ripristino::NumeroInesistente;
     QSqlDatabase db = archivio.database();

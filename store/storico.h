@@ -13,7 +13,7 @@ class QSqlDriver;
 
 namespace store {
 
-class RegisterStore;
+class ArchivioRegistri;
 
 // The history of the registers: one row per write, in the transaction of the write itself.
 class Storico final {
@@ -59,12 +59,12 @@ const QString& utenteSistema();
 bool haStorico(const QSqlDatabase& db);
 
 // Every history row, or those of one code, oldest first, in the order of colonneStorico().
-Esito leggiStorico(RegisterStore& archivio, const std::optional<QString>& codice,
+Esito leggiStorico(ArchivioRegistri& archivio, const std::optional<QString>& codice,
                    const std::function<void(const QVariantList&)>& riga);
 
 enum class Ripristino { Fatto, NumeroInesistente, AltroCodice };
 // Writes both rows of `codice` back as history row `numero` holds them, with a history row of its
 // own, in one transaction; refuses, writing nothing, a number that is not one of this code's.
-Esito ripristina(RegisterStore& archivio, const QString& codice, qint64 numero, Ripristino& esito);
+Esito ripristina(ArchivioRegistri& archivio, const QString& codice, qint64 numero, Ripristino& esito);
 
 } // namespace store

@@ -3,7 +3,7 @@
 #include "processi.h"
 #include "testi.h"
 
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/inifile.h"
 #include "app/processo.h"
 
@@ -46,7 +46,7 @@ qint64 taskDi(const QString& testo)
 
 } // namespace
 
-ModuliOpzionali::ModuliOpzionali(const QString& fileIni, const QString& codiceSocieta, app::Dialogs& dialoghi,
+ModuliOpzionali::ModuliOpzionali(const QString& fileIni, const QString& codiceSocieta, app::Dialoghi& dialoghi,
                                  Processi& processi)
     : fileIni_(fileIni), codiceSocieta_(codiceSocieta), dialoghi_(dialoghi), processi_(processi)
 {
@@ -114,7 +114,7 @@ void ModuliOpzionali::attivaProcedura()
 {
     const QString rigaComando = leggi(sezioneApplicativi, nomeChiamata);
     if (rigaComando.trimmed().isEmpty()) {
-        dialoghi_.ask(nomeChiamata + testi::nonPresenteSu + fileIni_, testi::titoloProgramma, app::Pulsanti::Ok,
+        dialoghi_.chiedi(nomeChiamata + testi::nonPresenteSu + fileIni_, testi::titoloProgramma, app::Pulsanti::Ok,
                       app::Icona::Nessuna);
         return;
     }
@@ -136,7 +136,7 @@ void ModuliOpzionali::lanciaProcedura(const QVariant& programma)
     const QString rigaComando = programma.toString();
     const qint64 pid = processi_.avvia(rigaComando);
     if (pid == 0) {
-        dialoghi_.ask(rigaComando + testi::nonTrovato, testi::titoloProgramma, app::Pulsanti::Ok,
+        dialoghi_.chiedi(rigaComando + testi::nonTrovato, testi::titoloProgramma, app::Pulsanti::Ok,
                       app::Icona::Nessuna);
         return;
     }

@@ -4,7 +4,7 @@
 #include <QVariant>
 #include <optional>
 
-namespace app { class Dialogs; }
+namespace app { class Dialoghi; }
 
 namespace suite {
 
@@ -15,7 +15,7 @@ class Processi;
 class ModuliOpzionali final {
     Q_DISABLE_COPY_MOVE(ModuliOpzionali)
 public:
-    ModuliOpzionali(const QString& fileIni, const QString& codiceSocieta, app::Dialogs& dialoghi,
+    ModuliOpzionali(const QString& fileIni, const QString& codiceSocieta, app::Dialoghi& dialoghi,
                     Processi& processi);
 
     void nomeProceduraChiamata(const QVariant& nProc);
@@ -43,7 +43,7 @@ private:
 
     const QString fileIni_;
     const QString codiceSocieta_;
-    app::Dialogs& dialoghi_;
+    app::Dialoghi& dialoghi_;
     Processi& processi_;
 
     QString nomeChiamata;

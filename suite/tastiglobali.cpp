@@ -3,8 +3,8 @@
 #include "moduliopzionali.h"
 #include "testi.h"
 
-#include "app/dialogs.h"
-#include "app/pointer.h"
+#include "app/dialoghi.h"
+#include "app/puntatore.h"
 #include "app/tasti.h"
 
 namespace suite {
@@ -18,7 +18,7 @@ const QString sezioneChiamante = u"BASE"_s;
 
 } // namespace
 
-TastiGlobali::TastiGlobali(FinestraSuite& finestra, app::Dialogs& dialoghi, Processi& processi)
+TastiGlobali::TastiGlobali(FinestraSuite& finestra, app::Dialoghi& dialoghi, Processi& processi)
     : finestra_(finestra), dialoghi_(dialoghi), processi_(processi)
 {
 }
@@ -32,7 +32,7 @@ void TastiGlobali::tastiGlobali(int codice, int maschera)
         // Ctrl+Alt+F2 switches the console on most Linux desktops before it gets here; Ctrl+Shift+F2 always arrives.
         if (tastoCtrl && (tastoAlt || tastoShift)) {
             // Asked before anything is queued, so that No leaves the program running as it was.
-            risposta = dialoghi_.ask(testi::esco, testi::titoloUscitaForzata, app::Pulsanti::SiNo,
+            risposta = dialoghi_.chiedi(testi::esco, testi::titoloUscitaForzata, app::Pulsanti::SiNo,
                                      app::Icona::Esclamazione, app::No);
             if (risposta == app::Si)
                 finestra_.terminaSubito();

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace app { class Dialogs; }
+namespace app { class Dialoghi; }
 
 namespace suite {
 
@@ -22,7 +22,7 @@ public:
 class TastiGlobali final {
     Q_DISABLE_COPY_MOVE(TastiGlobali)
 public:
-    TastiGlobali(FinestraSuite& finestra, app::Dialogs& dialoghi, Processi& processi);
+    TastiGlobali(FinestraSuite& finestra, app::Dialoghi& dialoghi, Processi& processi);
 
     // Called first for every key that goes down, with the key's code and shift mask.
     void tastiGlobali(int codice, int maschera);
@@ -41,7 +41,7 @@ public:
 
 private:
     FinestraSuite& finestra_;
-    app::Dialogs& dialoghi_;
+    app::Dialoghi& dialoghi_;
     Processi& processi_;
 };
 

@@ -3,7 +3,7 @@
 #include "store/controllo.h"
 #include "store/copia.h"
 #include "store/posizione.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 #include "tools/esempio.h"
 #include "tools/percorsi.h"
 #include "tools/testi.h"
@@ -36,7 +36,7 @@ int erroreArchivio(const QString& file, const store::Esito& e)
 }
 
 // Opens an existing company store for reading and writing.
-store::Esito apri(store::RegisterStore& archivio, const QString& file)
+store::Esito apri(store::ArchivioRegistri& archivio, const QString& file)
 {
     if (store::Esito e = archivio.apriDatabase(file, attesaMs); !e.ok())
         return e;
@@ -100,7 +100,7 @@ int creaArchivio(const QString& posizione)
     }
     if (!suServer(posizione) && !cartellaScrivibile(posizione))
         return esitoErrore;
-    if (const store::Esito e = store::RegisterStore::crea(posizione); !e.ok()) {
+    if (const store::Esito e = store::ArchivioRegistri::crea(posizione); !e.ok()) {
         if (e.numero == store::erroreEsistente)
             segnala(testi::archivioPresente.arg(posizione, e.descrizione));
         else
@@ -137,7 +137,7 @@ store::Esito esempioNelFile(const QString& file, int& registri)
     store::Controllo controllo;
     store::Esito e;
     {
-        store::RegisterStore archivio(u"pemtarx-db"_s);
+        store::ArchivioRegistri archivio(u"pemtarx-db"_s);
         e = apri(archivio, file);
         if (e.ok())
             e = riempiEsempio(archivio);
@@ -155,11 +155,11 @@ store::Esito esempioSulServer(const QString& indirizzo, int& registri)
     const QString file = cartella.filePath(u"dogana.mdb"_s);
     if (!cartella.isValid())
         return store::Esito::errore(store::erroreGenerico, cartella.errorString());
-    if (store::Esito e = store::RegisterStore::crea(file); !e.ok())
+    if (store::Esito e = store::ArchivioRegistri::crea(file); !e.ok())
         return e;
     if (store::Esito e = esempioNelFile(file, registri); !e.ok())
         return e;
-    store::RegisterStore da(u"pemtarx-db-esempio"_s), verso(u"pemtarx-db"_s);
+    store::ArchivioRegistri da(u"pemtarx-db-esempio"_s), verso(u"pemtarx-db"_s);
     store::Copiati copiati;
     store::Esito e = apri(da, file);
     if (e.ok())
@@ -202,7 +202,7 @@ bool fileArchivio(const QString& posizione)
         return false;
     }
     // A file of the original engine is never handed to SQLite.
-    if (store::RegisterStore::vecchioFormato(posizione)) {
+    if (store::ArchivioRegistri::vecchioFormato(posizione)) {
         segnala(testi::vecchioFormato.arg(posizione));
         return false;
     }
@@ -211,7 +211,7 @@ bool fileArchivio(const QString& posizione)
 
 } // namespace
 
-bool apriArchivio(store::RegisterStore& archivio, const QString& posizione)
+bool apriArchivio(store::ArchivioRegistri& archivio, const QString& posizione)
 {
     if (!fileArchivio(posizione))
         return false;
@@ -225,7 +225,7 @@ bool apriArchivio(store::RegisterStore& archivio, const QString& posizione)
 int verifica(const QStringList& argomenti)
 {
     const QString& file = argomenti.front();
-    store::RegisterStore archivio(u"pemtarx-db"_s);
+    store::ArchivioRegistri archivio(u"pemtarx-db"_s);
     if (!apriArchivio(archivio, file))
         return esitoErrore;
     store::Controllo c;
@@ -266,12 +266,12 @@ int copia(const QStringList& argomenti)
             segnala(testi::fileInesistente.arg(sorgente));
             return esitoErrore;
         }
-        if (store::RegisterStore::vecchioFormato(sorgente)) {
+        if (store::ArchivioRegistri::vecchioFormato(sorgente)) {
             segnala(testi::vecchioFormato.arg(sorgente));
             return esitoErrore;
         }
     }
-    store::RegisterStore da(u"pemtarx-db-sorgente"_s);
+    store::ArchivioRegistri da(u"pemtarx-db-sorgente"_s);
     if (const store::Esito e = apri(da, sorgente); !e.ok())
         return erroreArchivio(sorgente, e);
     // A new file is made for the copy and removed if the copy fails; a server's database must exist.
@@ -286,7 +286,7 @@ int copia(const QStringList& argomenti)
     store::Copiati copiati;
     store::Esito e;
     {
-        store::RegisterStore verso(u"pemtarx-db-destinazione"_s);
+        store::ArchivioRegistri verso(u"pemtarx-db-destinazione"_s);
         e = verso.apriDatabase(destinazione, attesaMs);
         if (e.ok())
             e = store::copia(da, verso, copiati);

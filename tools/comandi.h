@@ -4,7 +4,7 @@
 #include <optional>
 
 namespace store {
-class RegisterStore;
+class ArchivioRegistri;
 }
 
 // The subcommands of pemtarx-db; each takes its own arguments and returns the exit status.
@@ -29,7 +29,7 @@ std::optional<QString> posizione(const QString& archivio);
 
 // Opens an existing company store; false, with the reason given, for a file that is missing, of the
 // original engine, locked or damaged, or a server that cannot be reached.
-bool apriArchivio(store::RegisterStore& archivio, const QString& posizione);
+bool apriArchivio(store::ArchivioRegistri& archivio, const QString& posizione);
 
 // A message for the clerk on standard error, and the one-line outcome on standard output.
 void segnala(const QString& testo);

@@ -1,7 +1,7 @@
 #include "tools/esempio.h"
 
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 
 #include <QStringList>
 
@@ -94,9 +94,9 @@ const Carico carichi[] = {
      u""_s, u"G"_s, u"A"_s},
 };
 
-RegisterHeading testata(const QStringList& registro, const QStringList& preavviso)
+TestataRegistro testata(const QStringList& registro, const QStringList& preavviso)
 {
-    RegisterHeading t;
+    TestataRegistro t;
     for (int i = 0; i < 5; ++i) {
         t.TpsRiga[i] = registro.value(i);
         t.TpsRigP[i] = preavviso.value(i);
@@ -105,9 +105,9 @@ RegisterHeading testata(const QStringList& registro, const QStringList& preavvis
 }
 
 // The loading columns of a loading group that the window hides stay empty.
-Register gruppo(const Gruppo& g)
+Registro gruppo(const Gruppo& g)
 {
-    Register r{g.codice};
+    Registro r{g.codice};
     r.SspDescrizione = g.descrizione;
     r.SspCarScar = u"G"_s;
     r.SspUltimoCarico = g.ultimo;
@@ -122,9 +122,9 @@ Register gruppo(const Gruppo& g)
     return r;
 }
 
-Register scarico(const Scarico& s)
+Registro scarico(const Scarico& s)
 {
-    Register r{s.codice};
+    Registro r{s.codice};
     r.SspDescrizione = s.descrizione;
     r.SspCarScar = u"S"_s;
     r.SspUltimoCarico = s.ultimo;
@@ -139,9 +139,9 @@ Register scarico(const Scarico& s)
     return r;
 }
 
-Register carico(const Carico& c)
+Registro carico(const Carico& c)
 {
-    Register r{c.codice};
+    Registro r{c.codice};
     r.SspDescrizione = c.descrizione;
     r.SspCarScar = u"C"_s;
     r.SspUltimoCarico = c.ultimo;
@@ -161,9 +161,9 @@ Register carico(const Carico& c)
 
 } // namespace
 
-store::Esito riempiEsempio(store::RegisterStore& archivio)
+store::Esito riempiEsempio(store::ArchivioRegistri& archivio)
 {
-    const auto salva = [&archivio](const Register& r, const RegisterHeading& t) {
+    const auto salva = [&archivio](const Registro& r, const TestataRegistro& t) {
         return archivio.scrivi(r, t).esito;
     };
     // Groups and unloading registers first, so every link points at a register already there.

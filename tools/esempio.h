@@ -3,8 +3,8 @@
 #include "store/esito.h"
 
 namespace store {
-class RegisterStore;
+class ArchivioRegistri;
 }
 
 // Writes the demo registers of an office into an open store, each through the store's own save.
-store::Esito riempiEsempio(store::RegisterStore& archivio);
+store::Esito riempiEsempio(store::ArchivioRegistri& archivio);

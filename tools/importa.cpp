@@ -1,9 +1,9 @@
 #include "tools/importa.h"
 
-#include "store/columns.h"
+#include "store/colonne.h"
 #include "store/grezzo.h"
 #include "store/posizione.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 #include "tools/comandi.h"
 #include "tools/jet.h"
 #include "tools/percorsi.h"
@@ -371,10 +371,10 @@ bool scriviArchivio(const Preparata& p, const QString& percorso, const QString& 
     QString errore;
     bool ok = false;
     {
-        if (store::Esito e = store::RegisterStore::crea(percorso); !e.ok()) {
+        if (store::Esito e = store::ArchivioRegistri::crea(percorso); !e.ok()) {
             errore = e.descrizione;
         } else {
-            store::RegisterStore archivio(u"pemtarx-importa"_s);
+            store::ArchivioRegistri archivio(u"pemtarx-importa"_s);
             if (store::Esito e = archivio.apriDatabase(percorso); !e.ok()) {
                 errore = e.descrizione;
             } else {

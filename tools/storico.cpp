@@ -1,8 +1,8 @@
 #include "tools/comandi.h"
 
-#include "store/columns.h"
+#include "store/colonne.h"
 #include "store/posizione.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 #include "store/storico.h"
 #include "tools/testi.h"
 
@@ -42,7 +42,7 @@ int storico(const QStringList& argomenti)
         return erroreUso(testi::argomentiErrati.arg(u"storico"_s, testi::argomentiStorico));
     const QString& file = resto.front();
     const std::optional<QString> codice = resto.size() > 1 ? std::optional(resto.at(1)) : std::nullopt;
-    store::RegisterStore archivio(u"pemtarx-db"_s);
+    store::ArchivioRegistri archivio(u"pemtarx-db"_s);
     if (!apriArchivio(archivio, file))
         return esitoErrore;
 
@@ -108,7 +108,7 @@ int ripristina(const QStringList& argomenti)
         segnala(testi::numeroNonValido.arg(argomenti.at(2)));
         return erroreUso(testi::argomentiErrati.arg(u"ripristina"_s, testi::argomentiRipristina));
     }
-    store::RegisterStore archivio(u"pemtarx-db"_s);
+    store::ArchivioRegistri archivio(u"pemtarx-db"_s);
     if (!apriArchivio(archivio, file))
         return esitoErrore;
     store::Ripristino esito = store::Ripristino::NumeroInesistente;

@@ -2,7 +2,7 @@
 
 #include "app/casella.h"
 #include "form/startup.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 
 #include <QApplication>
 
@@ -37,7 +37,7 @@ void Ambiente::scriviIni(const QString& testo) const
 void Ambiente::creaDitta(const QStringList& sql) const
 {
     QDir().mkpath(dati + ditta);
-    QVERIFY2(store::RegisterStore::crea(database()).ok(), qPrintable(database()));
+    QVERIFY2(store::ArchivioRegistri::crea(database()).ok(), qPrintable(database()));
     esegui(sql);
 }
 
@@ -99,9 +99,9 @@ Archivio::Archivio() : store(u"prova-lookup"_s)
     pronto = store.apriDatabase(a.database()).ok() && store.apriRegistri().ok() && store.apriTestata().ok();
 }
 
-bool Archivio::scrivi(const Register& r)
+bool Archivio::scrivi(const Registro& r)
 {
-    const auto esito = store.scrivi(r, RegisterHeading{r.SspCodice, {}, {}});
+    const auto esito = store.scrivi(r, TestataRegistro{r.SspCodice, {}, {}});
     if (!esito.esito.ok())
         qWarning("%s", qPrintable(esito.esito.descrizione));
     return esito.esito.ok();
@@ -143,9 +143,9 @@ bool Archivio::riempi(int n)
     return db.commit();
 }
 
-Register registro(const QString& codice, const QString& descrizione, const QString& tipo)
+Registro registro(const QString& codice, const QString& descrizione, const QString& tipo)
 {
-    Register r{codice};
+    Registro r{codice};
     r.SspDescrizione = descrizione;
     r.SspCarScar = tipo;
     return r;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/dialogs.h"
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "app/dialoghi.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -34,7 +34,7 @@ struct Ambiente {
 // The window loaded on a company filled by `sql`, shown, active, with the focus in the code field.
 struct Banco {
     Ambiente a;
-    app::DialogsScript d;
+    app::DialoghiScript d;
     std::unique_ptr<Startup> w;
     bool pronto = false;
 
@@ -45,12 +45,12 @@ struct Banco {
 };
 
 // Answers message boxes through a function, so a test can act between two questions.
-class DialogsFunzione final : public app::Dialogs {
+class DialogsFunzione final : public app::Dialoghi {
 public:
     std::function<int(const QString& testo, const QString& titolo)> risposta;
     QStringList testi;
     QStringList titoli;
-    int ask(const QString& testo, const QString& titolo, app::Pulsanti, app::Icona, int) override
+    int chiedi(const QString& testo, const QString& titolo, app::Pulsanti, app::Icona, int) override
     {
         testi << testo;
         titoli << titolo;
@@ -64,11 +64,11 @@ public:
     Archivio();
 
     Ambiente a;
-    store::RegisterStore store;
+    store::ArchivioRegistri store;
     bool pronto = false;
 
     // One register written by the store's own two-row transaction.
-    bool scrivi(const Register& r);
+    bool scrivi(const Registro& r);
     // A statement on the store's connection behind its back, for values the program never writes.
     bool esegui(const QString& sql, const QVariantList& valori = {});
     // `n` registers in one transaction: codes R00001 up, descriptions counting down.
@@ -76,7 +76,7 @@ public:
 };
 
 // A register of `tipo` with the given code and description and the defaults of a new one.
-Register registro(const QString& codice, const QString& descrizione, const QString& tipo = QStringLiteral("C"));
+Registro registro(const QString& codice, const QString& descrizione, const QString& tipo = QStringLiteral("C"));
 
 // A plain top-level window that hands each mouse press to `premuto` before Qt moves the focus,
 // as the register window does.

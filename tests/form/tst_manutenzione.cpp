@@ -38,7 +38,7 @@ private:
     void inAttesa();
     std::unique_ptr<Banco> b;
     Ambiente* a = nullptr;
-    app::DialogsScript* d = nullptr;
+    app::DialoghiScript* d = nullptr;
     Startup* w = nullptr;
 };
 
@@ -247,7 +247,7 @@ void TestManutenzione::companyNotWritable()
                                           u"DI SCRITTURA\n"_s + protetto + u": l'utente pemtarx-impiegato"_s),
              qPrintable(dialoghi.testi[0]));
     // Reopened once writable: a save goes through.
-    QVERIFY(finestra.archivio().scrivi(Register{u"W01"_s}, {}).esito.ok());
+    QVERIFY(finestra.archivio().scrivi(Registro{u"W01"_s}, {}).esito.ok());
 }
 
 void TestManutenzione::deleteWithoutHeadingRowDeletesTheRegister()

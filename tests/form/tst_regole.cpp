@@ -1,6 +1,6 @@
 #include "form/regole.h"
 #include "store/campi.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -43,7 +43,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<store::RegisterStore> archivio;
+    std::unique_ptr<store::ArchivioRegistri> archivio;
     QVariantMap riga(const QString& tabella, const QString& chiave, const QString& codice);
 };
 
@@ -51,8 +51,8 @@ void TestRegole::init()
 {
     dir = std::make_unique<QTemporaryDir>();
     const QString file = dir->filePath(u"dogana.mdb"_s);
-    QVERIFY(store::RegisterStore::crea(file).ok());
-    archivio = std::make_unique<store::RegisterStore>(u"regole"_s);
+    QVERIFY(store::ArchivioRegistri::crea(file).ok());
+    archivio = std::make_unique<store::ArchivioRegistri>(u"regole"_s);
     QVERIFY(archivio->apriDatabase(file).ok());
     QVERIFY(archivio->apriRegistri().ok());
     QVERIFY(archivio->apriTestata().ok());
@@ -114,7 +114,7 @@ void TestRegole::savedRowKeepsTheWriterRules()
     archivio->database().exec(u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspUltimaFilialeCheHaAcquisito,"
                               " SspDataUltimaAcquisizione, SspUltimoBloccoNumeriAcquisiti, SspFilialeCheHaIRegistri)"
                               " VALUES ('REG1', 'MI', 46000.5, 12, 'TO')"_s);
-    Register r;
+    Registro r;
     QVERIFY(regole::leggiMaschera(compilata(tipo), r).ok());
     QVERIFY(archivio->scrivi(r, regole::testataMaschera(compilata(tipo))).esito.ok());
     const QVariantMap salvata = riga(u"TabellaSerieSemplificata"_s, u"SspCodice"_s, u"REG1"_s);
@@ -137,7 +137,7 @@ void TestRegole::blankGroupsAreStoredAsDots()
     m.Txt[7] = u"   "_s;
     m.Txt[8] = u""_s;
     m.Txt[13] = u"    "_s;
-    Register r;
+    Registro r;
     QVERIFY(regole::leggiMaschera(m, r).ok());
     QVERIFY(archivio->scrivi(r, regole::testataMaschera(m)).esito.ok());
     const QVariantMap salvata = riga(u"TabellaSerieSemplificata"_s, u"SspCodice"_s, u"REG1"_s);
@@ -151,7 +151,7 @@ void TestRegole::blankGroupsAreStoredAsDots()
 void TestRegole::readingANewRegisterKeepsABlankTypeAndRefusesBigNumbers()
 {
     Maschera m = compilata(3);
-    Register r;  // a new register's buffer
+    Registro r;  // a new register's buffer
     QVERIFY(regole::leggiMaschera(m, r).ok());
     QCOMPARE(r.SspCarScar, u" "_s);
     m = compilata(1);
@@ -166,11 +166,11 @@ void TestRegole::shownRegisterTurnsDotsIntoBlanks()
 {
     archivio->database().exec(u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspCarScar, SspGruppoCarico,"
                               " SspGruppoSCarico) VALUES ('G1', NULL, ' . ', 'S9')"_s);
-    store::RegisterStore::Righe righe;
+    store::ArchivioRegistri::Righe righe;
     QVERIFY(archivio->trova(u"g1"_s, righe).ok());
     const std::optional<QSqlRecord>& trovata = righe.registro;
     QVERIFY(trovata);
-    const Register r = store::leggiRegistro(*trovata);
+    const Registro r = store::leggiRegistro(*trovata);
     QCOMPARE(r.SspCarScar, u"C"_s);
     Maschera m;
     regole::mostraRegistro(r, std::nullopt, m);
@@ -206,11 +206,11 @@ void TestRegole::numberTheBoxCannotHoldIsKept()
     QFETCH(QString, atteso);
     QSqlQuery q(archivio->database());
     QVERIFY(q.exec(u"INSERT INTO TabellaSerieSemplificata (SspCodice, SspCarScar, SspMeccanogNum) VALUES ('REG1', 'C', %1)"_s.arg(salvato)));
-    store::RegisterStore::Righe righe;
+    store::ArchivioRegistri::Righe righe;
     QVERIFY(archivio->trova(u"REG1"_s, righe).ok());
     const std::optional<QSqlRecord>& trovata = righe.registro;
     QVERIFY(trovata);
-    Register r = store::leggiRegistro(*trovata);
+    Registro r = store::leggiRegistro(*trovata);
     Maschera m = compilata(1);
     regole::mostraRegistro(r, std::nullopt, m);
     QCOMPARE(m.Txt[3], mostrato);
@@ -223,7 +223,7 @@ void TestRegole::numberTheBoxCannotHoldIsKept()
 
 void TestRegole::missingHeadingShowsBlanksAndUnknownCodesKeepTheList()
 {
-    Register r;
+    Registro r;
     r.SspTipoProtocollo = u"Z"_s;
     Maschera m;
     m.protocollo = 1;
@@ -231,7 +231,7 @@ void TestRegole::missingHeadingShowsBlanksAndUnknownCodesKeepTheList()
     regole::mostraRegistro(r, std::nullopt, m);
     QCOMPARE(m.protocollo, 1);
     QCOMPARE(m.Txt[13], u" "_s);
-    RegisterHeading t;
+    TestataRegistro t;
     t.TpsRiga[0] = u"PRIMA"_s;  // the others were Null in the row
     m.Txt[14] = u"TENUTA"_s;
     regole::mostraRegistro(r, t, m);

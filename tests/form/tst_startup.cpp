@@ -3,7 +3,7 @@
 #include "app/casella.h"
 #include "form/mappacampi.h"
 #include "form/startup.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -99,11 +99,11 @@ void TestStartup::settingsAndCompanyAreFound()
         QVERIFY(QDir().mkpath(voce.endsWith(u'/') ? percorsoVoce : QFileInfo(percorsoVoce).path()));
         QFile f(percorsoVoce);
         if (voce.endsWith(u".mdb"_s, Qt::CaseInsensitive))
-            QVERIFY(store::RegisterStore::crea(percorsoVoce).ok());
+            QVERIFY(store::ArchivioRegistri::crea(percorsoVoce).ok());
         else if (!voce.endsWith(u'/'))
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(voce.section(u'=', 1, -1).replace(u"%R"_s, r).toLatin1()) > 0);
     }
-    app::DialogsScript d;
+    app::DialoghiScript d;
     Startup w(d);
     QCOMPARE(w.Form_Load(a.programma), messaggio.isEmpty());
     QCOMPARE(w.fileIni, QString(fileIni).replace(u"%R"_s, r));
@@ -178,7 +178,7 @@ void TestStartup::tableThatCannotOpenStopsPreparation()
         QSqlQuery q(altro);
         if (caso == u"bloccata"_s)
             QVERIFY(altro.open() && q.exec(u"BEGIN EXCLUSIVE"_s) && q.exec(u"DELETE FROM TabellaSerieSemplificata"_s));
-        app::DialogsScript d;
+        app::DialoghiScript d;
         d.risposte = QList<int>(volte - 1, app::Riprova) << app::Annulla;
         Startup w(d);
         QVERIFY(w.Form_Load(a.programma));
@@ -205,7 +205,7 @@ void TestStartup::fieldsHoldNoMoreThanTheirColumns()
 {
     Ambiente a;
     a.creaDitta();
-    app::DialogsScript d;
+    app::DialoghiScript d;
     Startup w(d);
     QVERIFY(w.Form_Load(a.programma));
     for (const mappa::Campo& c : mappa::campi()) {

@@ -1,8 +1,8 @@
 #include "store/campi.h"
-#include "store/columns.h"
+#include "store/colonne.h"
 #include "store/grezzo.h"
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 #include "tools/importa.h"
 #include "tools/jet.h"
 
@@ -265,7 +265,7 @@ void TestImporta::cleanup() { dir_.reset(); }
 QList<QVariantList> TestImporta::tabella(const QString& file, QLatin1StringView nome)
 {
     QList<QVariantList> righe;
-    store::RegisterStore archivio(u"prova-importa"_s);
+    store::ArchivioRegistri archivio(u"prova-importa"_s);
     const store::Esito e = archivio.apriDatabase(file);
     if (!e.ok())
         qWarning() << e.descrizione;
@@ -330,7 +330,7 @@ void TestImporta::ogniCellaComeNelFile()
     QHash<QString, QVariantList> perCodice;
     for (const QVariantList& r : scritte)
         perCodice.insert(r.front().toString(), r);
-    store::RegisterStore archivio(u"prova-rilettura"_s);
+    store::ArchivioRegistri archivio(u"prova-rilettura"_s);
     QVERIFY(archivio.apriDatabase(destinazione_).ok());
     QVERIFY(archivio.apriRegistri().ok() && archivio.apriTestata().ok());
     for (const RigaJson& atteso : attese) {
@@ -348,7 +348,7 @@ void TestImporta::ogniCellaComeNelFile()
         if (registri)
             cercati << codice.toLower();
         for (const QString& cercato : cercati) {
-            store::RegisterStore::Righe righe;
+            store::ArchivioRegistri::Righe righe;
             QVERIFY(archivio.trova(cercato, righe).ok());
             const std::optional<QSqlRecord>& riga = registri ? righe.registro : righe.testata;
             QVERIFY2(riga, qPrintable(cercato));
@@ -383,7 +383,7 @@ void TestImporta::fileRifiutatiSenzaScrivere_data()
     r("intestazione guasta", QByteArray(4, 'x') + jet.mid(4), nonJet);
     QTemporaryDir d;
     const QString nostro = d.filePath(u"nostro.mdb"_s);
-    QVERIFY(store::RegisterStore::crea(nostro).ok());
+    QVERIFY(store::ArchivioRegistri::crea(nostro).ok());
     r("un archivio di questo programma", contenuto(nostro), nonJet);
     r("destinazione esistente, lasciata com'e'", jet, u"FILE ESISTENTE, LASCIATO COM'E': "_s, true);
 }
@@ -394,7 +394,7 @@ void TestImporta::fileRifiutatiSenzaScrivere()
     QFETCH(bool, destinazioneEsistente);
     QFETCH(QString, messaggio);
     if (destinazioneEsistente)
-        QVERIFY(store::RegisterStore::crea(destinazione_).ok());
+        QVERIFY(store::ArchivioRegistri::crea(destinazione_).ok());
     const QByteArray prima = impronta(destinazione_);
     QDir().mkpath(dir_->filePath(u"origine"_s));
     const QString origine = dir_->filePath(u"origine/vecchio.mdb"_s);
@@ -628,8 +628,8 @@ void TestImporta::valoriGrezzi()
     QFETCH(QString, nome);
     QFETCH(QVariant, valore);
     QFETCH(bool, accettato);
-    QVERIFY(store::RegisterStore::crea(destinazione_).ok());
-    store::RegisterStore archivio(u"prova-grezzo"_s);
+    QVERIFY(store::ArchivioRegistri::crea(destinazione_).ok());
+    store::ArchivioRegistri archivio(u"prova-grezzo"_s);
     QVERIFY(archivio.apriDatabase(destinazione_).ok());
     QSqlDatabase db = archivio.database();
     QVariantList r(qsizetype(store::colonneRegistri().size()));

@@ -1,6 +1,6 @@
 #include "tests/form/ambiente.h"
 
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/statofinestra.h"
 #include "lookup/modelloricerca.h"
 #include "lookup/paginaricerca.h"
@@ -70,7 +70,7 @@ private:
 
     std::unique_ptr<Archivio> archivio;
     StatoFinestra stato;
-    app::DialogsScript dialoghi;
+    app::DialoghiScript dialoghi;
     std::unique_ptr<Finestra> finestra;
     PaginaRicerca* pagina = nullptr;
     QLineEdit* CodTab = nullptr;
@@ -87,7 +87,7 @@ void TestRicerca::init()
     QVERIFY(archivio->pronto);
     stato = StatoFinestra{};
     stato.paginaAttiva = 1;
-    dialoghi = app::DialogsScript{};
+    dialoghi = app::DialoghiScript{};
     finestra = std::make_unique<Finestra>();
     auto* colonna = new QVBoxLayout(finestra.get());
     pagina = new PaginaRicerca(archivio->store, stato, dialoghi, finestra.get());

@@ -1,6 +1,6 @@
 #include "tests/form/ambiente.h"
 
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/statofinestra.h"
 #include "lookup/sceltaregistri.h"
 
@@ -39,7 +39,7 @@ private:
 
     std::unique_ptr<Archivio> archivio;
     StatoFinestra stato;
-    app::DialogsScript dialoghi;
+    app::DialoghiScript dialoghi;
     std::unique_ptr<Finestra> finestra;
     QWidget* pagina = nullptr;
     std::array<QLineEdit*, 9> Txt{};
@@ -52,7 +52,7 @@ void TestScelta::init()
     archivio = std::make_unique<Archivio>();
     QVERIFY(archivio->pronto);
     stato = StatoFinestra{};
-    dialoghi = app::DialogsScript{};
+    dialoghi = app::DialoghiScript{};
     finestra = std::make_unique<Finestra>();
     auto* colonna = new QVBoxLayout(finestra.get());
     pagina = new QWidget(finestra.get());

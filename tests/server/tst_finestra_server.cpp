@@ -1,8 +1,8 @@
 #include "../store/fileprova.h"
 
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "form/startup.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -18,11 +18,11 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Answers message boxes through a function, so a test can act between two questions.
-class DialogsFunzione final : public app::Dialogs {
+class DialogsFunzione final : public app::Dialoghi {
 public:
     std::function<int(const QString& testo)> risposta;
     QStringList testi;
-    int ask(const QString& testo, const QString&, app::Pulsanti, app::Icona, int) override
+    int chiedi(const QString& testo, const QString&, app::Pulsanti, app::Icona, int) override
     {
         testi << testo;
         return risposta ? risposta(testo) : app::Annulla;
@@ -135,7 +135,7 @@ void TestFinestraServer::societaInesistente()
     QFETCH(QString, host);
     QFETCH(QString, nome);
     scriviIni(host, nome);
-    app::DialogsScript d;
+    app::DialoghiScript d;
     d.risposte = {app::Riprova, app::Annulla};
     Startup w(d);
     QVERIFY(!w.Form_Load(programma));

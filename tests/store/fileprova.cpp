@@ -1,7 +1,7 @@
 #include "fileprova.h"
 
 #include "store/posizione.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -105,7 +105,7 @@ QSqlDatabase FileProva::apri(const QString& connessione) const
 
 QSqlDatabase FileProva::altraConnessione(const QString& nome) const { return apri(nome); }
 
-bool FileProva::crea() const { return store::RegisterStore::crea(percorso_).ok(); }
+bool FileProva::crea() const { return store::ArchivioRegistri::crea(percorso_).ok(); }
 
 bool FileProva::scriviByte(const QByteArray& byte) const
 {

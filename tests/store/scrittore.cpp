@@ -8,8 +8,8 @@
 // FILE is a company file or the "postgresql://" address of a company database.
 #include "store/campi.h"
 #include "store/posizione.h"
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -35,7 +35,7 @@ QString codice(quint64 i) { return u"K%1"_s.arg(i % 40); }
 // Step k inserts or changes one code, changes it again, then deletes another: new rows keep coming.
 int salva(const QString& file, quint64 inizio)
 {
-    store::RegisterStore archivio(u"scrittore"_s);
+    store::ArchivioRegistri archivio(u"scrittore"_s);
     for (const store::Esito& e : {archivio.apriDatabase(file), archivio.apriRegistri(), archivio.apriTestata()})
         if (!e.ok())
             return fallisci(e.descrizione);
@@ -45,11 +45,11 @@ int salva(const QString& file, quint64 inizio)
         if (i % 3 == 2) {
             e = archivio.elimina(codice(i / 3 + 20));
         } else {
-            Register r{codice(i / 3)};
+            Registro r{codice(i / 3)};
             r.SspDescrizione = u"SALVATAGGIO %1"_s.arg(i);
             r.SspCarScar = i % 2 ? u"C"_s : u"S"_s;
             r.SspUltimoCarico = static_cast<qint32>(i);
-            RegisterHeading t;
+            TestataRegistro t;
             for (int n = 0; n < 5; ++n) {
                 t.TpsRiga[n] = u"RIGA %1 DEL SALVATAGGIO %2 "_s.arg(n).arg(i).repeated(4);
                 t.TpsRigP[n] = u"PREAVVISO %1"_s.arg(i);
@@ -66,18 +66,18 @@ int salva(const QString& file, quint64 inizio)
 // a row that mixes two saves shows.
 int stesso(const QString& file, const QString& chi, int volte)
 {
-    store::RegisterStore archivio(u"scrittore"_s);
+    store::ArchivioRegistri archivio(u"scrittore"_s);
     for (const store::Esito& e : {archivio.apriDatabase(file), archivio.apriRegistri(), archivio.apriTestata()})
         if (!e.ok())
             return fallisci(e.descrizione);
     for (int i = 0; i < volte; ++i) {
         const QString firma = u"%1 %2"_s.arg(chi).arg(i);
         // The case of the code changes from turn to turn: still one register.
-        Register r{i % 2 ? u"conteso"_s : u"CONTESO"_s};
+        Registro r{i % 2 ? u"conteso"_s : u"CONTESO"_s};
         r.SspDescrizione = firma;
         r.SspUltimoCarico = i;
         r.SspRiqA = firma;
-        RegisterHeading t;
+        TestataRegistro t;
         for (int n = 0; n < 5; ++n)
             t.TpsRiga[n] = t.TpsRigP[n] = firma;
         if (const store::Esito e = archivio.scrivi(r, t).esito; !e.ok())
@@ -88,15 +88,15 @@ int stesso(const QString& file, const QString& chi, int volte)
 
 int conta(const QString& file, int volte)
 {
-    store::RegisterStore archivio(u"scrittore"_s);
+    store::ArchivioRegistri archivio(u"scrittore"_s);
     for (const store::Esito& e : {archivio.apriDatabase(file), archivio.apriRegistri(), archivio.apriTestata()})
         if (!e.ok())
             return fallisci(e.descrizione);
     for (int fatte = 0; fatte < volte;) {
-        store::RegisterStore::Righe righe;
+        store::ArchivioRegistri::Righe righe;
         if (const store::Esito e = archivio.trova(u"CONTATORE"_s, righe); !e.ok())
             return fallisci(e.descrizione);
-        Register r = righe.registro ? store::leggiRegistro(*righe.registro) : Register{u"CONTATORE"_s};
+        Registro r = righe.registro ? store::leggiRegistro(*righe.registro) : Registro{u"CONTATORE"_s};
         ++r.SspUltimoCarico;
         const store::Esito e = archivio.scrivi(r, {}, &righe).esito;
         if (e.ok())
@@ -109,7 +109,7 @@ int conta(const QString& file, int volte)
 
 int elimina(const QString& file, const QString& codice)
 {
-    store::RegisterStore archivio(u"scrittore"_s);
+    store::ArchivioRegistri archivio(u"scrittore"_s);
     const store::Esito e = archivio.apriDatabase(file);
     return e.ok() && archivio.elimina(codice).ok() ? 0 : fallisci(e.descrizione);
 }

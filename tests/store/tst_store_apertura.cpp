@@ -1,7 +1,7 @@
 #include "fileprova.h"
 
 #include "store/posizione.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -33,7 +33,7 @@ void TestApertura::fileMancanteNonCreato()
 {
     FileProva f;
     {
-        store::RegisterStore archivio(u"apertura"_s);
+        store::ArchivioRegistri archivio(u"apertura"_s);
         QVERIFY(!archivio.apriDatabase(f.assente()).ok());
         QVERIFY(!archivio.apriRegistri().ok());
         QVERIFY(!archivio.registriAperti());
@@ -70,13 +70,13 @@ void TestApertura::fileEstraneoIntatto()
     FileProva f;
     QVERIFY(f.scriviByte(byte));
     {
-        store::RegisterStore archivio(u"apertura"_s);
+        store::ArchivioRegistri archivio(u"apertura"_s);
         archivio.apriDatabase(f.percorso());
         const store::Esito registri = archivio.apriRegistri();
         QCOMPARE(registri.numero, numero);
         QVERIFY(!archivio.registriAperti());
         QVERIFY(!archivio.apriTestata().ok());
-        store::RegisterStore::Righe righe;
+        store::ArchivioRegistri::Righe righe;
         QVERIFY(!archivio.trova(u"X1"_s, righe).ok());
     }
     QCOMPARE(f.byte(), byte);
@@ -109,7 +109,7 @@ void TestApertura::tabelleAperte()
         QCOMPARE(f.esegui({sql}), QString());
     const QString prima = f.istantanea();
     {
-        store::RegisterStore archivio(u"apertura"_s);
+        store::ArchivioRegistri archivio(u"apertura"_s);
         QVERIFY(archivio.apriDatabase(f.percorso()).ok());
         const store::Esito r = archivio.apriRegistri();
         const store::Esito t = archivio.apriTestata();
@@ -157,7 +157,7 @@ void TestApertura::parametriDellIndirizzo()
     QFETCH(QString, attesa);
     FileProva f;
     QVERIFY(f.crea());
-    store::RegisterStore archivio(u"apertura"_s);
+    store::ArchivioRegistri archivio(u"apertura"_s);
     const QString indirizzo = parametri.isEmpty() ? f.percorso() : f.percorso() + u'&' + parametri;
     const store::Esito e = archivio.apriDatabase(indirizzo);
     QVERIFY2(e.ok() == apre, qPrintable(e.descrizione));
@@ -209,7 +209,7 @@ void TestApertura::bloccatoDaAltri()
     }
 
     {
-        store::RegisterStore archivio(u"apertura"_s);
+        store::ArchivioRegistri archivio(u"apertura"_s);
         QElapsedTimer tempo;
         tempo.start();
         archivio.apriDatabase(f.percorso(), 1000);
@@ -231,7 +231,7 @@ void TestApertura::bloccatoDaAltri()
         // Retry once the other user lets go.
         QVERIFY(archivio.apriRegistri().ok());
         QVERIFY(archivio.apriTestata().ok());
-        store::RegisterStore::Righe righe;
+        store::ArchivioRegistri::Righe righe;
         QVERIFY(archivio.trova(u"BLOCCO"_s, righe).ok());
         QVERIFY(!righe.registro);
     }
@@ -249,7 +249,7 @@ void TestApertura::ruoloSenzaPermessi()
     QCOMPARE(f.esegui({u"DO $$BEGIN CREATE ROLE impiegato LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END$$"_s,
                        u"GRANT SELECT, UPDATE ON TabellaSerieSemplificata, TestataRegistriPS TO impiegato"_s}),
              QString());
-    store::RegisterStore archivio(u"apertura"_s);
+    store::ArchivioRegistri archivio(u"apertura"_s);
     const QString impiegato = store::indirizzo({FileProva::cluster(), u"5432"_s, u"impiegato"_s, f.nomeDatabase(), {}});
     QVERIFY(archivio.apriDatabase(impiegato).ok());
     QVERIFY(archivio.apriRegistri().ok() && archivio.apriTestata().ok());

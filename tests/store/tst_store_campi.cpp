@@ -1,5 +1,5 @@
 #include "store/campi.h"
-#include "store/register.h"
+#include "store/registro.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "fileprova.h"
 
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 #include "store/ricerca.h"
 
 #include <QCoreApplication>
@@ -13,28 +13,28 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using Fase = store::RegisterStore::Fase;
+using Fase = store::ArchivioRegistri::Fase;
 
 Q_DECLARE_METATYPE(Fase)
 
 namespace {
 
-Register registro(const QString& codice, const QString& descrizione)
+Registro registro(const QString& codice, const QString& descrizione)
 {
-    Register r{codice};
+    Registro r{codice};
     r.SspDescrizione = descrizione;
     r.SspCarScar = u"S"_s;
     return r;
 }
 
-RegisterHeading testata(const QString& riga)
+TestataRegistro testata(const QString& riga)
 {
-    RegisterHeading t;
+    TestataRegistro t;
     t.TpsRiga[0] = riga;
     return t;
 }
 
-QStringList codiciTrovati(store::RegisterStore& archivio, const QString& chiave)
+QStringList codiciTrovati(store::ArchivioRegistri& archivio, const QString& chiave)
 {
     QStringList codici;
     QString sql;
@@ -78,11 +78,11 @@ void TestConcorrenza::cleanup() { f.reset(); }
 
 void TestConcorrenza::salvataggioVistoDallAltro()
 {
-    store::RegisterStore mio(u"mio"_s), collega(u"collega"_s);
-    for (store::RegisterStore* a : {&mio, &collega})
+    store::ArchivioRegistri mio(u"mio"_s), collega(u"collega"_s);
+    for (store::ArchivioRegistri* a : {&mio, &collega})
         for (const store::Esito& e : {a->apriDatabase(f->percorso()), a->apriRegistri(), a->apriTestata()})
             QVERIFY2(e.ok(), qPrintable(e.descrizione));
-    store::RegisterStore::Righe righe;
+    store::ArchivioRegistri::Righe righe;
     const std::optional<QSqlRecord>& riga = righe.registro;
     QVERIFY(mio.trova(u"V1"_s, righe).ok());
     QVERIFY(!riga);
@@ -116,14 +116,14 @@ void TestConcorrenza::stessoCodiceInsieme()
     avvia(scrittori[0], u"stesso"_s, {u"PRIMO"_s, QString::number(volte)});
     avvia(scrittori[1], u"stesso"_s, {u"SECONDO"_s, QString::number(volte)});
     // Meanwhile every look-up shows both rows from one save.
-    store::RegisterStore mio(u"mio"_s);
+    store::ArchivioRegistri mio(u"mio"_s);
     for (const store::Esito& e : {mio.apriDatabase(f->percorso()), mio.apriRegistri(), mio.apriTestata()})
         QVERIFY2(e.ok(), qPrintable(e.descrizione));
     const QDeadlineTimer scadenza(120000);
     int lette = 0;
     for (QProcess* p : {&scrittori[0], &scrittori[1]}) {
         while (p->state() != QProcess::NotRunning && !scadenza.hasExpired()) {
-            store::RegisterStore::Righe righe;
+            store::ArchivioRegistri::Righe righe;
             QVERIFY(mio.trova(u"conteso"_s, righe).ok());
             if (righe.registro && righe.testata) {
                 ++lette;
@@ -196,12 +196,12 @@ void TestConcorrenza::cambiatoDaAltri()
     QFETCH(QStringList, altro);
     QFETCH(bool, elimina);
     QFETCH(bool, cambiato);
-    store::RegisterStore mio(u"mio"_s);
+    store::ArchivioRegistri mio(u"mio"_s);
     for (const store::Esito& e : {mio.apriDatabase(f->percorso()), mio.apriRegistri(), mio.apriTestata()})
         QVERIFY2(e.ok(), qPrintable(e.descrizione));
     if (esiste)
         QVERIFY(mio.scrivi(registro(u"CONTESO"_s, u"MIO"_s), testata(u"MIA"_s)).esito.ok());
-    store::RegisterStore::Righe righe;
+    store::ArchivioRegistri::Righe righe;
     QVERIFY(mio.trova(u"conteso"_s, righe).ok());
     QCOMPARE(bool(righe.registro), esiste);
     QCOMPARE(bool(righe.testata), esiste);
@@ -252,7 +252,7 @@ void TestConcorrenza::rigaTenutaDaAltri()
     const Fase fase = FileProva::server() ? faseSulServer : Fase::Registro;
     constexpr int attesaMs = 300;
 
-    store::RegisterStore archivio(u"archivio"_s);
+    store::ArchivioRegistri archivio(u"archivio"_s);
     QVERIFY(archivio.apriDatabase(f->percorso(), attesaMs).ok());
     for (const QString& c : {u"R1"_s, u"R2"_s})
         QVERIFY(archivio.scrivi(registro(c, u"PRIMA"_s), testata(u"PRIMA"_s)).esito.ok());
@@ -309,12 +309,12 @@ void TestConcorrenza::connessioneCaduta()
     if (!FileProva::server())
         QSKIP("a file has no connection to lose");
     QFETCH(QString, operazione);
-    store::RegisterStore archivio(u"archivio"_s);
+    store::ArchivioRegistri archivio(u"archivio"_s);
     for (const store::Esito& e :
          {archivio.apriDatabase(f->percorso()), archivio.apriRegistri(), archivio.apriTestata()})
         QVERIFY2(e.ok(), qPrintable(e.descrizione));
     QVERIFY(archivio.scrivi(registro(u"K1"_s, u"PRIMA"_s), testata(u"PRIMA"_s)).esito.ok());
-    store::RegisterStore::Righe mostrate;
+    store::ArchivioRegistri::Righe mostrate;
     QVERIFY(archivio.trova(u"K1"_s, mostrate).ok());
 
     // The server ends the store's connection, as a restart of the server or a broken network would.
@@ -323,7 +323,7 @@ void TestConcorrenza::connessioneCaduta()
                  .toInt(),
              1);
     if (operazione == u"lettura"_s) {
-        store::RegisterStore::Righe righe;
+        store::ArchivioRegistri::Righe righe;
         QVERIFY(archivio.trova(u"K1"_s, righe).ok());
         QVERIFY(righe.registro && righe.testata);
     } else if (operazione == u"ricerca"_s) {

@@ -1,7 +1,7 @@
 #include "fileprova.h"
 
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 #include "store/ricerca.h"
 
 #include <QRegularExpression>
@@ -37,17 +37,17 @@ private slots:
 
 private:
     std::unique_ptr<FileProva> f;
-    std::unique_ptr<store::RegisterStore> archivio;
+    std::unique_ptr<store::ArchivioRegistri> archivio;
 };
 
 void TestOrdine::initTestCase()
 {
     f = std::make_unique<FileProva>();
     QVERIFY(f->crea());
-    archivio = std::make_unique<store::RegisterStore>(u"ordine"_s);
+    archivio = std::make_unique<store::ArchivioRegistri>(u"ordine"_s);
     QVERIFY(archivio->apriDatabase(f->percorso()).ok());
     for (const auto& [codice, descrizione] : registri) {
-        Register r{QString::fromUtf16(codice)};
+        Registro r{QString::fromUtf16(codice)};
         r.SspDescrizione = QString::fromUtf16(descrizione);
         QVERIFY(archivio->scrivi(r, {}).esito.ok());
     }

@@ -2,9 +2,9 @@
 #include "fileprova.h"
 
 #include "store/campi.h"
-#include "store/columns.h"
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/colonne.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -15,17 +15,17 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-using Fase = store::RegisterStore::Fase;
+using Fase = store::ArchivioRegistri::Fase;
 
 Q_DECLARE_METATYPE(Fase)
-Q_DECLARE_METATYPE(Register)
-Q_DECLARE_METATYPE(RegisterHeading)
+Q_DECLARE_METATYPE(Registro)
+Q_DECLARE_METATYPE(TestataRegistro)
 
 namespace {
 
-Register registro(const QString& codice, const QString& descrizione)
+Registro registro(const QString& codice, const QString& descrizione)
 {
-    Register r{codice};
+    Registro r{codice};
     r.SspDescrizione = descrizione;
     r.SspCarScar = u"C"_s;
     r.SspUltimoCarico = 41;
@@ -43,16 +43,16 @@ Register registro(const QString& codice, const QString& descrizione)
     return r;
 }
 
-RegisterHeading testata(const QString& prima)
+TestataRegistro testata(const QString& prima)
 {
-    RegisterHeading t;
+    TestataRegistro t;
     t.TpsRiga = {prima, u"AUTOTRASPORTI LOMBARDI S.P.A."_s, u""_s, u""_s, u""_s};
     t.TpsRigP = {u"PREAVVISO DI SPEDIZIONE"_s, u""_s, u""_s, u""_s, u""_s};
     return t;
 }
 
 // The buffer as the names and values a clerk would read, so a failure shows which member differs.
-QStringList descrivi(const Register& r)
+QStringList descrivi(const Registro& r)
 {
     return {u"SspCodice="_s + r.SspCodice,
             u"SspDescrizione="_s + r.SspDescrizione,
@@ -144,12 +144,12 @@ private:
     QSqlRecord trovato(bool registro, const QString& codice);
 
     std::unique_ptr<FileProva> f;
-    std::unique_ptr<store::RegisterStore> archivio;
+    std::unique_ptr<store::ArchivioRegistri> archivio;
 };
 
 QSqlRecord TestRegistri::trovato(bool registro, const QString& codice)
 {
-    store::RegisterStore::Righe righe;
+    store::ArchivioRegistri::Righe righe;
     const std::optional<QSqlRecord>& riga = registro ? righe.registro : righe.testata;
     return archivio->trova(codice, righe).ok() && riga ? *riga : QSqlRecord();
 }
@@ -158,7 +158,7 @@ void TestRegistri::init()
 {
     f = std::make_unique<FileProva>();
     QVERIFY(f->crea());
-    archivio = std::make_unique<store::RegisterStore>(u"registri"_s);
+    archivio = std::make_unique<store::ArchivioRegistri>(u"registri"_s);
     QVERIFY(archivio->apriDatabase(f->percorso()).ok());
     QVERIFY(archivio->apriRegistri().ok());
     QVERIFY(archivio->apriTestata().ok());
@@ -172,32 +172,32 @@ void TestRegistri::cleanup()
 
 void TestRegistri::rilettoComeSalvato_data()
 {
-    QTest::addColumn<Register>("salvato");
-    QTest::addColumn<RegisterHeading>("righe");
+    QTest::addColumn<Registro>("salvato");
+    QTest::addColumn<TestataRegistro>("righe");
 
     QTest::newRow("registro di carico") << registro(u"C1"_s, u"CARICO"_s) << testata(u"DOGANA DI MILANO"_s);
-    Register estremi = registro(u"MAX"_s, u"L'AQUILA \\ \"SEZIONE\" ; -- È"_s);
+    Registro estremi = registro(u"MAX"_s, u"L'AQUILA \\ \"SEZIONE\" ; -- È"_s);
     estremi.SspUltimoCarico = 2147483647;
     estremi.SspMeccanogNum = -32768;
     estremi.SspStampaperSerie = true;
     estremi.SspRiqA = u"%_?$1 ''"_s;
-    RegisterHeading lunghe;
+    TestataRegistro lunghe;
     lunghe.TpsRiga = {QString(160, u'W'), u"à è é ì ò ù €"_s, u"?"_s, u"$1"_s, u"'; DROP TABLE x; --"_s};
     lunghe.TpsRigP = {QString(80, u'x'), u""_s, u"\\N"_s, u"NULL"_s, u"\t"_s};
     QTest::newRow("valori estremi e segni") << estremi << lunghe;
-    Register minimi = registro(u"MIN"_s, u" "_s);
+    Registro minimi = registro(u"MIN"_s, u" "_s);
     minimi.SspUltimoCarico = -2147483647 - 1;
     minimi.SspMeccanogNum = 32767;
-    QTest::newRow("valori minimi") << minimi << RegisterHeading{};
+    QTest::newRow("valori minimi") << minimi << TestataRegistro{};
 }
 
 void TestRegistri::rilettoComeSalvato()
 {
-    QFETCH(Register, salvato);
-    QFETCH(RegisterHeading, righe);
+    QFETCH(Registro, salvato);
+    QFETCH(TestataRegistro, righe);
     QVERIFY(archivio->scrivi(salvato, righe).esito.ok());
     QCOMPARE(descrivi(store::leggiRegistro(trovato(true, salvato.SspCodice))), descrivi(salvato));
-    const RegisterHeading letta = store::leggiTestata(trovato(false, salvato.SspCodice));
+    const TestataRegistro letta = store::leggiTestata(trovato(false, salvato.SspCodice));
     for (int i = 0; i < 5; ++i) {
         QCOMPARE(letta.TpsRiga[i], righe.TpsRiga[i].trimmed());
         QCOMPARE(letta.TpsRigP[i], righe.TpsRigP[i].trimmed());
@@ -206,7 +206,7 @@ void TestRegistri::rilettoComeSalvato()
 
 void TestRegistri::nessunNulloScritto()
 {
-    Register r{u"VUOTO"_s};
+    Registro r{u"VUOTO"_s};
     r.SspDescrizione = QString();
     r.SspCodiceDischetto = QString();
     r.SspMeccanogCin = u""_s;
@@ -214,7 +214,7 @@ void TestRegistri::nessunNulloScritto()
     r.SspGruppoCarico = u""_s;
     r.SspNTelefonoDaChiamare = QString();
     r.SspRiqA = u""_s;
-    QVERIFY(archivio->scrivi(r, RegisterHeading{}).esito.ok());
+    QVERIFY(archivio->scrivi(r, TestataRegistro{}).esito.ok());
 
     for (const auto& [tabella, colonne] : {std::pair{store::tabellaRegistri, store::colonneRegistri()},
                                            std::pair{store::tabellaTestata, store::colonneTestata()}})
@@ -268,7 +268,7 @@ void TestRegistri::righeTestataRipulite()
 {
     QFETCH(QString, scritta);
     QFETCH(QString, salvata);
-    RegisterHeading t = testata(u"PRIMA"_s);
+    TestataRegistro t = testata(u"PRIMA"_s);
     t.TpsRiga[2] = scritta;
     t.TpsRigP[4] = scritta;
     QVERIFY(archivio->scrivi(registro(u"S1"_s, u"SCARICO"_s), t).esito.ok());
@@ -294,7 +294,7 @@ void TestRegistri::codiciDiUnCarattere()
     QFETCH(QString, tipo);
     QFETCH(QString, protocollo);
     QFETCH(QString, salvati);
-    Register r = registro(u"T1"_s, u"TIPI"_s);
+    Registro r = registro(u"T1"_s, u"TIPI"_s);
     r.SspCarScar = tipo;
     r.SspTipoProtocollo = protocollo;
     QVERIFY(archivio->scrivi(r, testata(u""_s)).esito.ok());
@@ -494,7 +494,7 @@ void TestRegistri::rigaDiAltriConNulli()
 
     QCOMPARE(descrivi(store::leggiRegistro(trovato(true, u"ALTRI"_s))), attesi);
 
-    const RegisterHeading t = store::leggiTestata(trovato(false, u"ALTRI"_s));
+    const TestataRegistro t = store::leggiTestata(trovato(false, u"ALTRI"_s));
     QCOMPARE(t.TpsCodice, u"ALTRI"_s);
     for (const QString& linea : t.TpsRiga)
         QCOMPARE(linea, u""_s);
@@ -546,7 +546,7 @@ void TestRegistri::ripristino()
     QFETCH(int, uscita);
     QFETCH(QString, messaggio);
     // 1 R1 inserted, 2 R1 changed, 3 R2 inserted, 4 R1 deleted, 5 R2 changed.
-    RegisterHeading righe = testata(u"DI \"ROMA\"; SUD"_s);
+    TestataRegistro righe = testata(u"DI \"ROMA\"; SUD"_s);
     righe.TpsRigP[4] = u"ULTIMA"_s;
     QVERIFY(archivio->scrivi(registro(u"R1"_s, u"PRIMA"_s), testata(u"UNO"_s)).esito.ok());
     QVERIFY(archivio->scrivi(registro(u"R1"_s, u"SECONDA"_s), righe).esito.ok());

@@ -2,7 +2,7 @@
 
 #include "suite/moduliopzionali.h"
 
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/inifile.h"
 
 #include <QCoreApplication>
@@ -66,7 +66,7 @@ private:
     qint64 giaInEsecuzione(const QString& ditta);
 
     QString rigaComando;
-    app::DialogsScript dialoghi;
+    app::DialoghiScript dialoghi;
     std::unique_ptr<QProcess> estraneo;
 };
 

@@ -2,9 +2,9 @@
 
 #include "suite/tastiglobali.h"
 
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/inifile.h"
-#include "app/pointer.h"
+#include "app/puntatore.h"
 #include "app/tasti.h"
 
 #include <QCursor>
@@ -116,7 +116,7 @@ void TestTastiGlobali::keysAndWhatTheyDo()
     QFETCH(int, risposta);
     QFETCH(QStringList, effetti);
     FinestraProva finestra(registro);
-    app::DialogsScript dialoghi;
+    app::DialoghiScript dialoghi;
     if (risposta)
         dialoghi.risposte << risposta;
     ProcessiFinti processi(registro);
@@ -152,7 +152,7 @@ void TestTastiGlobali::keysAndWhatTheyDo()
 void TestTastiGlobali::alarmClockStartsBringsForwardAndStartsForAnotherCompany()
 {
     FinestraProva finestra(registro);
-    app::DialogsScript dialoghi;
+    app::DialoghiScript dialoghi;
     suite::TastiGlobali tasti(finestra, dialoghi, processi);
     tasti.fileIni = ini;
     tasti.codiceSocieta = u"X1"_s;

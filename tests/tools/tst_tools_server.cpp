@@ -1,10 +1,10 @@
 #include "../store/fileprova.h"
 #include "strumento.h"
 
-#include "store/columns.h"
+#include "store/colonne.h"
 #include "store/posizione.h"
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -286,11 +286,11 @@ void TestServer::storicoDiUnAltroRuolo()
                              u"TO collega"_s}),
              QString());
     const auto salva = [&](const QString& ruolo, const QString& codice) {
-        store::RegisterStore archivio(u"ruolo-"_s + ruolo);
+        store::ArchivioRegistri archivio(u"ruolo-"_s + ruolo);
         const std::optional<store::Server> s = store::server(server->percorso());
         store::Esito e = archivio.apriDatabase(store::indirizzo({s->host, s->porta, ruolo, s->nome, {}}));
         if (e.ok())
-            e = archivio.scrivi(Register{codice}, RegisterHeading{}).esito;
+            e = archivio.scrivi(Registro{codice}, TestataRegistro{}).esito;
         return e.descrizione;
     };
     // The owner's first save adds the history and lets the roles that write the registers add to it.

@@ -1,8 +1,8 @@
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 
-#include "store/columns.h"
+#include "store/colonne.h"
 #include "store/posizione.h"
-#include "store/register.h"
+#include "store/registro.h"
 #include "store/testi.h"
 
 #include <QFile>
@@ -141,7 +141,7 @@ bool uguali(const std::optional<QSqlRecord>& a, const std::optional<QSqlRecord>&
     return true;
 }
 
-bool uguali(const RegisterStore::Righe& a, const RegisterStore::Righe& b)
+bool uguali(const ArchivioRegistri::Righe& a, const ArchivioRegistri::Righe& b)
 {
     return uguali(a.registro, b.registro) && uguali(a.testata, b.testata);
 }
@@ -153,7 +153,7 @@ QString sqlElimina(const QSqlDriver* d, QLatin1StringView tabella, std::span<con
 }
 
 // The register row as written by this program: every column, the acquisition ones reset.
-QVariantList valoriRegistro(const Register& r)
+QVariantList valoriRegistro(const Registro& r)
 {
     return {r.SspCodice,
             r.SspDescrizione,
@@ -179,7 +179,7 @@ QVariantList valoriRegistro(const Register& r)
 // Empty texts must reach the table as empty texts, never as Null.
 QVariant nonNullo(const QString& s) { return s.isNull() ? QVariant(u""_s) : QVariant(s); }
 
-QVariantList valoriTestata(const QString& codice, const RegisterHeading& t)
+QVariantList valoriTestata(const QString& codice, const TestataRegistro& t)
 {
     QVariantList v{codice};
     for (const QString& riga : t.TpsRiga)
@@ -203,9 +203,9 @@ bool esegui(QSqlQuery& q, const QVariantList& valori)
 QString sqlCreaRegistri(const QSqlDriver* d) { return creaTabella(d, tabellaRegistri, colonneRegistri()); }
 QString sqlCreaTestata(const QSqlDriver* d) { return creaTabella(d, tabellaTestata, colonneTestata()); }
 
-RegisterStore::RegisterStore(const QString& nomeConnessione) : nome_(nomeConnessione) {}
+ArchivioRegistri::ArchivioRegistri(const QString& nomeConnessione) : nome_(nomeConnessione) {}
 
-RegisterStore::~RegisterStore()
+ArchivioRegistri::~ArchivioRegistri()
 {
     chiudi();
     if (QSqlDatabase::contains(nome_)) {
@@ -214,9 +214,9 @@ RegisterStore::~RegisterStore()
     }
 }
 
-QSqlDatabase RegisterStore::database() const { return QSqlDatabase::database(nome_, false); }
+QSqlDatabase ArchivioRegistri::database() const { return QSqlDatabase::database(nome_, false); }
 
-bool RegisterStore::vecchioFormato(const QString& percorso)
+bool ArchivioRegistri::vecchioFormato(const QString& percorso)
 {
     QFile f(percorso);
     if (!f.open(QIODevice::ReadOnly))
@@ -226,7 +226,7 @@ bool RegisterStore::vecchioFormato(const QString& percorso)
 }
 
 // The connection of this store with the driver asked for; one of another driver is replaced.
-QSqlDatabase RegisterStore::connessione(const QString& driver)
+QSqlDatabase ArchivioRegistri::connessione(const QString& driver)
 {
     if (QSqlDatabase::contains(nome_)) {
         QSqlDatabase db = QSqlDatabase::database(nome_, false);
@@ -239,7 +239,7 @@ QSqlDatabase RegisterStore::connessione(const QString& driver)
     return QSqlDatabase::addDatabase(driver, nome_);
 }
 
-Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
+Esito ArchivioRegistri::apriDatabase(const QString& percorso, int attesaMs)
 {
     const Attesa attesa(inAttesa);
     chiudi();
@@ -268,14 +268,14 @@ Esito RegisterStore::apriDatabase(const QString& percorso, int attesaMs)
 }
 
 // Rollback journal and full sync: safe on a shared folder and after a power cut.
-bool RegisterStore::impostaMotore()
+bool ArchivioRegistri::impostaMotore()
 {
     QSqlQuery q(database());
     motorePronto_ = q.exec(u"PRAGMA journal_mode=DELETE"_s) && q.exec(u"PRAGMA synchronous=FULL"_s);
     return motorePronto_;
 }
 
-Esito RegisterStore::attendi(int ms)
+Esito ArchivioRegistri::attendi(int ms)
 {
     QSqlQuery q(database());
     if (sqlite(database().driver())) {
@@ -291,7 +291,7 @@ Esito RegisterStore::attendi(int ms)
     return {};
 }
 
-Esito RegisterStore::apriServer(const Server& s, int attesaMs)
+Esito ArchivioRegistri::apriServer(const Server& s, int attesaMs)
 {
     QSqlDatabase db = connessione(u"QPSQL"_s);
     if (!db.isValid())
@@ -339,7 +339,7 @@ Esito RegisterStore::apriServer(const Server& s, int attesaMs)
     return {};
 }
 
-Esito RegisterStore::errore(const QSqlError& e) const { return esitoSql(e, database().driver()); }
+Esito ArchivioRegistri::errore(const QSqlError& e) const { return esitoSql(e, database().driver()); }
 
 Esito esitoSql(const QSqlError& e) { return esitoSql(e, nullptr); }
 
@@ -383,7 +383,7 @@ Esito esitoSql(const QSqlError& e, const QSqlDriver* d)
     return Esito::errore(erroreGenerico, testo.isEmpty() ? u"errore sconosciuto"_s : testo);
 }
 
-Esito RegisterStore::prepara(std::optional<Istruzioni>& istruzioni, bool registri)
+Esito ArchivioRegistri::prepara(std::optional<Istruzioni>& istruzioni, bool registri)
 {
     istruzioni.reset();
     QSqlDatabase db = database();
@@ -405,7 +405,7 @@ Esito RegisterStore::prepara(std::optional<Istruzioni>& istruzioni, bool registr
     return {};
 }
 
-Esito RegisterStore::apri(std::optional<Istruzioni>& istruzioni, bool registri)
+Esito ArchivioRegistri::apri(std::optional<Istruzioni>& istruzioni, bool registri)
 {
     if (vecchio_)
         return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
@@ -427,7 +427,7 @@ Esito RegisterStore::apri(std::optional<Istruzioni>& istruzioni, bool registri)
     return {};
 }
 
-Esito RegisterStore::apriRegistri()
+Esito ArchivioRegistri::apriRegistri()
 {
     registriAperti_ = false;
     const Attesa attesa(inAttesa);
@@ -436,7 +436,7 @@ Esito RegisterStore::apriRegistri()
     return e;
 }
 
-Esito RegisterStore::apriTestata()
+Esito ArchivioRegistri::apriTestata()
 {
     testataAperta_ = false;
     const Attesa attesa(inAttesa);
@@ -445,7 +445,7 @@ Esito RegisterStore::apriTestata()
     return e;
 }
 
-void RegisterStore::chiudi()
+void ArchivioRegistri::chiudi()
 {
     registri_.reset();
     testata_.reset();
@@ -455,7 +455,7 @@ void RegisterStore::chiudi()
     registriAperti_ = testataAperta_ = false;
 }
 
-Esito RegisterStore::preparaCoppia()
+Esito ArchivioRegistri::preparaCoppia()
 {
     coppia_.reset();
     QSqlDatabase db = database();
@@ -471,7 +471,7 @@ Esito RegisterStore::preparaCoppia()
     return {};
 }
 
-Esito RegisterStore::trovaUnaVolta(const QString& codice, Righe& righe)
+Esito ArchivioRegistri::trovaUnaVolta(const QString& codice, Righe& righe)
 {
     righe = {};
     if (!registri_ || !testata_)
@@ -506,7 +506,7 @@ Esito RegisterStore::trovaUnaVolta(const QString& codice, Righe& righe)
     return letto ? Esito{} : errore(q.lastError());
 }
 
-Esito RegisterStore::righeAttuali(const QString& codice, Righe* righe)
+Esito ArchivioRegistri::righeAttuali(const QString& codice, Righe* righe)
 {
     if (!coppia_)
         if (Esito e = preparaCoppia(); !e.ok())
@@ -521,7 +521,7 @@ Esito RegisterStore::righeAttuali(const QString& codice, Righe* righe)
     return righe ? trovaUnaVolta(codice, *righe) : Esito{};
 }
 
-Esito RegisterStore::inizia()
+Esito ArchivioRegistri::inizia()
 {
     QSqlDatabase db = database();
     if (!sqlite(db.driver())) {
@@ -543,7 +543,7 @@ Esito RegisterStore::inizia()
     return {};
 }
 
-RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& registro, const RegisterHeading& testata,
+ArchivioRegistri::EsitoScrittura ArchivioRegistri::scriviUnaVolta(const Registro& registro, const TestataRegistro& testata,
                                                             const Righe* mostrate, bool ripetuta)
 {
     // The tables need not be open: the statements are prepared on the first write.
@@ -602,7 +602,7 @@ RegisterStore::EsitoScrittura RegisterStore::scriviUnaVolta(const Register& regi
     return {};
 }
 
-Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase, const Righe* mostrate, bool ripetuta)
+Esito ArchivioRegistri::eliminaUnaVolta(const QString& codice, Fase* fase, const Righe* mostrate, bool ripetuta)
 {
     const auto fallita = [fase](Fase parte, const Esito& e) {
         if (fase)
@@ -652,7 +652,7 @@ Esito RegisterStore::eliminaUnaVolta(const QString& codice, Fase* fase, const Ri
     return fallita(Fase::Nessuna, {});
 }
 
-Esito RegisterStore::leggiUnaVolta(const QString& sql, const QVariantList& valori,
+Esito ArchivioRegistri::leggiUnaVolta(const QString& sql, const QVariantList& valori,
                                   const std::function<void(const QSqlQuery&)>& riga)
 {
     QSqlQuery q(database());
@@ -674,11 +674,11 @@ namespace {
 
 const Esito& esitoDi(const Esito& e) { return e; }
 
-const Esito& esitoDi(const RegisterStore::EsitoScrittura& e) { return e.esito; }
+const Esito& esitoDi(const ArchivioRegistri::EsitoScrittura& e) { return e.esito; }
 
 } // namespace
 
-bool RegisterStore::ripristina()
+bool ArchivioRegistri::ripristina()
 {
     if (!server(posizione_))
         return false;
@@ -700,7 +700,7 @@ bool RegisterStore::ripristina()
 // a delete by key, so repeating one whose commit was lost on the way changes nothing; the repeat
 // is told so, as it finds the rows its first attempt wrote.
 template <typename F>
-auto RegisterStore::riprovando(F&& operazione)
+auto ArchivioRegistri::riprovando(F&& operazione)
 {
     const Attesa attesa(inAttesa);
     auto esito = operazione(false);
@@ -709,23 +709,23 @@ auto RegisterStore::riprovando(F&& operazione)
     return esito;
 }
 
-Esito RegisterStore::trova(const QString& codice, Righe& righe)
+Esito ArchivioRegistri::trova(const QString& codice, Righe& righe)
 {
     return riprovando([&](bool) { return trovaUnaVolta(codice, righe); });
 }
 
-RegisterStore::EsitoScrittura RegisterStore::scrivi(const Register& registro, const RegisterHeading& testata,
+ArchivioRegistri::EsitoScrittura ArchivioRegistri::scrivi(const Registro& registro, const TestataRegistro& testata,
                                                     const Righe* mostrate)
 {
     return riprovando([&](bool ripetuta) { return scriviUnaVolta(registro, testata, mostrate, ripetuta); });
 }
 
-Esito RegisterStore::elimina(const QString& codice, Fase* fase, const Righe* mostrate)
+Esito ArchivioRegistri::elimina(const QString& codice, Fase* fase, const Righe* mostrate)
 {
     return riprovando([&](bool ripetuta) { return eliminaUnaVolta(codice, fase, mostrate, ripetuta); });
 }
 
-Esito RegisterStore::leggi(const QString& sql, const QVariantList& valori,
+Esito ArchivioRegistri::leggi(const QString& sql, const QVariantList& valori,
                            const std::function<void(const QSqlQuery&)>& riga)
 {
     return riprovando([&](bool) { return leggiUnaVolta(sql, valori, riga); });
@@ -749,7 +749,7 @@ QString accessoScrittura(const QString& percorso, const QString& cosa, int modo)
 
 } // namespace
 
-Esito RegisterStore::verificaScrittura()
+Esito ArchivioRegistri::verificaScrittura()
 {
     QSqlDatabase db = database();
     if (server(posizione_)) {
@@ -786,7 +786,7 @@ Esito RegisterStore::verificaScrittura()
     return {};
 }
 
-Esito RegisterStore::creaTabelle(QSqlDatabase& db)
+Esito ArchivioRegistri::creaTabelle(QSqlDatabase& db)
 {
     const QSqlDriver* d = db.driver();
     const QString descrizione = quota(d, "SspDescrizione"_L1);
@@ -812,7 +812,7 @@ Esito RegisterStore::creaTabelle(QSqlDatabase& db)
     return creaStorico(db);
 }
 
-Esito RegisterStore::creaSchema(QSqlDatabase& db)
+Esito ArchivioRegistri::creaSchema(QSqlDatabase& db)
 {
     if (!db.transaction())
         return esitoSql(db.lastError(), db.driver());
@@ -825,7 +825,7 @@ Esito RegisterStore::creaSchema(QSqlDatabase& db)
     return {};
 }
 
-Esito RegisterStore::crea(const QString& percorso)
+Esito ArchivioRegistri::crea(const QString& percorso)
 {
     if (server(percorso))
         return creaSuServer(percorso);
@@ -850,9 +850,9 @@ Esito RegisterStore::crea(const QString& percorso)
     return esito;
 }
 
-Esito RegisterStore::creaSuServer(const QString& indirizzo)
+Esito ArchivioRegistri::creaSuServer(const QString& indirizzo)
 {
-    RegisterStore archivio(u"pemtarx-crea-"_s + indirizzo);
+    ArchivioRegistri archivio(u"pemtarx-crea-"_s + indirizzo);
     if (Esito e = archivio.apriDatabase(indirizzo); !e.ok())
         return e;
     QSqlDatabase db = archivio.database();

@@ -1,4 +1,4 @@
-#include "dialogsqt.h"
+#include "dialoghiqt.h"
 
 #include "testi.h"
 
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <map>
 
-int DialogsQt::ask(const QString& testo, const QString& titolo, app::Pulsanti pulsanti, app::Icona icona,
+int DialoghiQt::chiedi(const QString& testo, const QString& titolo, app::Pulsanti pulsanti, app::Icona icona,
                    int predefinito)
 {
     QMessageBox box(genitore_);

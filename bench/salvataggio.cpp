@@ -1,9 +1,9 @@
 // Prints the cost of saving and of looking up a register through the store, next to the same
 // statements on the raw sqlite3 API with the same pragmas, or on raw libpq for a server address,
 // measured in interleaved pairs.
-#include "store/columns.h"
-#include "store/register.h"
-#include "store/registerstore.h"
+#include "store/colonne.h"
+#include "store/registro.h"
+#include "store/archivioregistri.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -36,9 +36,9 @@ constexpr int codici = 50;
 // On a server both sides share one database, so the raw side's rows have codes of their own.
 QString codice(int i, QChar prefisso = u'B') { return prefisso + u"%1"_s.arg(i % codici, 3, 10, QChar(u'0')); }
 
-Register registro(int i, QChar prefisso = u'B')
+Registro registro(int i, QChar prefisso = u'B')
 {
-    Register r{codice(i, prefisso)};
+    Registro r{codice(i, prefisso)};
     r.SspDescrizione = u"REGISTRO DI PROVA %1"_s.arg(i);
     r.SspCarScar = u"C"_s;
     r.SspUltimoCarico = i;
@@ -56,9 +56,9 @@ Register registro(int i, QChar prefisso = u'B')
     return r;
 }
 
-RegisterHeading testata(int i)
+TestataRegistro testata(int i)
 {
-    RegisterHeading t;
+    TestataRegistro t;
     t.TpsRiga = {u"DOGANA DI MILANO - SEZIONE EXPORT"_s, u"AUTOTRASPORTI LOMBARDI S.P.A."_s,
                  u"VIA DELL'INDUSTRIA 12 - 20090 SEGRATE (MI)"_s, u"REGISTRO N. %1"_s.arg(i), u""_s};
     t.TpsRigP = {u"PREAVVISO DI SPEDIZIONE"_s, u"AUTOTRASPORTI LOMBARDI S.P.A."_s, u""_s, u""_s, u""_s};
@@ -72,7 +72,7 @@ RegisterHeading testata(int i)
 }
 
 // The values of both rows in column order, as the store binds them for a save.
-std::pair<QVariantList, QVariantList> valori(const Register& r, const RegisterHeading& t)
+std::pair<QVariantList, QVariantList> valori(const Registro& r, const TestataRegistro& t)
 {
     QVariantList vr{r.SspCodice, r.SspDescrizione, unCarattere(r.SspCarScar), r.SspUltimoCarico,
                     r.SspGruppoCarico, r.SspGruppoSCarico, r.SspStampaperSerie, r.SspCodiceDischetto,
@@ -158,7 +158,7 @@ public:
         sqlite3_close(db_);
     }
 
-    void salva(const Register& r, const RegisterHeading& t)
+    void salva(const Registro& r, const TestataRegistro& t)
     {
         const auto [vr, vt] = valori(r, t);
         passo(inizio_);
@@ -285,7 +285,7 @@ public:
     }
     ~GrezzoPg() { PQfinish(db_); }
 
-    void salva(const Register& r, const RegisterHeading& t)
+    void salva(const Registro& r, const TestataRegistro& t)
     {
         const auto [vr, vt] = valori(r, t);
         esegui("BEGIN");
@@ -418,22 +418,22 @@ int main(int argc, char** argv)
     // A "postgresql://" address instead names an empty database on a server, where both sides write.
     const QString luogo = a.size() > 3 ? a.at(3) : QDir::currentPath();
     const bool server = luogo.startsWith(u"postgresql://"_s);
-    QTemporaryDir cartella(QDir(server ? QDir::currentPath() : luogo).filePath(u"bench-save-XXXXXX"_s));
+    QTemporaryDir cartella(QDir(server ? QDir::currentPath() : luogo).filePath(u"bench-salvataggio-XXXXXX"_s));
     if (!cartella.isValid())
         fallisci(u"cartella temporanea"_s);
     const QString fileArchivio = server ? luogo : cartella.filePath(u"archivio.mdb"_s);
     const QString fileGrezzo = server ? luogo : cartella.filePath(u"grezzo.mdb"_s);
     const QChar prefissoGrezzo = server ? u'G' : u'B';
 
-    store::RegisterStore archivio(u"bench"_s);
+    store::ArchivioRegistri archivio(u"bench"_s);
     {
         const QList<std::pair<QString, QChar>> file =
             server ? QList<std::pair<QString, QChar>>{{luogo, u'B'}, {luogo, u'G'}}
                    : QList<std::pair<QString, QChar>>{{fileArchivio, u'B'}, {fileGrezzo, u'B'}};
         for (const auto& [f, prefisso] : file) {
-            if ((!server || prefisso == u'B') && !store::RegisterStore::crea(f).ok())
+            if ((!server || prefisso == u'B') && !store::ArchivioRegistri::crea(f).ok())
                 fallisci(u"crea "_s + f);
-            store::RegisterStore riempi(u"riempi"_s);
+            store::ArchivioRegistri riempi(u"riempi"_s);
             if (!riempi.apriDatabase(f).ok() || !riempi.apriRegistri().ok() || !riempi.apriTestata().ok())
                 fallisci(u"apri "_s + f);
             for (int i = 0; i < codici; ++i)
@@ -460,7 +460,7 @@ int main(int argc, char** argv)
     };
 
     // The store's save compares with the rows as shown, looked up beforehand as the window does.
-    store::RegisterStore::Righe mostrate;
+    store::ArchivioRegistri::Righe mostrate;
     const Misura salva = misura(
         salvataggi,
         [&](int i) {
@@ -473,7 +473,7 @@ int main(int argc, char** argv)
     const Misura cerca = misura(
         ricerche,
         [&](int i) {
-            store::RegisterStore::Righe righe;
+            store::ArchivioRegistri::Righe righe;
             archivio.trova(codice(i), righe);
             letti += (righe.registro ? righe.registro->count() : 0) + (righe.testata ? righe.testata->count() : 0);
         },
@@ -482,10 +482,10 @@ int main(int argc, char** argv)
         fallisci(u"righe lette: "_s + QString::number(letti));
 
     if (server)
-        std::printf("PostgreSQL, microsecondi; archivio = RegisterStore, libpq = API C, istruzioni preparate (%s)\n",
+        std::printf("PostgreSQL, microsecondi; archivio = ArchivioRegistri, libpq = API C, istruzioni preparate (%s)\n",
                     qPrintable(luogo));
     else
-        std::printf("SQLite, microsecondi; archivio = RegisterStore, sqlite3 = API C con le stesse pragma (%s)\n",
+        std::printf("SQLite, microsecondi; archivio = ArchivioRegistri, sqlite3 = API C con le stesse pragma (%s)\n",
                     qPrintable(QDir::toNativeSeparators(cartella.path())));
     const char* grezzo = server ? "libpq" : "sqlite3";
     std::printf("%-12s %7s %12s %12s %12s %12s %8s %8s %9s\n", "operazione", "n", "med.archiv", "p99 archiv",

@@ -12,17 +12,17 @@ enum Risposta : int { OK = 1, Annulla = 2, Riprova = 4, Si = 6, No = 7 };
 enum class Pulsanti { Ok, RiprovaAnnulla, SiNo };
 enum class Icona { Nessuna, Critica, Domanda, Esclamazione };
 
-class Dialogs {
+class Dialoghi {
 public:
-    virtual ~Dialogs() = default;
+    virtual ~Dialoghi() = default;
     // Shows `testo` under `titolo` and returns the number of the button pressed.
     // `predefinito` is the default button; 0 lets the button set choose (No, Cancel).
-    virtual int ask(const QString& testo, const QString& titolo, Pulsanti pulsanti, Icona icona,
+    virtual int chiedi(const QString& testo, const QString& titolo, Pulsanti pulsanti, Icona icona,
                     int predefinito = 0) = 0;
 };
 
 // For tests: answers from a queue and records what was asked.
-class DialogsScript final : public Dialogs {
+class DialoghiScript final : public Dialoghi {
 public:
     struct Domanda {
         QString testo;
@@ -34,7 +34,7 @@ public:
     QList<int> risposte;     // taken from the front; empty answers OK/No/Cancel as Escape would
     QList<Domanda> domande;  // every box shown, in order
 
-    int ask(const QString& testo, const QString& titolo, Pulsanti pulsanti, Icona icona,
+    int chiedi(const QString& testo, const QString& titolo, Pulsanti pulsanti, Icona icona,
             int predefinito = 0) override
     {
         domande.append({testo, titolo, pulsanti, icona, predefinito});

@@ -1,4 +1,4 @@
-#include "pointer.h"
+#include "puntatore.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "columns.h"
+#include "colonne.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include <array>
 
 // The register being shown or edited, one row of TabellaSerieSemplificata.
-struct Register {
+struct Registro {
     QString SspCodice;
     QString SspDescrizione = QStringLiteral(" ");
     QString SspCarScar = QStringLiteral(" ");
@@ -26,19 +26,19 @@ struct Register {
     QVariant meccanogNumIntatto = QVariant();
 
     // Every member but the code back to the values of a new register.
-    void azzera() { *this = Register{SspCodice}; }
+    void azzera() { *this = Registro{SspCodice}; }
 
-    bool operator==(const Register&) const = default;
+    bool operator==(const Registro&) const = default;
 };
 
 // The one-character members take the first character assigned, or a blank for an empty text.
 QString unCarattere(const QString& testo);
 
 // The heading lines of a register, one row of TestataRegistriPS.
-struct RegisterHeading {
+struct TestataRegistro {
     QString TpsCodice;
     std::array<QString, 5> TpsRiga;  // printed on the register
     std::array<QString, 5> TpsRigP;  // printed on the advance notice
 
-    bool operator==(const RegisterHeading&) const = default;
+    bool operator==(const TestataRegistro&) const = default;
 };

@@ -13,8 +13,8 @@
 
 class QSqlDriver;
 class QSqlError;
-struct Register;
-struct RegisterHeading;
+struct Registro;
+struct TestataRegistro;
 
 namespace store {
 
@@ -24,11 +24,11 @@ struct Server;
 inline constexpr int attesaAperturaMs = 2000;
 
 // The company's two register tables, reached through one named connection.
-class RegisterStore final {
-    Q_DISABLE_COPY_MOVE(RegisterStore)
+class ArchivioRegistri final {
+    Q_DISABLE_COPY_MOVE(ArchivioRegistri)
 public:
-    explicit RegisterStore(const QString& nomeConnessione = QStringLiteral("pemtarx"));
-    ~RegisterStore();
+    explicit ArchivioRegistri(const QString& nomeConnessione = QStringLiteral("pemtarx"));
+    ~ArchivioRegistri();
 
     // Opens an existing file shared and writable, or the database of a "postgresql://" address;
     // a missing file or database is an error, never created. `attesaMs` bounds every wait for a lock.
@@ -57,7 +57,7 @@ public:
     // Inserts or changes both rows in one transaction, decided by the key at this moment. With
     // `mostrate`, the rows as the clerk saw them: when either differs now, nothing is written and
     // the result is erroreCambiato; the comparison is inside the same transaction.
-    EsitoScrittura scrivi(const Register& registro, const RegisterHeading& testata, const Righe* mostrate = nullptr);
+    EsitoScrittura scrivi(const Registro& registro, const TestataRegistro& testata, const Righe* mostrate = nullptr);
     // Deletes both rows of the register in one transaction; a missing heading row is fine.
     // `mostrate` as for scrivi.
     Esito elimina(const QString& codice, Fase* fase = nullptr, const Righe* mostrate = nullptr);
@@ -95,7 +95,7 @@ private:
     };
 
     Esito trovaUnaVolta(const QString& codice, Righe& righe);
-    EsitoScrittura scriviUnaVolta(const Register& registro, const RegisterHeading& testata, const Righe* mostrate,
+    EsitoScrittura scriviUnaVolta(const Registro& registro, const TestataRegistro& testata, const Righe* mostrate,
                                   bool ripetuta);
     Esito eliminaUnaVolta(const QString& codice, Fase* fase, const Righe* mostrate, bool ripetuta);
     Esito preparaCoppia();

@@ -1,11 +1,11 @@
 // Prints the time from one keystroke in a search box of the search page to the repainted list on
 // 100,000 registers, and the first page's statement through the store next to the raw sqlite3 API,
 // or next to raw libpq for a server address.
-#include "app/dialogs.h"
+#include "app/dialoghi.h"
 #include "app/statofinestra.h"
 #include "lookup/modelloricerca.h"
 #include "lookup/paginaricerca.h"
-#include "store/registerstore.h"
+#include "store/archivioregistri.h"
 #include "store/ricerca.h"
 
 #include <QAbstractItemView>
@@ -58,7 +58,7 @@ QString descrizione(int i)
     std::exit(1);
 }
 
-bool riempi(store::RegisterStore& archivio)
+bool riempi(store::ArchivioRegistri& archivio)
 {
     QSqlDatabase db = archivio.database();
     if (!db.transaction())
@@ -190,13 +190,13 @@ int main(int argc, char** argv)
     // A "postgresql://" address instead names an empty database on a server.
     const QString luogo = a.size() > 3 ? a.at(3) : QDir::currentPath();
     const bool server = luogo.startsWith(u"postgresql://"_s);
-    QTemporaryDir cartella(QDir(server ? QDir::currentPath() : luogo).filePath(u"bench-search-XXXXXX"_s));
+    QTemporaryDir cartella(QDir(server ? QDir::currentPath() : luogo).filePath(u"bench-ricerca-XXXXXX"_s));
     if (!cartella.isValid())
         fallisci(u"cartella temporanea"_s);
     const QString file = server ? luogo : cartella.filePath(u"archivio.mdb"_s);
-    if (!store::RegisterStore::crea(file).ok())
+    if (!store::ArchivioRegistri::crea(file).ok())
         fallisci(u"crea "_s + file);
-    store::RegisterStore archivio(u"bench"_s);
+    store::ArchivioRegistri archivio(u"bench"_s);
     if (!archivio.apriDatabase(file).ok() || !archivio.apriRegistri().ok() || !archivio.apriTestata().ok())
         fallisci(u"apri "_s + file);
     if (!riempi(archivio))
@@ -219,7 +219,7 @@ int main(int argc, char** argv)
     }
 
     StatoFinestra stato;
-    app::DialogsScript dialoghi;
+    app::DialoghiScript dialoghi;
     QWidget finestra;
     auto* strato = new QVBoxLayout(&finestra);
     auto* pagina = new PaginaRicerca(archivio, stato, dialoghi, &finestra);
