@@ -1,25 +1,17 @@
 #include "store/archivioregistri.h"
 
 #include "store/colonne.h"
-#include "store/posizione.h"
+#include "store/motore.h"
 #include "store/registro.h"
 #include "store/testi.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QStringList>
-#include <QUrl>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <tuple>
-#include <unistd.h>
 
 namespace store {
 
@@ -27,63 +19,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::IdentifierType tipo = QSqlDriver::FieldName)
-{
-    return d->escapeIdentifier(nome, tipo);
-}
-
-bool sqlite(const QSqlDriver* d) { return d->dbmsType() == QSqlDriver::SQLite; }
-
 // The whole of one store operation, for whoever shows that the program may be waiting.
-class Attesa final {
-    Q_DISABLE_COPY_MOVE(Attesa)
-public:
-    explicit Attesa(const std::function<void(bool)>& avvisa) : avvisa_(avvisa)
-    {
-        if (avvisa_)
-            avvisa_(true);
-    }
-    ~Attesa()
-    {
-        if (avvisa_)
-            avvisa_(false);
-    }
-
-private:
-    const std::function<void(bool)>& avvisa_;
-};
-
-} // namespace
-
-QString tipoSql(const QSqlDriver* d, const Colonna& c)
+auto attesa(const std::function<void(bool)>& avvisa)
 {
-    switch (c.tipo) {
-    // Codes and descriptions compare without regard to case, as the office has always typed them:
-    // NOCASE folds ASCII only and then compares bytes; citext in the "C" collation does the same.
-    case Tipo::Testo:
-        if (!sqlite(d))
-            return u"CITEXT COLLATE \"C\""_s;
-        return u"VARCHAR(%1) COLLATE NOCASE"_s.arg(c.lunghezza > 0 ? c.lunghezza : 255);
-    case Tipo::Intero16: return u"SMALLINT"_s;
-    case Tipo::Intero32: return u"INTEGER"_s;
-    case Tipo::Booleano: return u"BOOLEAN"_s;
-    case Tipo::Reale: return u"DOUBLE PRECISION"_s;
-    }
-    return {};
-}
-
-namespace {
-
-QString creaTabella(const QSqlDriver* d, QLatin1StringView tabella, std::span<const Colonna> colonne)
-{
-    QStringList righe;
-    for (const Colonna& c : colonne) {
-        QString r = quota(d, c.nome) + u' ' + tipoSql(d, c);
-        if (&c == &colonne.front())
-            r += u" NOT NULL PRIMARY KEY"_s;
-        righe << r;
-    }
-    return u"CREATE TABLE "_s + quota(d, tabella, QSqlDriver::TableName) + u" ("_s + righe.join(u", "_s) + u')';
+    if (avvisa)
+        avvisa(true);
+    return qScopeGuard([&avvisa] {
+        if (avvisa)
+            avvisa(false);
+    });
 }
 
 QString elencoColonne(const QSqlDriver* d, std::span<const Colonna> colonne)
@@ -200,9 +144,6 @@ bool esegui(QSqlQuery& q, const QVariantList& valori)
 
 } // namespace
 
-QString sqlCreaRegistri(const QSqlDriver* d) { return creaTabella(d, tabellaRegistri, colonneRegistri()); }
-QString sqlCreaTestata(const QSqlDriver* d) { return creaTabella(d, tabellaTestata, colonneTestata()); }
-
 ArchivioRegistri::ArchivioRegistri(const QString& nomeConnessione) : nome_(nomeConnessione) {}
 
 ArchivioRegistri::~ArchivioRegistri()
@@ -216,172 +157,18 @@ ArchivioRegistri::~ArchivioRegistri()
 
 QSqlDatabase ArchivioRegistri::database() const { return QSqlDatabase::database(nome_, false); }
 
-bool ArchivioRegistri::vecchioFormato(const QString& percorso)
-{
-    QFile f(percorso);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray testa = f.read(32);
-    return testa.mid(4).startsWith("Standard Jet DB") || testa.mid(4).startsWith("Standard ACE DB");
-}
-
-// The connection of this store with the driver asked for; one of another driver is replaced.
-QSqlDatabase ArchivioRegistri::connessione(const QString& driver)
-{
-    if (QSqlDatabase::contains(nome_)) {
-        QSqlDatabase db = QSqlDatabase::database(nome_, false);
-        db.close();
-        if (db.driverName() == driver)
-            return db;
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(nome_);
-    }
-    return QSqlDatabase::addDatabase(driver, nome_);
-}
+Esito ArchivioRegistri::errore(const QSqlError& e) const { return esitoSql(e, database().driver()); }
 
 Esito ArchivioRegistri::apriDatabase(const QString& percorso, int attesaMs)
 {
-    const Attesa attesa(inAttesa);
+    const auto avvisata = attesa(inAttesa);
     chiudi();
-    vecchio_ = motorePronto_ = false;
     posizione_ = percorso;
     attesaMs_ = attesaMs;
-    if (const std::optional<Server> s = server(percorso))
-        return apriServer(*s, attesaMs);
-    const QFileInfo info(percorso);
-    if (!info.isFile())
-        return Esito::errore(erroreGenerico, u"archivio inesistente: "_s + percorso);
-    vecchio_ = vecchioFormato(percorso);
-    QSqlDatabase db = connessione(u"QSQLITE"_s);
-    if (vecchio_)
-        return {};  // the table opening reports it, and the file is never handed to SQLite
-    // mode=rw: a file removed since the check above is reported, never created empty.
-    db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) + u"?mode=rw"_s);
-    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI"_s.arg(attesaMs));
-    if (!db.open())
-        return errore(db.lastError());
-    // Not waited for here: with the file held by another user, the table opening waits once.
-    attendi(0);
-    impostaMotore();
-    attendi(attesaMs);
-    return {};
+    return apriConnessione(nome_, percorso, attesaMs, vecchio_);
 }
 
-// Rollback journal and full sync: safe on a shared folder and after a power cut.
-bool ArchivioRegistri::impostaMotore()
-{
-    QSqlQuery q(database());
-    motorePronto_ = q.exec(u"PRAGMA journal_mode=DELETE"_s) && q.exec(u"PRAGMA synchronous=FULL"_s);
-    return motorePronto_;
-}
-
-Esito ArchivioRegistri::attendi(int ms)
-{
-    QSqlQuery q(database());
-    if (sqlite(database().driver())) {
-        if (!q.exec(u"PRAGMA busy_timeout = %1"_s.arg(ms)))
-            return errore(q.lastError());
-        return {};
-    }
-    if (!q.prepare(u"SELECT set_config('lock_timeout', ?, false)"_s))
-        return errore(q.lastError());
-    q.bindValue(0, QString::number(ms));
-    if (!q.exec())
-        return errore(q.lastError());
-    return {};
-}
-
-Esito ArchivioRegistri::apriServer(const Server& s, int attesaMs)
-{
-    QSqlDatabase db = connessione(u"QPSQL"_s);
-    if (!db.isValid())
-        return Esito::errore(erroreGenerico, u"driver QPSQL non disponibile"_s);
-    bool numero = true;
-    const int porta = s.porta.isEmpty() ? -1 : s.porta.toInt(&numero);
-    if (!numero)
-        return Esito::errore(erroreGenerico, u"porta non valida: "_s + s.porta);
-    db.setHostName(s.host);
-    db.setPort(porta);
-    db.setUserName(s.utente);
-    db.setPassword(QString());  // libpq finds it: ~/.pgpass, PGPASSFILE, peer or certificate
-    db.setDatabaseName(s.nome);
-    // A server that does not answer is reported as a missing company, not waited for; the address's
-    // own parameters come after, and libpq takes the last value of a parameter given twice.
-    QStringList opzioni{u"connect_timeout=5"_s, u"application_name=pemtarx"_s};
-    static const QRegularExpression nomeParametro(u"^[a-z_]+$"_s);
-    for (const QString& opzione : s.opzioni) {
-        const QString chiave = opzione.section(u'=', 0, 0);
-        QString valore = opzione.section(u'=', 1);
-        // Qt splits the options at ";", so a value holding one could not reach libpq whole.
-        if (!nomeParametro.match(chiave).hasMatch() || valore.contains(u';'))
-            return Esito::errore(erroreGenerico, u"parametro non valido: "_s + opzione);
-        valore.replace(u"\\"_s, u"\\\\"_s).replace(u"'"_s, u"\\'"_s);
-        opzioni << chiave + u"='"_s + valore + u'\'';
-    }
-    db.setConnectOptions(opzioni.join(u';'));
-    if (!db.open())
-        return errore(db.lastError());
-    // A row or table held by another clerk's transaction is waited for this long, then reported;
-    // the server's notices would reach the clerk's terminal through libpq.
-    QSqlQuery q(db);
-    if (!q.prepare(
-            u"SELECT set_config('lock_timeout', ?, false), set_config('client_min_messages', 'warning', false)"_s)) {
-        const Esito e = errore(q.lastError());
-        db.close();
-        return e;
-    }
-    q.bindValue(0, QString::number(attesaMs));
-    if (!q.exec()) {
-        const Esito e = errore(q.lastError());
-        db.close();
-        return e;
-    }
-    return {};
-}
-
-Esito ArchivioRegistri::errore(const QSqlError& e) const { return esitoSql(e, database().driver()); }
-
-Esito esitoSql(const QSqlError& e) { return esitoSql(e, nullptr); }
-
-namespace {
-
-// The server's message without its severity, its SQLSTATE suffix and its detail lines.
-QString testoServer(const QSqlError& e)
-{
-    QString t = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    t = t.section(u'\n', 0, 0).trimmed();
-    for (const QString& livello : {u"ERROR:"_s, u"FATAL:"_s, u"ERRORE:"_s})
-        if (t.startsWith(livello))
-            t = t.mid(livello.size()).trimmed();
-    const QString codice = u'(' + e.nativeErrorCode() + u')';
-    if (!e.nativeErrorCode().isEmpty() && t.endsWith(codice))
-        t.chop(codice.size());
-    return t.trimmed();
-}
-
-} // namespace
-
-Esito esitoSql(const QSqlError& e, const QSqlDriver* d)
-{
-    if (d && !sqlite(d)) {
-        const QString testo = testoServer(e);
-        // lock_not_available: lock_timeout ran out on a table or row another clerk holds.
-        if (e.nativeErrorCode() == u"55P03"_s)
-            return Esito::errore(erroreBloccata, testo);
-        return Esito::errore(erroreGenerico, testo.isEmpty() ? u"errore sconosciuto"_s : testo);
-    }
-    // Without extended codes the low byte is SQLite's primary result code.
-    const int codice = e.nativeErrorCode().toInt() & 0xff;
-    const QString testo = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    // SQLITE_BUSY and SQLITE_LOCKED: the table is held by another user.
-    if (codice == 5 || codice == 6)
-        return Esito::errore(erroreBloccata, testo);
-    if (codice == 26)  // SQLITE_NOTADB
-        return Esito::errore(erroreNonArchivio, testo);
-    if (codice == 11)  // SQLITE_CORRUPT
-        return Esito::errore(erroreDanneggiato, testo);
-    return Esito::errore(erroreGenerico, testo.isEmpty() ? u"errore sconosciuto"_s : testo);
-}
+Esito ArchivioRegistri::verificaScrittura() { return store::verificaScrittura(database(), posizione_); }
 
 Esito ArchivioRegistri::prepara(std::optional<Istruzioni>& istruzioni, bool registri)
 {
@@ -405,12 +192,15 @@ Esito ArchivioRegistri::prepara(std::optional<Istruzioni>& istruzioni, bool regi
     return {};
 }
 
-Esito ArchivioRegistri::apri(std::optional<Istruzioni>& istruzioni, bool registri)
+Esito ArchivioRegistri::apri(std::optional<Istruzioni>& istruzioni, bool registri, bool& aperta)
 {
+    aperta = false;
+    const auto avvisata = attesa(inAttesa);
     if (vecchio_)
         return Esito::errore(erroreVecchioFormato, u"archivio del vecchio formato"_s);
-    attendi(std::min(attesaMs_, attesaAperturaMs));
-    const auto fine = qScopeGuard([this] { attendi(attesaMs_); });
+    QSqlDatabase db = database();
+    attendi(db, std::min(attesaMs_, attesaAperturaMs));
+    const auto fine = qScopeGuard([&] { attendi(db, attesaMs_); });
     // Prepared statements prove the columns; a read proves the table is not held by another user.
     if (Esito e = prepara(istruzioni, registri); !e.ok())
         return e;
@@ -422,28 +212,14 @@ Esito ArchivioRegistri::apri(std::optional<Istruzioni>& istruzioni, bool registr
         return e;
     }
     q.finish();
-    if (!motorePronto_ && sqlite(database().driver()))
-        impostaMotore();
+    impostaFile(db);  // again, if another user held the file when it was opened
+    aperta = true;
     return {};
 }
 
-Esito ArchivioRegistri::apriRegistri()
-{
-    registriAperti_ = false;
-    const Attesa attesa(inAttesa);
-    const Esito e = apri(registri_, true);
-    registriAperti_ = e.ok();
-    return e;
-}
+Esito ArchivioRegistri::apriRegistri() { return apri(registri_, true, registriAperti_); }
 
-Esito ArchivioRegistri::apriTestata()
-{
-    testataAperta_ = false;
-    const Attesa attesa(inAttesa);
-    const Esito e = apri(testata_, false);
-    testataAperta_ = e.ok();
-    return e;
-}
+Esito ArchivioRegistri::apriTestata() { return apri(testata_, false, testataAperta_); }
 
 void ArchivioRegistri::chiudi()
 {
@@ -521,30 +297,7 @@ Esito ArchivioRegistri::righeAttuali(const QString& codice, Righe* righe)
     return righe ? trovaUnaVolta(codice, *righe) : Esito{};
 }
 
-Esito ArchivioRegistri::inizia()
-{
-    QSqlDatabase db = database();
-    if (!sqlite(db.driver())) {
-        if (!db.transaction())
-            return errore(db.lastError());
-        return {};
-    }
-    // Take the write lock at the start: a read lock upgraded halfway could fail without waiting.
-    if (!inizio_) {
-        inizio_.emplace(db);
-        if (!inizio_->prepare(u"BEGIN IMMEDIATE"_s)) {
-            const Esito e = errore(inizio_->lastError());
-            inizio_.reset();
-            return e;
-        }
-    }
-    if (!inizio_->exec())
-        return errore(inizio_->lastError());
-    return {};
-}
-
-ArchivioRegistri::EsitoScrittura ArchivioRegistri::scriviUnaVolta(const Registro& registro, const TestataRegistro& testata,
-                                                            const Righe* mostrate, bool ripetuta)
+ArchivioRegistri::EsitoScrittura ArchivioRegistri::iniziaScrittura()
 {
     // The tables need not be open: the statements are prepared on the first write.
     if (!registri_)
@@ -555,139 +308,81 @@ ArchivioRegistri::EsitoScrittura ArchivioRegistri::scriviUnaVolta(const Registro
             return {e, Fase::Testata};
     if (Esito e = Storico::prepara(database(), storico_); !e.ok())
         return {e, Fase::Registro};
-    if (Esito e = inizia(); !e.ok())
-        return {e, Fase::Registro};
+    return {inizia(database(), inizio_), Fase::Registro};
+}
+
+ArchivioRegistri::EsitoScrittura ArchivioRegistri::annulla(const Esito& e, Fase fase)
+{
+    database().rollback();
+    return {e, fase};
+}
+
+ArchivioRegistri::EsitoScrittura ArchivioRegistri::scriviUnaVolta(const Registro& registro,
+                                                                  const TestataRegistro& testata, const Righe* mostrate,
+                                                                  bool ripetuta)
+{
+    if (EsitoScrittura e = iniziaScrittura(); !e.esito.ok())
+        return e;
     QSqlDatabase db = database();
-    const auto annulla = [&](const Esito& e, Fase fase) {
-        db.rollback();
-        return EsitoScrittura{e, fase};
-    };
     Righe prima;
     if (Esito e = righeAttuali(registro.SspCodice, mostrate ? &prima : nullptr); !e.ok())
         return annulla(e, Fase::Registro);
     const bool cambiate = mostrate && !uguali(prima, *mostrate);
     if (cambiate && !ripetuta)
         return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
-    QSqlError err;
-    Fase fase = Fase::Registro;
-    bool ok = mostrate ? storico_->prima(prima.registro.has_value()) : storico_->prima(registro.SspCodice, err);
     const QVariantList valoriR = valoriRegistro(registro), valoriT = valoriTestata(registro.SspCodice, testata);
-    if (ok && !(ok = esegui(registri_->scrivi, valoriR)))
-        err = registri_->scrivi.lastError();
-    if (ok) {
-        fase = Fase::Testata;
-        ok = esegui(testata_->scrivi, valoriT);
-        if (!ok)
-            err = testata_->scrivi.lastError();
-    }
-    bool giaScritto = false;
-    if (ok && cambiate) {
+    QSqlError err;
+    if (!(mostrate ? storico_->prima(prima.registro.has_value()) : storico_->prima(registro.SspCodice, err)))
+        return annulla(errore(err), Fase::Registro);
+    if (!esegui(registri_->scrivi, valoriR))
+        return annulla(errore(registri_->scrivi.lastError()), Fase::Registro);
+    if (!esegui(testata_->scrivi, valoriT))
+        return annulla(errore(testata_->scrivi.lastError()), Fase::Testata);
+    if (cambiate) {
         // Repeated on a new connection: rows that this save leaves as they are were written by
-        // its first attempt, whose commit went through unreported; any others by another clerk.
+        // its first attempt, whose commit went through unreported, with its history row; any others by another clerk.
         Righe dopo;
         if (Esito e = trovaUnaVolta(registro.SspCodice, dopo); !e.ok())
             return annulla(e, Fase::Testata);
         if (!uguali(prima, dopo))
             return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
-        giaScritto = true;  // with its history row
+    } else if (!storico_->salvato(valoriR, valoriT, err)) {
+        return annulla(errore(err), Fase::Testata);
     }
-    if (ok && !giaScritto)
-        ok = storico_->salvato(valoriR, valoriT, err);
-    if (ok && !db.commit()) {
-        err = db.lastError();
-        ok = false;
-    }
-    if (!ok)
-        return annulla(errore(err), fase);
+    if (!db.commit())
+        return annulla(errore(db.lastError()), Fase::Testata);
     return {};
 }
 
-Esito ArchivioRegistri::eliminaUnaVolta(const QString& codice, Fase* fase, const Righe* mostrate, bool ripetuta)
+ArchivioRegistri::EsitoScrittura ArchivioRegistri::eliminaUnaVolta(const QString& codice, const Righe* mostrate,
+                                                                   bool ripetuta)
 {
-    const auto fallita = [fase](Fase parte, const Esito& e) {
-        if (fase)
-            *fase = parte;
+    if (EsitoScrittura e = iniziaScrittura(); !e.esito.ok())
         return e;
-    };
-    if (!registri_)
-        if (Esito e = prepara(registri_, true); !e.ok())
-            return fallita(Fase::Registro, e);
-    if (!testata_)
-        if (Esito e = prepara(testata_, false); !e.ok())
-            return fallita(Fase::Testata, e);
-    if (Esito e = Storico::prepara(database(), storico_); !e.ok())
-        return fallita(Fase::Registro, e);
-    if (Esito e = inizia(); !e.ok())
-        return fallita(Fase::Registro, e);
-    QSqlDatabase db = database();
     Righe prima;
-    if (Esito e = righeAttuali(codice, mostrate ? &prima : nullptr); !e.ok()) {
-        db.rollback();
-        return fallita(Fase::Registro, e);
-    }
+    if (Esito e = righeAttuali(codice, mostrate ? &prima : nullptr); !e.ok())
+        return annulla(e, Fase::Registro);
     // Both rows gone on a repeat is the first attempt's delete, committed unreported.
     const bool giaEliminato = ripetuta && !prima.registro && !prima.testata;
-    if (mostrate && !uguali(prima, *mostrate) && !giaEliminato) {
-        db.rollback();
-        return fallita(Fase::Registro, Esito::errore(erroreCambiato, testi::registroCambiato));
-    }
-    if (QSqlError err; !storico_->comeOra(codice, opCancellazione, err)) {
-        db.rollback();
-        return fallita(Fase::Registro, errore(err));
-    }
+    if (mostrate && !uguali(prima, *mostrate) && !giaEliminato)
+        return annulla(Esito::errore(erroreCambiato, testi::registroCambiato), Fase::Registro);
+    if (QSqlError err; !storico_->comeOra(codice, opCancellazione, err))
+        return annulla(errore(err), Fase::Registro);
     for (auto [istruzioni, parte] : {std::pair{&*registri_, Fase::Registro}, std::pair{&*testata_, Fase::Testata}}) {
         QSqlQuery& q = istruzioni->elimina;
         q.bindValue(0, codice);
-        if (!q.exec()) {
-            const Esito e = errore(q.lastError());
-            db.rollback();
-            return fallita(parte, e);
-        }
+        if (!q.exec())
+            return annulla(errore(q.lastError()), parte);
     }
-    if (!db.commit()) {
-        const Esito e = errore(db.lastError());
-        db.rollback();
-        return fallita(Fase::Testata, e);
-    }
-    return fallita(Fase::Nessuna, {});
-}
-
-Esito ArchivioRegistri::leggiUnaVolta(const QString& sql, const QVariantList& valori,
-                                  const std::function<void(const QSqlQuery&)>& riga)
-{
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        return errore(q.lastError());
-    for (int i = 0; i < valori.size(); ++i)
-        q.bindValue(i, valori.at(i));
-    if (!q.exec())
-        return errore(q.lastError());
-    while (q.next())
-        riga(q);
-    if (q.lastError().isValid())
-        return errore(q.lastError());
+    if (!database().commit())
+        return annulla(errore(database().lastError()), Fase::Testata);
     return {};
 }
 
-namespace {
-
-const Esito& esitoDi(const Esito& e) { return e; }
-
-const Esito& esitoDi(const ArchivioRegistri::EsitoScrittura& e) { return e.esito; }
-
-} // namespace
-
 bool ArchivioRegistri::ripristina()
 {
-    if (!server(posizione_))
+    if (!connessionePersa(database(), posizione_))
         return false;
-    {
-        // A connection that still answers failed for a reason of the statement's own.
-        QSqlQuery prova(database());
-        if (prova.exec(u"SELECT 1"_s))
-            return false;
-    }
     const bool registri = registriAperti_;
     const bool testata = testataAperta_;
     if (!apriDatabase(posizione_, attesaMs_).ok())
@@ -699,169 +394,51 @@ bool ArchivioRegistri::ripristina()
 // broken network must not leave the window failing until it is closed. Every write is an upsert or
 // a delete by key, so repeating one whose commit was lost on the way changes nothing; the repeat
 // is told so, as it finds the rows its first attempt wrote.
-template <typename F>
-auto ArchivioRegistri::riprovando(F&& operazione)
+ArchivioRegistri::EsitoScrittura ArchivioRegistri::riprovando(const std::function<EsitoScrittura(bool)>& operazione)
 {
-    const Attesa attesa(inAttesa);
-    auto esito = operazione(false);
-    if (!esitoDi(esito).ok() && esitoDi(esito).numero != erroreCambiato && ripristina())
+    const auto avvisata = attesa(inAttesa);
+    EsitoScrittura esito = operazione(false);
+    if (!esito.esito.ok() && esito.esito.numero != erroreCambiato && ripristina())
         esito = operazione(true);
     return esito;
 }
 
 Esito ArchivioRegistri::trova(const QString& codice, Righe& righe)
 {
-    return riprovando([&](bool) { return trovaUnaVolta(codice, righe); });
+    return riprovando([&](bool) -> EsitoScrittura { return {trovaUnaVolta(codice, righe)}; }).esito;
 }
 
 ArchivioRegistri::EsitoScrittura ArchivioRegistri::scrivi(const Registro& registro, const TestataRegistro& testata,
-                                                    const Righe* mostrate)
+                                                          const Righe* mostrate)
 {
     return riprovando([&](bool ripetuta) { return scriviUnaVolta(registro, testata, mostrate, ripetuta); });
 }
 
 Esito ArchivioRegistri::elimina(const QString& codice, Fase* fase, const Righe* mostrate)
 {
-    return riprovando([&](bool ripetuta) { return eliminaUnaVolta(codice, fase, mostrate, ripetuta); });
+    const EsitoScrittura e = riprovando([&](bool ripetuta) { return eliminaUnaVolta(codice, mostrate, ripetuta); });
+    if (fase)
+        *fase = e.fase;
+    return e.esito;
 }
 
 Esito ArchivioRegistri::leggi(const QString& sql, const QVariantList& valori,
-                           const std::function<void(const QSqlQuery&)>& riga)
+                              const std::function<void(const QSqlQuery&)>& riga)
 {
-    return riprovando([&](bool) { return leggiUnaVolta(sql, valori, riga); });
-}
-
-namespace {
-
-// Whether the effective user may write `percorso`, as the engine will try it; root passes by the
-// kernel's own rule, a read-only mount does not.
-QString accessoScrittura(const QString& percorso, const QString& cosa, int modo)
-{
-    if (::faccessat(AT_FDCWD, QFile::encodeName(percorso).constData(), modo, AT_EACCESS) == 0)
-        return {};
-    const int codice = errno;
-    if (codice == EROFS)
-        return testi::soloLettura.arg(percorso);
-    if (codice == EACCES || codice == EPERM)
-        return testi::permessoNegato.arg(percorso, utenteSistema(), cosa);
-    return testi::erroreAccesso.arg(percorso).arg(codice);
-}
-
-} // namespace
-
-Esito ArchivioRegistri::verificaScrittura()
-{
-    QSqlDatabase db = database();
-    if (server(posizione_)) {
-        QSqlQuery q(db);
-        if (!q.prepare(
-                u"SELECT current_user, current_setting('transaction_read_only'), has_table_privilege(?, 'INSERT'), "
-                u"has_table_privilege(?, 'UPDATE'), has_table_privilege(?, 'DELETE')"_s))
-            return errore(q.lastError());
-        for (QLatin1StringView tabella : {tabellaRegistri, tabellaTestata}) {
-            const QString nome = quota(db.driver(), tabella, QSqlDriver::TableName);
-            for (int i = 0; i < 3; ++i)
-                q.bindValue(i, nome);
-            if (!q.exec() || !q.next())
-                return errore(q.lastError());
-            if (q.value(1).toString() == u"on"_s)
-                return Esito::errore(erroreSolaLettura, testi::databaseSolaLettura.arg(db.databaseName()));
-            QStringList mancanti;
-            for (int i = 0; i < 3; ++i)
-                if (!q.value(2 + i).toBool())
-                    mancanti << QStringList{u"INSERT"_s, u"UPDATE"_s, u"DELETE"_s}.at(i);
-            if (!mancanti.isEmpty())
-                return Esito::errore(erroreSolaLettura, testi::ruoloSenzaPermessi.arg(q.value(0).toString(),
-                                                                                      mancanti.join(u", "_s), tabella));
-            q.finish();
-        }
-        return {};
-    }
-    const QFileInfo file(posizione_);
-    // The engine writes its journal beside the file, so the folder must take new files too.
-    for (const auto& [percorso, cosa, modo] : {std::tuple{file.absoluteFilePath(), testi::ilFile, W_OK},
-                                               std::tuple{file.absolutePath(), testi::laCartella, W_OK | X_OK}})
-        if (const QString perche = accessoScrittura(percorso, cosa, modo); !perche.isEmpty())
-            return Esito::errore(erroreSolaLettura, perche);
-    return {};
-}
-
-Esito ArchivioRegistri::creaTabelle(QSqlDatabase& db)
-{
-    const QSqlDriver* d = db.driver();
-    const QString descrizione = quota(d, "SspDescrizione"_L1);
-    const QString indice = u"CREATE INDEX "_s + quota(d, "SspDescrizioneIdx"_L1, QSqlDriver::TableName) +
-                           u" ON "_s + quota(d, tabellaRegistri, QSqlDriver::TableName) + u" ("_s + descrizione +
-                           u", "_s + quota(d, "SspCodice"_L1) + u')';
-    QStringList istruzioni{sqlCreaRegistri(d), sqlCreaTestata(d), indice};
-    QSqlQuery q(db);
-    if (!sqlite(d)) {
-        // Texts sort by their UTF-8 bytes as in the file; another encoding would order them otherwise.
-        if (!q.exec(u"SELECT pg_encoding_to_char(encoding) FROM pg_database WHERE datname = current_database()"_s) ||
-            !q.next())
-            return esitoSql(q.lastError(), d);
-        if (const QString codifica = q.value(0).toString(); codifica != u"UTF8"_s)
-            return Esito::errore(erroreGenerico, u"il database è in %1, non in UTF8"_s.arg(codifica));
-        q.finish();
-        // citext is a trusted extension: the owner of the company's database may add it.
-        istruzioni.prepend(u"CREATE EXTENSION IF NOT EXISTS citext"_s);
-    }
-    for (const QString& sql : istruzioni)
-        if (!q.exec(sql))
-            return esitoSql(q.lastError(), d);
-    return creaStorico(db);
-}
-
-Esito ArchivioRegistri::creaSchema(QSqlDatabase& db)
-{
-    if (!db.transaction())
-        return esitoSql(db.lastError(), db.driver());
-    if (Esito e = creaTabelle(db); !e.ok()) {
-        db.rollback();
-        return e;
-    }
-    if (!db.commit())
-        return esitoSql(db.lastError(), db.driver());
-    return {};
-}
-
-Esito ArchivioRegistri::crea(const QString& percorso)
-{
-    if (server(percorso))
-        return creaSuServer(percorso);
-    if (QFileInfo::exists(percorso))
-        return Esito::errore(erroreGenerico, u"il file esiste già: "_s + percorso);
-    const QString nome = u"pemtarx-crea-"_s + percorso;
-    Esito esito;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, nome);
-        db.setDatabaseName(percorso);
-        if (!db.open()) {
-            esito = Esito::errore(erroreGenerico, db.lastError().text());
-        } else {
-            QSqlQuery(db).exec(u"PRAGMA journal_mode=DELETE"_s);
-            esito = creaSchema(db);
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(nome);
-    if (!esito.ok())
-        QFile::remove(percorso);
-    return esito;
-}
-
-Esito ArchivioRegistri::creaSuServer(const QString& indirizzo)
-{
-    ArchivioRegistri archivio(u"pemtarx-crea-"_s + indirizzo);
-    if (Esito e = archivio.apriDatabase(indirizzo); !e.ok())
-        return e;
-    QSqlDatabase db = archivio.database();
-    // As an existing file is never overwritten, a database that has either table is left alone.
-    const QStringList presenti = db.tables();
-    for (QLatin1StringView t : {tabellaRegistri, tabellaTestata})
-        if (presenti.contains(t, Qt::CaseInsensitive))
-            return Esito::errore(erroreEsistente, u"tabella già presente: "_s + t);
-    return creaSchema(db);
+    const auto unaVolta = [&](bool) -> EsitoScrittura {
+        QSqlQuery q(database());
+        q.setForwardOnly(true);
+        if (!q.prepare(sql))
+            return {errore(q.lastError())};
+        for (int i = 0; i < valori.size(); ++i)
+            q.bindValue(i, valori.at(i));
+        if (!q.exec())
+            return {errore(q.lastError())};
+        while (q.next())
+            riga(q);
+        return {q.lastError().isValid() ? errore(q.lastError()) : Esito{}};
+    };
+    return riprovando(unaVolta).esito;
 }
 
 } // namespace store

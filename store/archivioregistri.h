@@ -18,8 +18,6 @@ struct TestataRegistro;
 
 namespace store {
 
-struct Server;
-
 // The wait for another user's lock while the tables are opened: the clerk is told soon, and may retry.
 inline constexpr int attesaAperturaMs = 2000;
 
@@ -94,35 +92,27 @@ private:
         QSqlRecord registro, testata;  // the columns of each row, without values
     };
 
-    Esito trovaUnaVolta(const QString& codice, Righe& righe);
-    EsitoScrittura scriviUnaVolta(const Registro& registro, const TestataRegistro& testata, const Righe* mostrate,
-                                  bool ripetuta);
-    Esito eliminaUnaVolta(const QString& codice, Fase* fase, const Righe* mostrate, bool ripetuta);
+    Esito prepara(std::optional<Istruzioni>& istruzioni, bool registri);
+    Esito apri(std::optional<Istruzioni>& istruzioni, bool registri, bool& aperta);
     Esito preparaCoppia();
+    Esito trovaUnaVolta(const QString& codice, Righe& righe);
     // Within a write's transaction: waits for every other writer of `codice`, then reads its rows.
     Esito righeAttuali(const QString& codice, Righe* righe);
-    Esito leggiUnaVolta(const QString& sql, const QVariantList& valori,
-                        const std::function<void(const QSqlQuery&)>& riga);
+    // What every write needs before its rows: the statements of both tables and the history, its transaction.
+    EsitoScrittura iniziaScrittura();
+    EsitoScrittura annulla(const Esito& e, Fase fase);
+    EsitoScrittura scriviUnaVolta(const Registro& registro, const TestataRegistro& testata, const Righe* mostrate,
+                                  bool ripetuta);
+    EsitoScrittura eliminaUnaVolta(const QString& codice, const Righe* mostrate, bool ripetuta);
     // Opens the server's database again when the connection is gone; false when it was not.
     bool ripristina();
-    template <typename F>
-    auto riprovando(F&& operazione);
-    QSqlDatabase connessione(const QString& driver);
-    Esito apriServer(const Server& s, int attesaMs);
-    static Esito creaSuServer(const QString& indirizzo);
-    Esito inizia();
-    // The engine's wait for another user's lock, from now on.
-    Esito attendi(int ms);
-    bool impostaMotore();
+    EsitoScrittura riprovando(const std::function<EsitoScrittura(bool)>& operazione);
     Esito errore(const QSqlError& e) const;
-    Esito apri(std::optional<Istruzioni>& istruzioni, bool registri);
-    Esito prepara(std::optional<Istruzioni>& istruzioni, bool registri);
 
     QString nome_;
     QString posizione_;
     int attesaMs_ = 5000;
     bool vecchio_ = false;
-    bool motorePronto_ = false;  // the file's journal and sync settings are in force
     bool registriAperti_ = false;
     bool testataAperta_ = false;
     std::optional<Istruzioni> registri_, testata_;

@@ -2,6 +2,7 @@
 
 #include "store/colonne.h"
 #include "store/archivioregistri.h"
+#include "store/motore.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -25,11 +26,6 @@ struct Tabella {
     QLatin1StringView nome;
     std::span<const Colonna> colonne;
 };
-
-QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::IdentifierType tipo)
-{
-    return d->escapeIdentifier(nome, tipo);
-}
 
 // Runs one statement of the store's own text and hands over the first column of every row.
 bool colonna(QSqlDatabase& db, const QString& sql, QStringList& valori, QSqlError& err)

@@ -2,6 +2,7 @@
 
 #include "store/colonne.h"
 #include "store/archivioregistri.h"
+#include "store/motore.h"
 
 #include <QSqlDriver>
 #include <QStringList>
@@ -15,13 +16,6 @@ namespace store {
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool sqlite(const QSqlDriver* d) { return d->dbmsType() == QSqlDriver::SQLite; }
-
-QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::IdentifierType tipo = QSqlDriver::FieldName)
-{
-    return d->escapeIdentifier(nome, tipo);
-}
 
 QString tabella(const QSqlDriver* d, QLatin1StringView nome) { return quota(d, nome, QSqlDriver::TableName); }
 
