@@ -1,5 +1,6 @@
 #include "regole.h"
 
+#include "app/dialoghi.h"
 #include "mappacampi.h"
 #include "store/campi.h"
 #include "testi.h"
@@ -162,6 +163,112 @@ TestataRegistro testataMaschera(const Maschera& m)
         t.TpsRigP[i] = m.Txt[mappa::primaRigaPreavviso + i].trimmed();
     }
     return t;
+}
+
+QString testoErrore(const QString& titolo, const store::Esito& e)
+{
+    return titolo + u'\n' + (e.numero == store::erroreBloccata ? testi::registroInUso : e.descrizione);
+}
+
+QString testoApertura(bool registri, const store::Esito& e)
+{
+    const QString& titolo = registri ? testi::erroreAperturaRegistri : testi::erroreAperturaTestata;
+    if (e.numero == store::erroreBloccata)
+        return titolo + u'\n' + e.descrizione;
+    if (e.numero == store::erroreVecchioFormato)
+        return titolo + u'\n' + testi::vecchioFormato;
+    return titolo;
+}
+
+QString testoSocietaInesistente(const QStringList& ambigui)
+{
+    if (ambigui.isEmpty())
+        return testi::societaInesistente;
+    return testi::societaInesistente + u'\n' + testi::nomiAmbigui.arg(ambigui.join(u", "_s));
+}
+
+namespace {
+
+void messaggio(app::Dialoghi& dialoghi, const QString& testo)
+{
+    dialoghi.chiedi(testo, testi::titoloProgramma, app::Pulsanti::Ok, app::Icona::Nessuna);
+}
+
+bool domanda(app::Dialoghi& dialoghi, const QString& testo)
+{
+    return dialoghi.chiedi(testo, testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) != app::No;
+}
+
+} // namespace
+
+std::optional<Modo> controllaCodice(store::ArchivioRegistri& archivio, app::Dialoghi& dialoghi, Registro& corrente,
+                                    Righe& mostrate, Maschera& m)
+{
+    corrente.azzera();
+    mostrate = {};
+    // A code of blanks only is no register: nothing to look up or insert.
+    if (corrente.SspCodice.trimmed().isEmpty())
+        return std::nullopt;
+    if (const store::Esito e = archivio.trova(corrente.SspCodice, mostrate); !e.ok()) {
+        messaggio(dialoghi, testoErrore(testi::erroreLettura, e));
+        return std::nullopt;
+    }
+    Modo modo = Attesa;
+    if (mostrate.registro) {
+        modo = Variazione;
+        corrente = store::leggiRegistro(*mostrate.registro);
+    } else if (domanda(dialoghi, testi::registroInesistente)) {
+        modo = Inserimento;
+    }
+    mostraRegistro(corrente, mostrate.testata ? std::optional(store::leggiTestata(*mostrate.testata)) : std::nullopt, m);
+    return modo;
+}
+
+bool salva(store::ArchivioRegistri& archivio, app::Dialoghi& dialoghi, Registro& corrente, const Righe& mostrate,
+           Maschera m)
+{
+    // The code field may show a stored code cut to its length: the register keeps its own.
+    m.DicKod = corrente.SspCodice;
+    Registro nuovo = corrente;
+    if (!leggiMaschera(m, nuovo).ok()) {
+        messaggio(dialoghi, testi::erroreScritturaRecord);
+        return false;
+    }
+    // A number written by another program is replaced only when the clerk agrees.
+    if (corrente.meccanogNumIntatto.isValid() && !nuovo.meccanogNumIntatto.isValid() &&
+        !domanda(dialoghi, testi::meccanograficoSostituito.arg(store::numeroCampo(corrente.meccanogNumIntatto))))
+        return false;
+    const TestataRegistro testata = testataMaschera(m);
+    auto esito = archivio.scrivi(nuovo, testata, &mostrate);
+    if (esito.esito.numero == store::erroreCambiato) {
+        if (!domanda(dialoghi, testi::registroCambiatoScrivi))
+            return false;
+        esito = archivio.scrivi(nuovo, testata);
+    }
+    if (esito.esito.ok()) {
+        corrente = nuovo;
+        return true;
+    }
+    const bool testataFallita = esito.fase == store::ArchivioRegistri::Fase::Testata;
+    messaggio(dialoghi,
+              testoErrore(testataFallita ? testi::erroreScritturaTestata : testi::erroreScritturaRecord, esito.esito));
+    return false;
+}
+
+Cancellazione elimina(store::ArchivioRegistri& archivio, app::Dialoghi& dialoghi, const QString& codice,
+                      const Righe& mostrate)
+{
+    if (!domanda(dialoghi, testi::confermiCancellazione))
+        return Cancellazione::Rinunciata;
+    store::Esito e = archivio.elimina(codice, nullptr, &mostrate);
+    if (e.numero == store::erroreCambiato) {
+        if (!domanda(dialoghi, testi::registroCambiatoElimina))
+            return Cancellazione::Tenuta;
+        e = archivio.elimina(codice);
+    }
+    if (!e.ok())
+        messaggio(dialoghi, testoErrore(testi::erroreCancellazione, e));
+    return Cancellazione::Conclusa;
 }
 
 } // namespace regole

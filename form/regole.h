@@ -1,11 +1,14 @@
 #pragma once
 
+#include "store/archivioregistri.h"
 #include "store/esito.h"
 #include "store/registro.h"
 
 #include <QString>
 #include <array>
 #include <optional>
+
+namespace app { class Dialoghi; }
 
 // The window's content as plain values, and the rules between it and the register buffer.
 namespace regole {
@@ -49,5 +52,31 @@ QString meccanograficoMostrato(const Registro& registro);
 
 // The first character of a list entry, or a blank when none is shown.
 QString codiceVoce(const QStringList& voci, int indice);
+
+// A failed store operation: the headline, then why (the register in use, or the engine's text).
+QString testoErrore(const QString& titolo, const store::Esito& e);
+// A table that would not open: the headline, then why when the clerk can act on it.
+QString testoApertura(bool registri, const store::Esito& e);
+// A company that cannot be opened, with the names passed over for their case.
+QString testoSocietaInesistente(const QStringList& ambigui);
+
+using Righe = store::ArchivioRegistri::Righe;
+
+// The look-up of the code in `corrente` and the page `m` it leaves: the buffer filled from the rows
+// found, kept in `mostrate` for the save to compare; a missing register is inserted only when the
+// clerk agrees. None for a code of blanks or a failed read, which leave the page as it is.
+std::optional<Modo> controllaCodice(store::ArchivioRegistri& archivio, app::Dialoghi& dialoghi, Registro& corrente,
+                                    Righe& mostrate, Maschera& m);
+// A confirm of page `m`: true when both rows were written and `corrente` holds them. A number the
+// column cannot hold, a replaced number the clerk keeps, or another clerk's change the clerk does
+// not override writes nothing, and the page stays as typed.
+bool salva(store::ArchivioRegistri& archivio, app::Dialoghi& dialoghi, Registro& corrente, const Righe& mostrate,
+           Maschera m);
+
+enum class Cancellazione { Rinunciata, Tenuta, Conclusa };
+// A delete: given up before anything is done, kept on the page so the clerk can look at another
+// clerk's change, or concluded (done, or its error shown).
+Cancellazione elimina(store::ArchivioRegistri& archivio, app::Dialoghi& dialoghi, const QString& codice,
+                      const Righe& mostrate);
 
 } // namespace regole

@@ -12,7 +12,6 @@
 #include "form/testi.h"
 #include "lookup/paginaricerca.h"
 #include "lookup/sceltaregistri.h"
-#include "store/campi.h"
 #include "suite/processi.h"
 #include "suite/tastiglobali.h"
 
@@ -485,11 +484,8 @@ bool Startup::apriDatabase()
 {
     while (!archivio_.apriDatabase(percorsoDatabase).ok()) {
         QGuiApplication::restoreOverrideCursor();
-        const QString testo = nomiAmbigui.isEmpty() ? testi::societaInesistente
-                                                    : testi::societaInesistente + u'\n' +
-                                                          testi::nomiAmbigui.arg(nomiAmbigui.join(u", "_s));
-        if (dialoghi_.chiedi(testo, testi::titoloErrore, app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) !=
-            app::Riprova)
+        if (dialoghi_.chiedi(regole::testoSocietaInesistente(nomiAmbigui), testi::titoloErrore,
+                             app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) != app::Riprova)
             return false;
     }
     return true;
@@ -501,13 +497,9 @@ bool Startup::apriTabella(bool registri)
         const store::Esito e = registri ? archivio_.apriRegistri() : archivio_.apriTestata();
         if (e.ok())
             return true;
-        QString testo = registri ? testi::erroreAperturaRegistri : testi::erroreAperturaTestata;
-        if (e.numero == store::erroreBloccata)
-            testo += u'\n' + e.descrizione;
-        else if (e.numero == store::erroreVecchioFormato)
-            testo += u'\n' + testi::vecchioFormato;
-        if (dialoghi_.chiedi(testo, registri ? testi::titoloAperturaRegistri : testi::titoloAperturaTestata,
-                          app::Pulsanti::RiprovaAnnulla, app::Icona::Esclamazione) != app::Riprova)
+        const QString& titolo = registri ? testi::titoloAperturaRegistri : testi::titoloAperturaTestata;
+        if (dialoghi_.chiedi(regole::testoApertura(registri, e), titolo, app::Pulsanti::RiprovaAnnulla,
+                             app::Icona::Esclamazione) != app::Riprova)
             return false;
     }
 }
@@ -639,51 +631,18 @@ void Startup::applicaModo(regole::Modo modo)
     Label1->setText(s.titolo);
 }
 
-void Startup::messaggio(const QString& testo)
-{
-    dialoghi_.chiedi(testo, testi::titoloProgramma, app::Pulsanti::Ok, app::Icona::Nessuna);
-}
-
-void Startup::messaggio(const QString& titolo, const store::Esito& e)
-{
-    messaggio(titolo + u'\n' + (e.numero == store::erroreBloccata ? testi::registroInUso : e.descrizione));
-}
-
-bool Startup::domanda(const QString& testo)
-{
-    return dialoghi_.chiedi(testo, testi::titoloConferma, app::Pulsanti::SiNo, app::Icona::Domanda, app::No) != app::No;
-}
-
 void Startup::controllaCodice()
 {
-    modoRegistro = regole::Attesa;
-    azzeraRegistro();
-    mostrate_ = {};
-    // A code of blanks only is no register: nothing to look up or insert.
-    if (registroCorrente.SspCodice.trimmed().isEmpty()) {
-        applicaModo(modoRegistro);
-        return;
-    }
-    if (const store::Esito e = archivio_.trova(registroCorrente.SspCodice, mostrate_); !e.ok()) {
-        messaggio(testi::erroreLettura, e);
-        applicaModo(modoRegistro);
-        return;
-    }
-    if (!mostrate_.registro) {
-        if (domanda(testi::registroInesistente))
-            modoRegistro = regole::Inserimento;
-    } else {
-        modoRegistro = regole::Variazione;
-        registroCorrente = store::leggiRegistro(*mostrate_.registro);
-    }
-    std::optional<TestataRegistro> righe;
-    if (mostrate_.testata)
-        righe = store::leggiTestata(*mostrate_.testata);
     regole::Maschera m = leggiWidget();
-    regole::mostraRegistro(registroCorrente, righe, m);
-    scriviWidget(m);
-    Txt_LostFocus(7);
+    const auto modo = regole::controllaCodice(archivio_, dialoghi_, registroCorrente, mostrate_, m);
+    modoRegistro = modo.value_or(regole::Attesa);
+    if (modo) {
+        scriviWidget(m);
+        Txt_LostFocus(7);
+    }
     applicaModo(modoRegistro);
+    if (!modo)
+        return;
     if (modoRegistro == regole::Inserimento)
         stato.campoCorrente = 1;
     mostraTipo(registroCorrente.SspCarScar);
@@ -725,7 +684,6 @@ void Startup::DicKod_GotFocus()
 {
     stato.campoCorrente = 0;
     selezionaTesto(DicKod);
-    Label1->setText(regole::statoModo(regole::Attesa).titolo);
     applicaModo(regole::Attesa);
 }
 
@@ -812,56 +770,23 @@ void Startup::cmdD_Click(int i)
 
 void Startup::eliminaRegistro()
 {
-    if (!domanda(testi::confermiCancellazione)) {
+    switch (regole::elimina(archivio_, dialoghi_, registroCorrente.SspCodice, mostrate_)) {
+    case regole::Cancellazione::Rinunciata:
         // The code stays and the mode's buttons with it: the clerk may take the same code again at once.
         pulisciCampi();
         azzeraRegistro();
         DicKod->setEnabled(true);
         DicKod->setFocus(Qt::OtherFocusReason);
-        return;
+        break;
+    case regole::Cancellazione::Tenuta: break;  // the clerk looks at the other's work first
+    case regole::Cancellazione::Conclusa: tornaInAttesa(); break;
     }
-    store::Esito e = archivio_.elimina(registroCorrente.SspCodice, nullptr, &mostrate_);
-    // No keeps the register on the page, so the clerk can look at the other's work first.
-    if (e.numero == store::erroreCambiato) {
-        if (!domanda(testi::registroCambiatoElimina))
-            return;
-        e = archivio_.elimina(registroCorrente.SspCodice);
-    }
-    if (!e.ok())
-        messaggio(testi::erroreCancellazione, e);
-    tornaInAttesa();
 }
 
 void Startup::scriviRegistro()
 {
-    regole::Maschera m = leggiWidget();
-    // The code field may show a stored code cut to its length: the register keeps its own.
-    m.DicKod = registroCorrente.SspCodice;
-    Registro nuovo = registroCorrente;
-    // A failed save keeps the page as typed, so the clerk can correct it and confirm again.
-    if (!regole::leggiMaschera(m, nuovo).ok()) {
-        messaggio(testi::erroreScritturaRecord);
-        return;
-    }
-    // A number written by another program is replaced only when the clerk agrees.
-    if (registroCorrente.meccanogNumIntatto.isValid() && !nuovo.meccanogNumIntatto.isValid() &&
-        !domanda(testi::meccanograficoSostituito.arg(store::numeroCampo(registroCorrente.meccanogNumIntatto))))
-        return;
-    const TestataRegistro testata = regole::testataMaschera(m);
-    auto esito = archivio_.scrivi(nuovo, testata, &mostrate_);
-    if (esito.esito.numero == store::erroreCambiato) {
-        if (!domanda(testi::registroCambiatoScrivi))
-            return;
-        esito = archivio_.scrivi(nuovo, testata);
-    }
-    if (!esito.esito.ok()) {
-        messaggio(esito.fase == store::ArchivioRegistri::Fase::Testata ? testi::erroreScritturaTestata
-                                                                    : testi::erroreScritturaRecord,
-                  esito.esito);
-        return;
-    }
-    registroCorrente = nuovo;
-    tornaInAttesa();
+    if (regole::salva(archivio_, dialoghi_, registroCorrente, mostrate_, leggiWidget()))
+        tornaInAttesa();
 }
 
 // ---- text boxes and keys ----------------------------------------------------------------

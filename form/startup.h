@@ -84,10 +84,6 @@ private:
     void chiudiRicerca(const QString& codice);
     void scriviRegistro();
     void eliminaRegistro();
-    void messaggio(const QString& testo);
-    // A failed store operation: the headline, then why (the register in use, or the engine's text).
-    void messaggio(const QString& titolo, const store::Esito& e);
-    bool domanda(const QString& testo);
 
     void DicKod_GotFocus();
     void DicKod_LostFocus();
