@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""What the program shows, read through accessibility: atspi.py testo NOME | fuoco | estensione NOME."""
+"""What the program shows, read through accessibility: atspi.py testo NOME | fuoco | estensione NOME | messaggio INIZIO."""
 import sys
 import time
 
@@ -40,7 +40,13 @@ def testo(c):
 
 
 comando = sys.argv[1]
-if comando == "fuoco":
+if comando == "messaggio":
+    # The text of the message box shown, lines joined by "|"; INIZIO alone when the text begins with it.
+    scatole = [c for c in visibili() if c.getRole() == pyatspi.ROLE_ALERT]
+    testi = [c.name for s in scatole for c in controlli(s) if c.getRole() == pyatspi.ROLE_LABEL and c.name]
+    testo = testi[0].replace("\n", "|") if testi else ""
+    print(sys.argv[2] if testo.startswith(sys.argv[2]) else testo)
+elif comando == "fuoco":
     print(next((c.name for c in visibili() if c.getState().contains(pyatspi.STATE_FOCUSED)), ""))
 else:
     # A box and its caption share the name: the box is meant.

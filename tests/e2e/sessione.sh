@@ -46,16 +46,6 @@ aspetta_finestra() {
   timeout "${2:-20}" xdotool search --sync --name "$1" | head -n 1
 }
 
-# Waits until no window has that title.
-aspetta_chiusa() {
-  for _ in $(seq "${2:-100}"); do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  echo "la finestra '$1' non si chiude" >&2
-  return 1
-}
-
 # Waits for a process of this shell to end and leaves its exit status in STATO.
 aspetta_fine() {
   local pid=$1
@@ -69,29 +59,6 @@ aspetta_fine() {
   fi
   STATO=0
   wait "$pid" || STATO=$?
-}
-
-# Polls an SQL query on a database file until it gives the expected text.
-aspetta_sql() {
-  local file=$1 sql=$2 atteso=$3 valore=""
-  for _ in $(seq 100); do
-    valore=$(sqlite3 "$file" "$sql" 2>/dev/null || true)
-    [ "$valore" = "$atteso" ] && return 0
-    sleep 0.1
-  done
-  echo "atteso '$atteso' da: $sql; ottenuto '$valore'" >&2
-  return 1
-}
-
-# A copy of the program with its own settings file beside it and a company made by the tool.
-prepara_programma() {
-  local pemtarx=$1 pemtarxdb=$2 ditta=$3
-  PROGRAMMA="$CARTELLA/prog"
-  mkdir -p "$PROGRAMMA" "$CARTELLA/dati/$ditta"
-  cp "$pemtarx" "$PROGRAMMA/pemtarx"
-  printf '[BASE]\r\nDITTA=%s\r\n[PATH]\r\nDIRINI=%s/\r\n' "$ditta" "$CARTELLA/dati" >"$PROGRAMMA/Quendrix.ini"
-  DATABASE="$CARTELLA/dati/$ditta/dogana.mdb"
-  "$pemtarxdb" crea "$DATABASE" >/dev/null
 }
 
 fallisci() {
