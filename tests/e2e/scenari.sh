@@ -15,7 +15,8 @@
 #   assente TITOLO [S]      no such window within S seconds (1.5);  pausa S
 #   imposta SEZ CHIAVE VAL  adds a section with one key to the settings file (before avvia)
 #   sql QUERY ATTESO        polls the company's database file until the query gives ATTESO
-#   descrizione CODICE ATTESO  the same for the description of the register CODICE
+#   descrizione CODICE ATTESO  the same for the description of the register CODICE;  quanti CODICE R|T  its rows
+#   apri CODICE             types the code and Enter
 #   ini SEZ CHIAVE ATTESO   the settings file's value
 #   testo NOME ATTESO       polls the AT-SPI text of the shown control whose accessible name is NOME
 #   fuoco NOME              polls until the focused control's accessible name is NOME
@@ -34,7 +35,8 @@
 #   blocca SQL              another clerk's session on the company's file runs SQL and stays open
 #   nascosto NOME           control NOME is not shown
 # Also at hand: $DATABASE (the company's file), $PROGRAMMA (the program's folder, Quendrix.ini beside it),
-# $CARTELLA (the scenario's scratch folder), $SVEGLIA (a test alarm clock), $finestraPrincipale, $PID.
+# $CARTELLA (the scenario's scratch folder), $SVEGLIA (a test alarm clock), $finestraPrincipale, $PID, and the
+# names of two fields, $gruppo and $meccanografico.
 # Keys travel through XTEST and the server's keymap, as a clerk's do; the access keys of buttons
 # click about 100 ms later, so every check polls.
 set -uo pipefail
@@ -44,6 +46,8 @@ TABELLA=$3
 PARTE=${4:-}
 QUI=$(cd "$(dirname "$0")" && pwd)
 finestraPrincipale="GESTIONE REGISTRI PER PROCEDURE"
+gruppo="o Gruppo di Carico con numerazione unica"
+meccanografico="Autorizzazione P.S.: cod. meccanografico"
 
 lancia() {
   QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "${LANCIATORE[@]}" "$PROGRAMMA/pemtarx" "$@" &
@@ -65,14 +69,6 @@ conferma() { finestra "TRESKO - CONFERMA"; tasti "alt+${1:-s}"; chiusa "TRESKO -
 imposta() { printf '[%s]\r\n%s=%s\r\n' "$1" "$2" "$3" >>"$PROGRAMMA/Quendrix.ini"; }
 vivo() { kill -0 "$PID" 2>/dev/null || fallisci "il programma è terminato"; }
 
-# Runs a command up to N times, 0.1 s apart, until it succeeds.
-ripeti() {
-  local volte=$1
-  shift
-  for _ in $(seq "$volte"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-
 # The output of a command, left in $valore, is ATTESO.
 uguale() {
   valore=$("${@:2}" 2>/dev/null)
@@ -84,6 +80,9 @@ nessuna() { ! visibile "$1"; }
 chiusa() { ripeti 100 nessuna "$1" || fallisci "la finestra '$1' non si chiude"; }
 assente() { ! ripeti "$(echo "${2:-1.5} * 10 / 1" | bc)" visibile "$1" || fallisci "la finestra '$1' è apparsa"; }
 sql() { ripeti 100 uguale "$2" sqlite3 "$DATABASE" "$1" || fallisci "atteso '$2' da: $1; ottenuto '$valore'"; }
+apri() { scrivi "$1"; tasti Return; sleep 0.3; }
+quanti() { sql "SELECT (SELECT COUNT(*) FROM TabellaSerieSemplificata WHERE SspCodice = '$1') || '|' ||
+  (SELECT COUNT(*) FROM TestataRegistriPS WHERE TpsCodice = '$1')" "$2"; }
 descrizione() { sql "SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice = '$1'" "$2"; }
 registri() { sqlite3 "$DATABASE" "INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione, SspCarScar) VALUES $1"; }
 riempi() { registri "$(seq -f "('R%05g', 'REGISTRO', 'S')" "$1" | paste -sd,)"; }
@@ -102,12 +101,8 @@ blocca() {
   sleep 0.5
 }
 
-ini() {
-  valore=$(tr -d '\r' <"$PROGRAMMA/Quendrix.ini" |
-    awk -v s="[$1]" -v k="$2" 'BEGIN { IGNORECASE = 1 } /^\[/ { dentro = tolower($0) == tolower(s); next }
-      dentro && tolower(substr($0, 1, length(k) + 1)) == tolower(k "=") { print substr($0, length(k) + 2); exit }')
-  [ "$valore" = "$3" ] || fallisci "[$1] $2: atteso '$3', trovato '$valore'"
-}
+leggi_ini() { tr -d '\r' <"$PROGRAMMA/Quendrix.ini" | sed -n "/^\[$1\]$/I,/^\[/s/^$2=//Ip" | head -n 1; }
+ini() { uguale "$3" leggi_ini "$1" "$2" || fallisci "[$1] $2: atteso '$3', trovato '$valore'"; }
 
 atspi() { /usr/bin/python3 "$QUI/atspi.py" "$@"; }
 # Polls a reading of the accessibility tree until it gives ATTESO.

@@ -33,10 +33,7 @@ avvia_sessione() {
   PROCESSI+=("$(echo "$bus" | sed -n 2p)")
   openbox --sm-disable >/dev/null 2>&1 &
   PROCESSI+=($!)
-  for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-  done
+  ripeti 100 gestore || true
   unset QT_QPA_PLATFORM
   export QT_QPA_PLATFORM=xcb
 }
@@ -46,19 +43,22 @@ aspetta_finestra() {
   timeout "${2:-20}" xdotool search --sync --name "$1" | head -n 1
 }
 
+# Runs a command up to N times, 0.1 s apart, until it succeeds.
+ripeti() {
+  local volte=$1
+  shift
+  for _ in $(seq "$volte"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+gestore() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+finito() { ! kill -0 "$1" 2>/dev/null; }
+
 # Waits for a process of this shell to end and leaves its exit status in STATO.
 aspetta_fine() {
-  local pid=$1
-  for _ in $(seq "${2:-100}"); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "il programma non termina" >&2
-    return 1
-  fi
+  ripeti 100 finito "$1" || { echo "il programma non termina" >&2; return 1; }
   STATO=0
-  wait "$pid" || STATO=$?
+  wait "$1" || STATO=$?
 }
 
 fallisci() {
