@@ -65,7 +65,13 @@ scrivi() { xdotool type --delay 40 "$1"; }
 tasti() { xdotool key --delay 100 "$@"; sleep 0.1; }
 pausa() { sleep "$1"; }
 finestra() { [ -n "$(aspetta_finestra "$1")" ] || fallisci "nessuna finestra '$1'"; sleep 0.2; }
-conferma() { finestra "TRESKO - CONFERMA"; tasti "alt+${1:-s}"; chiusa "TRESKO - CONFERMA"; }
+sparita() { ! xdotool getwindowname "$1" >/dev/null 2>&1; }
+conferma() {
+  local id
+  id=$(aspetta_finestra "TRESKO - CONFERMA") && [ -n "$id" ] && sleep 0.2 || fallisci "nessuna conferma"
+  tasti "alt+${1:-s}"
+  ripeti 100 sparita "$id" || fallisci "la conferma non si chiude"
+}
 imposta() { printf '[%s]\r\n%s=%s\r\n' "$1" "$2" "$3" >>"$PROGRAMMA/Quendrix.ini"; }
 vivo() { kill -0 "$PID" 2>/dev/null || fallisci "il programma è terminato"; }
 
