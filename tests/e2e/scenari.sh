@@ -32,7 +32,7 @@
 #   conferma [LETTERA]      answers the "TRESKO - CONFERMA" box with Alt+LETTERA (s) and waits until it closes
 #   registri VALORI         inserts registers, VALORI being SQL rows (code, description, kind);  riempi N  R00001..
 #   protetto PERCORSO       takes the write permission away, from a root program too (it then runs under setpriv)
-#   blocca SQL              another clerk's session on the company's file runs SQL and stays open
+#   altro SQL               another clerk runs SQL on the company's file;  blocca SQL  and his session stays open
 #   nascosto NOME           control NOME is not shown
 # Also at hand: $DATABASE (the company's file), $PROGRAMMA (the program's folder, Quendrix.ini beside it),
 # $CARTELLA (the scenario's scratch folder), $SVEGLIA (a test alarm clock), $finestraPrincipale, $PID, and the
@@ -51,8 +51,7 @@ meccanografico="Autorizzazione P.S.: cod. meccanografico"
 
 lancia() {
   QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "${LANCIATORE[@]}" "$PROGRAMMA/pemtarx" "$@" &
-  PID=$!
-  PROCESSI+=("$PID")
+  PID=$! && PROCESSI+=("$PID")
 }
 
 avvia() {
@@ -68,18 +67,14 @@ finestra() { [ -n "$(aspetta_finestra "$1")" ] || fallisci "nessuna finestra '$1
 sparita() { ! xdotool getwindowname "$1" >/dev/null 2>&1; }
 conferma() {
   local id
-  id=$(aspetta_finestra "TRESKO - CONFERMA") && [ -n "$id" ] && sleep 0.2 || fallisci "nessuna conferma"
-  tasti "alt+${1:-s}"
+  id=$(aspetta_finestra "TRESKO - CONFERMA") && [ -n "$id" ] && sleep 0.2 && tasti "alt+${1:-s}" || fallisci "nessuna conferma"
   ripeti 100 sparita "$id" || fallisci "la conferma non si chiude"
 }
 imposta() { printf '[%s]\r\n%s=%s\r\n' "$1" "$2" "$3" >>"$PROGRAMMA/Quendrix.ini"; }
 vivo() { kill -0 "$PID" 2>/dev/null || fallisci "il programma è terminato"; }
 
 # The output of a command, left in $valore, is ATTESO.
-uguale() {
-  valore=$("${@:2}" 2>/dev/null)
-  [ "$valore" = "$1" ]
-}
+uguale() { valore=$("${@:2}" 2>/dev/null); [ "$valore" = "$1" ]; }
 
 visibile() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 nessuna() { ! visibile "$1"; }
@@ -90,6 +85,7 @@ apri() { scrivi "$1"; tasti Return; sleep 0.3; }
 quanti() { sql "SELECT (SELECT COUNT(*) FROM TabellaSerieSemplificata WHERE SspCodice = '$1') || '|' ||
   (SELECT COUNT(*) FROM TestataRegistriPS WHERE TpsCodice = '$1')" "$2"; }
 descrizione() { sql "SELECT SspDescrizione FROM TabellaSerieSemplificata WHERE SspCodice = '$1'" "$2"; }
+altro() { sqlite3 "$DATABASE" "$1"; }
 registri() { sqlite3 "$DATABASE" "INSERT INTO TabellaSerieSemplificata (SspCodice, SspDescrizione, SspCarScar) VALUES $1"; }
 riempi() { registri "$(seq -f "('R%05g', 'REGISTRO', 'S')" "$1" | paste -sd,)"; }
 
@@ -99,12 +95,9 @@ protetto() {
 }
 
 blocca() {
-  mkfifo "$CARTELLA/altro"
-  sqlite3 "$DATABASE" <"$CARTELLA/altro" >/dev/null 2>&1 &
-  PROCESSI+=($!)
-  exec 9>"$CARTELLA/altro"
-  echo "$1" >&9
-  sleep 0.5
+  coproc ALTRO { exec sqlite3 "$DATABASE" >/dev/null 2>&1; }
+  PROCESSI+=("$ALTRO_PID")
+  echo "$1" >&"${ALTRO[1]}" && sleep 0.5
 }
 
 leggi_ini() { tr -d '\r' <"$PROGRAMMA/Quendrix.ini" | sed -n "/^\[$1\]$/I,/^\[/s/^$2=//Ip" | head -n 1; }
@@ -131,11 +124,7 @@ premi() {
   sleep 0.3
 }
 
-doppio() {
-  posto "$1"
-  xdotool mousemove "$((x + w / 4))" "$((y + 8))" click --repeat 2 --delay 80 1
-  sleep 0.3
-}
+doppio() { posto "$1" && xdotool mousemove "$((x + w / 4))" "$((y + 8))" click --repeat 2 --delay 80 1 && sleep 0.3; }
 
 asinistra() {
   posto "$2"
@@ -159,10 +148,7 @@ entro() {
     fallisci "'$1' ($x,$y ${w}x$h) esce dallo schermo ${larghezza}x$altezza"
 }
 
-esce() {
-  aspetta_fine "$PID"
-  [ "$STATO" = "$1" ] || fallisci "uscita con stato $STATO, non $1"
-}
+esce() { aspetta_fine "$PID" && [ "$STATO" = "$1" ] || fallisci "uscita con stato ${STATO:-?}, non $1"; }
 
 attiva() {
   local id
@@ -207,7 +193,7 @@ while IFS= read -r linea || [ -n "$linea" ]; do
   IFS=$'\t' read -r nome ditta passi verifiche <<<"$riga"
   riga=""
   [[ -n $PARTE && $nome != *"$PARTE"* ]] && continue
-  (scenario "$nome" "$ditta" "$passi" "${verifiche:-}")
+  (scenario "$nome" "$ditta" "$passi" "${verifiche:-}") </dev/null
   if [ $? -eq 0 ]; then
     echo "ok: $nome"
   else

@@ -20,21 +20,18 @@ chiudi_sessione() {
 trap chiudi_sessione EXIT
 
 avvia_sessione() {
-  local fifo="$CARTELLA/display"
+  local fifo="$CARTELLA/display" numero indirizzo pid
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 "${SCHERMO:-1280x1024}x24" -nolisten tcp 3>"$fifo" 2>/dev/null &
   PROCESSI+=($!)
-  local numero
   read -r -t 20 numero <"$fifo"
   export DISPLAY=":$numero"
-  local bus
-  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1)
-  export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | sed -n 1p)
-  PROCESSI+=("$(echo "$bus" | sed -n 2p)")
+  { read -r indirizzo && read -r pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+  export DBUS_SESSION_BUS_ADDRESS=$indirizzo
+  PROCESSI+=("$pid")
   openbox --sm-disable >/dev/null 2>&1 &
   PROCESSI+=($!)
   ripeti 100 gestore || true
-  unset QT_QPA_PLATFORM
   export QT_QPA_PLATFORM=xcb
 }
 

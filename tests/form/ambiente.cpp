@@ -15,11 +15,11 @@ Archivio::Archivio(const QString& nome) : store(nome)
 bool Archivio::esegui(const QString& sql, const QVariantList& valori)
 {
     QSqlQuery q(store.database());
-    bool ok = q.prepare(sql);
-    for (int i = 0; ok && i < valori.size(); ++i)
+    q.prepare(sql);
+    for (int i = 0; i < valori.size(); ++i)
         q.bindValue(i, valori.at(i));
-    ok = ok && q.exec();
-    if (!ok)
-        qWarning("%s: %s", qPrintable(q.lastError().text()), qPrintable(sql));
-    return ok;
+    if (q.exec())
+        return true;
+    qWarning("%s: %s", qPrintable(q.lastError().text()), qPrintable(sql));
+    return false;
 }
