@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using store::TipoRicerca;
@@ -24,7 +25,7 @@ struct PaginaRicerca::Azione {
     PaginaRicerca& p;
     explicit Azione(PaginaRicerca& pagina) : p(pagina)
     {
-        if (p.annidamento_++ == 0)
+        if (p.annidamento_++ == 0 && !std::exchange(p.fuocoAtteso_, false))
             p.avvisato_ = false;
     }
     ~Azione() { --p.annidamento_; }
@@ -153,10 +154,12 @@ void PaginaRicerca::scegli()
 
 void PaginaRicerca::fuocoRicerca()
 {
-    if (!CodTab->isHidden())
-        CodTab->setFocus();
-    else if (!DescTab->isHidden())
-        DescTab->setFocus();
+    Casella* c = !CodTab->isHidden() ? CodTab : !DescTab->isHidden() ? DescTab : nullptr;
+    if (!c)
+        return;
+    c->setFocus();
+    // After a message box the window comes back a little later, and with it the box's entry.
+    fuocoAtteso_ = !c->hasFocus();
 }
 
 void PaginaRicerca::premuto(QWidget* w)

@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-"""What the program shows, read through accessibility: atspi.py testo NOME | fuoco | estensione NOME."""
+"""What the program shows, read through accessibility: atspi.py testo NOME | fuoco | estensione NOME | messaggio INIZIO."""
 import sys
-import time
 
 import pyatspi
 
@@ -16,13 +15,8 @@ def controlli(nodo):
 
 
 def programma():
-    # The program registers with the accessibility bus a little after its window appears.
-    for _ in range(50):
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name.startswith("pemtarx"):
-                return app
-        time.sleep(0.1)
-    sys.exit("programma non trovato")
+    # The program registers with the accessibility bus a little after its window appears: the caller polls.
+    return next(a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.name.startswith("pemtarx"))
 
 
 def visibili():
@@ -40,12 +34,17 @@ def testo(c):
 
 
 comando = sys.argv[1]
-if comando == "fuoco":
+if comando == "messaggio":
+    # The text of the message box shown, lines joined by "|"; INIZIO alone when the text begins with it.
+    scatole = [c for c in visibili() if c.getRole() == pyatspi.ROLE_ALERT]
+    testi = [c.name for s in scatole for c in controlli(s) if c.getRole() == pyatspi.ROLE_LABEL and c.name]
+    testo = testi[0].replace("\n", "|") if testi else ""
+    print(sys.argv[2] if testo.startswith(sys.argv[2]) else testo)
+elif comando == "fuoco":
     print(next((c.name for c in visibili() if c.getState().contains(pyatspi.STATE_FOCUSED)), ""))
 else:
     # A box and its caption share the name: the box is meant.
-    trovati = sorted((c for c in visibili() if c.name == sys.argv[2]), key=lambda c: c.getRole() == pyatspi.ROLE_LABEL)
-    c = trovati[0] if trovati else None
+    c = min((c for c in visibili() if c.name == sys.argv[2]), key=lambda c: c.getRole() == pyatspi.ROLE_LABEL, default=None)
     if c is None:
         sys.exit("controllo non visibile: " + sys.argv[2])
     if comando == "testo":
