@@ -79,8 +79,6 @@ void TestIniFile::regoleDelProfilo_data()
     v("120 characters read as 99, quotes go before they are counted", '"' + lungo + '"', lungo.left(99));
     r("blanks around names, value dropped; case, inner blanks, = kept", "  [ a ]  |\t k  =  V  R\t1=b \t|", u"?"_s,
       "V  R\t1=b");
-    r("names in lower case find upper case", "[PATH]|DIRINI=/d/|", u"?"_s, "/d/", u"path/dirini"_s);
-    v("blank value", "   \t", "");
     v("double quotes removed, blanks inside kept", " \"  a  \" ", "  a  ");
     v("single quotes removed", "'a b'", "a b");
     v("only one pair of quotes removed", "\"\"a\"\"", "\"a\"");
@@ -100,7 +98,6 @@ void TestIniFile::regoleDelProfilo_data()
       "; s\n[B]\n; c\nD=X2\nE=2\n\n[P]\nF=/d/\n", u"B/D"_s);
     w("names matched without regard to case, spelling and CRLF kept", "[Base]|Ditta=X1|", u"X2"_s, "[Base]|Ditta=X2|",
       u"BASE/DITTA"_s);
-    w("CR kept", "[A]\rK=1\r\r; end\r", u"2"_s, "[A]\rK=2\r\r; end\r");
     w("first line end decides a mixed file", "[A]\nK=1\r\nJ=2\r", u"3"_s, "[A]\nK=3\nJ=2\n");
     w("line end added after the last line", "[A]\nx=1", u"2"_s, "[A]\nx=1\ny=2\n", u"A/y"_s);
     w("blanks around the equals sign kept", "[A]|  K = \"old\"  |", u"new"_s, "[A]|  K = new|");
@@ -133,10 +130,7 @@ void TestIniFile::regoleDelProfilo_data()
       "postgresql:///R_x1");
     r("store: host, port and user", dati + "QPSQL\nHOST=db.lan\nPORT=5433\nUTENTE=mario\n"_ba, u"@"_s,
       "postgresql:///dogana_x1?host=db.lan&port=5433&user=mario");
-    r("store: socket folder", dati + "QPSQL\nHOST=/run/pg\nNOME=%DITTA%\n"_ba, u"@"_s, "postgresql:///x1?host=/run/pg");
     r("store: the password is never read", dati + "QPSQL\nPASSWORD=s\nPASSWD=s\n"_ba, u"@"_s, "postgresql:///dogana_x1");
-    r("store: characters to encode", dati + "QPSQL\nUTENTE=m&r=o\nNOME=d?x#%DITTA%\n"_ba, u"@"_s,
-      "postgresql:///d%3Fx%23x1?user=m%26r%3Do");
 }
 
 void TestIniFile::regoleDelProfilo()
