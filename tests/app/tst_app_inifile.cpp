@@ -23,7 +23,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // In the tables "|" stands for CRLF.
-QByteArray crlf(QByteArray b) { return b.isNull() ? b : b.replace('|', "\r\n"); }
+QByteArray crlf(QByteArray b)
+{
+    return b.isNull() ? b : b.replace('|', "\r\n");
+}
 
 QByteArray riga(const QString& prefisso, int i)
 {
@@ -114,7 +117,8 @@ void TestIniFile::regoleDelProfilo_data()
     w("new section at the end", "[A]|x=1|; end|", u"2"_s, "[A]|x=1|; end|[B]|y=2|", u"B/y"_s);
     w("Windows-1252 written, ? outside it", "[A]|", u"CITTÀ € \u6F22\U0001F600\u0100"_s, "[A]|K=CITT\xC0 \x80 ???|");
     w("byte-order mark kept, UTF-8 written", "\xEF\xBB\xBF[A]|K=1|", u"À"_s, "\xEF\xBB\xBF[A]|K=\xC3\x80|");
-    w("UTF-8 file written as UTF-8", "; \xC3\xA0\n[A]\nK=1\n", u"€ \u6F22"_s, "; \xC3\xA0\n[A]\nK=\xE2\x82\xAC \xE6\xBC\xA2\n");
+    w("UTF-8 file written as UTF-8", "; \xC3\xA0\n[A]\nK=1\n", u"€ \u6F22"_s,
+      "; \xC3\xA0\n[A]\nK=\xE2\x82\xAC \xE6\xBC\xA2\n");
     w("every 8-bit byte of other lines kept", ";\x80\x81\x8D\x9D\xA0\xFF\x7F|[A]|K=1|", u"2"_s,
       ";\x80\x81\x8D\x9D\xA0\xFF\x7F|[A]|K=2|");
     // Names that could not be read back are refused.
@@ -130,7 +134,8 @@ void TestIniFile::regoleDelProfilo_data()
       "postgresql:///R_x1");
     r("store: host, port and user", dati + "QPSQL\nHOST=db.lan\nPORT=5433\nUTENTE=mario\n"_ba, u"@"_s,
       "postgresql:///dogana_x1?host=db.lan&port=5433&user=mario");
-    r("store: the password is never read", dati + "QPSQL\nPASSWORD=s\nPASSWD=s\n"_ba, u"@"_s, "postgresql:///dogana_x1");
+    r("store: the password is never read", dati + "QPSQL\nPASSWORD=s\nPASSWD=s\n"_ba, u"@"_s,
+      "postgresql:///dogana_x1");
 }
 
 void TestIniFile::regoleDelProfilo()
@@ -144,7 +149,8 @@ void TestIniFile::regoleDelProfilo()
     const QString s = chiave.section(u'/', 0, 0), k = chiave.section(u'/', 1);
     const std::optional<QString> valore = operazione == u"-"_s ? std::nullopt : std::optional(operazione);
     if (operazione == u"?"_s || operazione == u"@"_s) {
-        QCOMPARE(operazione == u"?"_s ? app::leggiIni(ini(), s, k) : app::posizioneArchivio(ini()), QString::fromUtf8(dopo));
+        QCOMPARE(operazione == u"?"_s ? app::leggiIni(ini(), s, k) : app::posizioneArchivio(ini()),
+                 QString::fromUtf8(dopo));
         dopo = prima;
     } else {
         QCOMPARE(app::scriviIni(ini(), s, k, valore), prima.isNull() || prima != dopo || !valore);
@@ -207,7 +213,8 @@ void TestIniFile::scritturaAvversa()
             QTRY_VERIFY(app::avvioProcesso(pid.split('\n').front().toLongLong()).isEmpty());
         }
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(pid) == pid.size());
-        QVERIFY(f.flush() && f.setFileTime(QDateTime::currentDateTime().addSecs(-eta), QFileDevice::FileModificationTime));
+        QVERIFY(f.flush() &&
+                f.setFileTime(QDateTime::currentDateTime().addSecs(-eta), QFileDevice::FileModificationTime));
         metti(file + u".scrittura-k1lled"_s, "[BASE]\r\nDI");
     }
     f.close();
@@ -258,7 +265,9 @@ void TestIniFile::scrittoriUccisiOInsiemeNonPerdonoChiavi()
         QSet<QByteArray> trovate;
         for (const QByteArray& r : contenuto(ini()).split('\n')) {
             const QByteArray t = r.chopped(r.isEmpty() ? 0 : 1);
-            QVERIFY2(r.isEmpty() || (r.endsWith('\r') && (attese.contains(t) || forse.contains(t)) && !trovate.contains(t)), r.constData());
+            QVERIFY2(r.isEmpty() ||
+                         (r.endsWith('\r') && (attese.contains(t) || forse.contains(t)) && !trovate.contains(t)),
+                     r.constData());
             trovate << t;
         }
         QCOMPARE(trovate - forse, attese + QSet<QByteArray>{""});
@@ -270,7 +279,8 @@ void TestIniFile::cartellaWindowsConUnaBarra()
     const QByteArray vecchio = qgetenv("XDG_CONFIG_HOME"), casa = qgetenv("HOME");
     const auto ripristina = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", vecchio), qputenv("HOME", casa); });
     // XDG_CONFIG_HOME ("-" leaves it unset), HOME, and the folder.
-    for (const QString& caso : {u"/srv/c /h /srv/c/"_s, u"/srv/c/ /h /srv/c/"_s, u"- /h /h/.config/"_s, u" /h/ /h/.config/"_s}) {
+    for (const QString& caso :
+         {u"/srv/c /h /srv/c/"_s, u"/srv/c/ /h /srv/c/"_s, u"- /h /h/.config/"_s, u" /h/ /h/.config/"_s}) {
         const QStringList c = caso.split(u' ');
         c[0] == u"-"_s ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", c[0].toUtf8());
         qputenv("HOME", c[1].toUtf8());
@@ -285,7 +295,8 @@ int main(int argc, char** argv)
     // The writer the tests start as a process of their own, as a sibling program writes the settings file.
     if (a.size() == 4 && a[1] == u"--scrittore"_s) {
         for (int i = 0; i < 40; ++i)
-            if (!app::scriviIni(a[2], u"CHIAVI"_s, a[3] + QString::number(i), QString::number(i).rightJustified(90, u'0')) ||
+            if (!app::scriviIni(a[2], u"CHIAVI"_s, a[3] + QString::number(i),
+                                QString::number(i).rightJustified(90, u'0')) ||
                 std::printf("%d\n", i) < 0 || std::fflush(stdout) != 0)
                 return 1;
         return 0;

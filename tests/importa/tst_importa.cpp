@@ -8,8 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -25,11 +25,12 @@ namespace {
 
 const QString base = QStringLiteral(PEMTARX_DATI) + u"serie_base.mdb"_s;
 // The columns in the order the original engine's file and its .jsonl keep them.
-const QStringList ordineRegistri = u"Codice Descrizione CarScar UltimoCarico GruppoCarico GruppoSCarico StampaperSerie "
-                                   u"CodiceDischetto MeccanogNum MeccanogCin CodAutorizzazione NTelefonoDaChiamare RiqA "
-                                   u"TipoProtocollo ACT UltimaFilialeCheHaAcquisito DataUltimaAcquisizione "
-                                   u"UltimoBloccoNumeriAcquisiti FilialeCheHaIRegistri"_s.split(u' ').replaceInStrings(
-                                       QRegularExpression(u"^"_s), u"Ssp"_s);
+const QStringList ordineRegistri =
+    u"Codice Descrizione CarScar UltimoCarico GruppoCarico GruppoSCarico StampaperSerie "
+    u"CodiceDischetto MeccanogNum MeccanogCin CodAutorizzazione NTelefonoDaChiamare RiqA "
+    u"TipoProtocollo ACT UltimaFilialeCheHaAcquisito DataUltimaAcquisizione "
+    u"UltimoBloccoNumeriAcquisiti FilialeCheHaIRegistri"_s.split(u' ')
+        .replaceInStrings(QRegularExpression(u"^"_s), u"Ssp"_s);
 const QStringList ordineTestata = u"TpsCodice TpsRiga1 TpsRiga2 TpsRiga3 TpsRiga4 TpsRiga5 TpsRigP1 TpsRigP2 TpsRigP3 "
                                   u"TpsRigP4 TpsRigP5"_s.split(u' ');
 
@@ -50,7 +51,10 @@ void scrivi(const QString& file, const QByteArray& b)
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(b) == b.size());
 }
 
-QStringList fileIn(const QString& d) { return QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+QStringList fileIn(const QString& d)
+{
+    return QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
 
 QList<QVariantList> tabella(const QString& file, QLatin1StringView nome)
 {
@@ -67,7 +71,8 @@ struct Esecuzione {
 };
 
 // The command as the clerk runs it: a process of its own, this executable in its importa mode; on a disk full after
-// `blocchi` 512-byte blocks of any one file; with `passo`, through the step hook, killed at its `volta`-th announcement.
+// `blocchi` 512-byte blocks of any one file; with `passo`, through the step hook, killed at its `volta`-th
+// announcement.
 Esecuzione esegui(const QStringList& argomenti, int blocchi = 0, const QString& passo = {}, int volta = 0)
 {
     QProcess p;
@@ -76,7 +81,8 @@ Esecuzione esegui(const QStringList& argomenti, int blocchi = 0, const QString& 
     p.setReadChannel(QProcess::StandardError);
     const QString limite = blocchi ? QString::number(blocchi) : u"unlimited"_s;
     p.start(u"sh"_s, QStringList{u"-c"_s, u"trap '' XFSZ; ulimit -f %1; exec \"$@\""_s.arg(limite), u"sh"_s,
-                                 QCoreApplication::applicationFilePath(), u"--importa"_s} + argomenti);
+                                 QCoreApplication::applicationFilePath(), u"--importa"_s} +
+                         argomenti);
     for (int viste = 0; !passo.isEmpty() && p.waitForStarted() && (p.canReadLine() || p.waitForReadyRead(30'000));) {
         const QByteArray linea = p.readLine().trimmed();
         if (linea == "PASSO " + passo.toLatin1() && ++viste == volta)
@@ -114,7 +120,7 @@ class TestImporta : public QObject {
     QString destinazione_, ditta_, archivio_;
     QString preparaDitta(const QByteArray& vecchio, const QString& fineCartella = u"/"_s);
 
-private slots:
+  private slots:
     void init();
     void ogniCellaComeNelFile_data();
     void ogniCellaComeNelFile();
@@ -149,8 +155,8 @@ void TestImporta::ogniCellaComeNelFile_data()
     QTest::addColumn<QString>("origine");
     QTest::addColumn<QString>("tabella");
     QTest::addColumn<QStringList>("rapporto");
-    const QString senza = QStringLiteral(PEMTARX_DATI) + u"serie_senza_testata.mdb"_s, registri = store::tabellaRegistri,
-                  letti = u"REGISTRI: LETTI 31, SCRITTI 31"_s,
+    const QString senza = QStringLiteral(PEMTARX_DATI) + u"serie_senza_testata.mdb"_s,
+                  registri = store::tabellaRegistri, letti = u"REGISTRI: LETTI 31, SCRITTI 31"_s,
                   manca = u"NEL FILE MANCA LA TABELLA DELLE TESTATE TestataRegistriPS: IMPORTATI I SOLI REGISTRI"_s;
     QTest::newRow("registri") << base << registri << QStringList{letti, u"ARCHIVIO IMPORTATO: "_s};
     QTest::newRow("testate, le spaiate elencate")
@@ -184,17 +190,19 @@ void TestImporta::ogniCellaComeNelFile()
         const QString codice = a.at(0).toString();
         for (qsizetype j = 0; j < a.size(); ++j) {
             const QString nome = (registri ? ordineRegistri : ordineTestata).at(j);
-            const size_t i = size_t(std::find_if(colonne.begin(), colonne.end(), [&](auto& c) { return c.nome == nome; }) -
-                                    colonne.begin());
+            const size_t i =
+                size_t(std::find_if(colonne.begin(), colonne.end(), [&](auto& c) { return c.nome == nome; }) -
+                       colonne.begin());
             const QVariant v = scritte.value(codice).value(qsizetype(i));
             const QVariant atteso = a.at(j).isNull() ? QVariant() : a.at(j).toVariant();
             // The stored value is what the file holds, with no conversion at all: same type, same bits.
-            const bool uguale = colonne[i].tipo == store::Tipo::Reale
-                                    ? v.typeId() == QMetaType::Double && std::bit_cast<quint64>(v.toDouble()) ==
-                                                                            std::bit_cast<quint64>(atteso.toDouble())
-                                    : (colonne[i].tipo == store::Tipo::Testo) == (v.typeId() == QMetaType::QString) &&
-                                          v.toString() == (atteso.typeId() == QMetaType::Bool
-                                                               ? QString::number(atteso.toBool()) : atteso.toString());
+            const bool uguale =
+                colonne[i].tipo == store::Tipo::Reale
+                    ? v.typeId() == QMetaType::Double &&
+                          std::bit_cast<quint64>(v.toDouble()) == std::bit_cast<quint64>(atteso.toDouble())
+                    : (colonne[i].tipo == store::Tipo::Testo) == (v.typeId() == QMetaType::QString) &&
+                          v.toString() == (atteso.typeId() == QMetaType::Bool ? QString::number(atteso.toBool())
+                                                                              : atteso.toString());
             QVERIFY2(i < colonne.size() && v.isNull() == atteso.isNull() && (v.isNull() || uguale),
                      qPrintable(codice + u' ' + nome + u": "_s + v.toString()));
         }
@@ -207,21 +215,20 @@ void TestImporta::rifiutatoOInterrottoNonLasciaNulla_data()
     // A file refused, a full disk, or the command killed at a step: the original stays as it was and the target
     // folder as it was; after a kill the next run sweeps what was left and imports.
     QTest::addColumn<QByteArray>("vecchio");
-    QTest::addColumn<bool>("sulPosto");   // importa --ini, else importa ORIGINE DESTINAZIONE
-    QTest::addColumn<QByteArray>("gia");  // already where the result goes (the kept copy, in place)
-    QTest::addColumn<QString>("passo");   // the step killed at, or the number of 512-byte blocks the disk takes
+    QTest::addColumn<bool>("sulPosto");  // importa --ini, else importa ORIGINE DESTINAZIONE
+    QTest::addColumn<QByteArray>("gia"); // already where the result goes (the kept copy, in place)
+    QTest::addColumn<QString>("passo");  // the step killed at, or the number of 512-byte blocks the disk takes
     QTest::addColumn<int>("volta");
     QTest::addColumn<QString>("messaggio");
     const QByteArray jet = contenuto(base);
     const QString illeggibile = u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s, pieno = u"ERRORE NELLA SCRITTURA"_s,
                   nonJet = u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s;
     const auto r = [](const char* nome, const QByteArray& v, const QString& m, bool posto = false,
-                      const QByteArray& gia = {}, const QString& passo = {}, int volta = 0) {
-        QTest::newRow(nome) << v << posto << gia << passo << volta << m;
-    };
+                      const QByteArray& gia = {}, const QString& passo = {},
+                      int volta = 0) { QTest::newRow(nome) << v << posto << gia << passo << volta << m; };
     for (const qsizetype b : QList<qsizetype>{jet.size() - 1, 151552, 77000, 77824, 40960, 8192, 4096})
-        QTest::addRow("troncato a %lld byte", qlonglong(b)) << jet.left(b) << false << QByteArray() << QString() << 0
-                                                            << illeggibile;
+        QTest::addRow("troncato a %lld byte", qlonglong(b))
+            << jet.left(b) << false << QByteArray() << QString() << 0 << illeggibile;
     r("testo", "SspCodice;SspDescrizione\r\nC01;CARICO\r\n", nonJet);
     r("vuoto", "", nonJet);
     r("intestazione guasta", QByteArray(4, 'x') + jet.mid(4), nonJet);
@@ -234,9 +241,10 @@ void TestImporta::rifiutatoOInterrottoNonLasciaNulla_data()
     r("sul posto: una copia diversa c'è già", jet, u"ESISTE GIA'"_s, true, "una copia di un altro giorno");
     r("sul posto: disco pieno", jet, pieno, true, {}, u"24"_s);
     const QList<std::tuple<bool, QString, int>> uccisioni{
-        {false, u"letto"_s, 1}, {false, u"riga"_s, 1}, {false, u"riga"_s, 16}, {false, u"riga"_s, 32}, {false, u"riga"_s, 60},
-        {false, u"scritto"_s, 1}, {true, u"letto"_s, 1}, {true, u"riga"_s, 1}, {true, u"riga"_s, 45}, {true, u"scritto"_s, 1},
-        {true, u"conservato"_s, 1}}; // the old file kept, before the new one takes its name
+        {false, u"letto"_s, 1}, {false, u"riga"_s, 1},    {false, u"riga"_s, 16},    {false, u"riga"_s, 32},
+        {false, u"riga"_s, 60}, {false, u"scritto"_s, 1}, {true, u"letto"_s, 1},     {true, u"riga"_s, 1},
+        {true, u"riga"_s, 45},  {true, u"scritto"_s, 1},  {true, u"conservato"_s, 1}}; // the old file kept, before the
+                                                                                       // new one takes its name
     for (const auto& [posto, passo, volta] : uccisioni)
         QTest::addRow("%succiso: %s %d", posto ? "sul posto, " : "", qPrintable(passo), volta)
             << jet << posto << QByteArray() << passo << volta << QString();
@@ -256,8 +264,8 @@ void TestImporta::rifiutatoOInterrottoNonLasciaNulla()
     QVERIFY(QDir().mkpath(cartella));
     scrivi(origine, vecchio);
     QVERIFY(sulPosto || gia.isNull() || store::ArchivioRegistri::crea(destinazione_).ok());
-    const QStringList argomenti = sulPosto ? QStringList{u"--ini"_s, preparaDitta(vecchio, QString())}
-                                           : QStringList{origine, destinazione_};
+    const QStringList argomenti =
+        sulPosto ? QStringList{u"--ini"_s, preparaDitta(vecchio, QString())} : QStringList{origine, destinazione_};
     if (sulPosto && !gia.isNull())
         scrivi(archivio_ + u".jet"_s, gia);
     const QString dove = sulPosto ? ditta_ : cartella, esito = sulPosto ? archivio_ : destinazione_;
@@ -278,7 +286,8 @@ void TestImporta::rifiutatoOInterrottoNonLasciaNulla()
         return;
     const Esecuzione ancora = esegui(argomenti);
     QVERIFY2(ancora.codice == 0, qPrintable(ancora.errori));
-    QCOMPARE(fileIn(dove), (sulPosto ? QStringList{u"DOGANA.MDB"_s, u"DOGANA.MDB.jet"_s} : QStringList(u"dogana.mdb"_s)));
+    QCOMPARE(fileIn(dove),
+             (sulPosto ? QStringList{u"DOGANA.MDB"_s, u"DOGANA.MDB.jet"_s} : QStringList(u"dogana.mdb"_s)));
     QCOMPARE(tabella(esito, store::tabellaRegistri).size(), 31);
     QCOMPARE(tabella(esito, store::tabellaTestata).size(), 29);
     if (!sulPosto)
@@ -303,7 +312,8 @@ void TestImporta::fileGuastiNonFermanoIlChiamante()
         for (int i = 0, quanti = 1 << caso.bounded(7); i < quanti; ++i)
             b[caso.bounded(4096, int(b.size()))] = char(caso.bounded(256));
         scrivi(destinazione_, b);
-        const jet::Lettura l = jet::leggi(destinazione_, {QString(store::tabellaRegistri), QString(store::tabellaTestata)});
+        const jet::Lettura l =
+            jet::leggi(destinazione_, {QString(store::tabellaRegistri), QString(store::tabellaTestata)});
         rifiutati += l.esito != jet::Esito::Letto;
         QVERIFY(l.esito == jet::Esito::Letto ? l.tabelle.size() == 2
                                              : l.esito == jet::Esito::Illeggibile && !l.dettaglio.isEmpty());
@@ -323,16 +333,17 @@ void TestImporta::letturaCostruita_data()
     QStringList messaggi{u"NULLA E' STATO SCRITTO"_s};
     // Each refused as "RIGA <n> (CODICE <code>), COLONNA <column>", the reason after it.
     const QList<std::tuple<QString, QString, QVariant, QString>> rifiutati{
-         {u"NAN"_s, u"DataUltimaAcquisizione"_s, QVariant(qQNaN()), u""_s},
-          {u"MENOZERO"_s, u"DataUltimaAcquisizione"_s, QVariant(-0.0), u""_s},
-          {u"GRANDE"_s, u"MeccanogNum"_s, QVariant::fromValue<qint32>(40000), u": 40000 non sta in un intero di 16 bit"_s},
-          {u"BINARIO"_s, u"Descrizione"_s, QVariant(QByteArray("\x01\x02", 2)), u""_s},
-          {u"OLTRE32"_s, u"UltimoCarico"_s, QVariant(qlonglong(1) << 31), u""_s},
-          {u"TESTOINT"_s, u"UltimoCarico"_s, QVariant(u"12"_s), u""_s},
-          {u"NUMTESTO"_s, u"Descrizione"_s, QVariant(12), u""_s},
-          {u"INTSINO"_s, u"StampaperSerie"_s, QVariant(1), u""_s},
-          {u"buono"_s, u"Codice"_s, QVariant(u"buono"_s), u""_s},
-          {u""_s, u"Codice"_s, QVariant(), u": codice Null"_s}};
+        {u"NAN"_s, u"DataUltimaAcquisizione"_s, QVariant(qQNaN()), u""_s},
+        {u"MENOZERO"_s, u"DataUltimaAcquisizione"_s, QVariant(-0.0), u""_s},
+        {u"GRANDE"_s, u"MeccanogNum"_s, QVariant::fromValue<qint32>(40000),
+         u": 40000 non sta in un intero di 16 bit"_s},
+        {u"BINARIO"_s, u"Descrizione"_s, QVariant(QByteArray("\x01\x02", 2)), u""_s},
+        {u"OLTRE32"_s, u"UltimoCarico"_s, QVariant(qlonglong(1) << 31), u""_s},
+        {u"TESTOINT"_s, u"UltimoCarico"_s, QVariant(u"12"_s), u""_s},
+        {u"NUMTESTO"_s, u"Descrizione"_s, QVariant(12), u""_s},
+        {u"INTSINO"_s, u"StampaperSerie"_s, QVariant(1), u""_s},
+        {u"buono"_s, u"Codice"_s, QVariant(u"buono"_s), u""_s},
+        {u""_s, u"Codice"_s, QVariant(), u": codice Null"_s}};
     for (const auto& [codice, colonna, valore, motivo] : rifiutati) {
         righe << riga(codice, u"Ssp"_s + colonna, valore);
         messaggi << u"RIGA %1 (CODICE %2), COLONNA Ssp%3%4"_s.arg(righe.size()).arg(codice, colonna, motivo);
@@ -344,10 +355,11 @@ void TestImporta::letturaCostruita_data()
     QTest::newRow("valori inesatti, ogni riga elencata") << inesatti << messaggi << -1;
     jet::Lettura diverse = lettura({riga(u"C01"_s)});
     diverse.tabelle[0]->colonne[1].nome = u"SspNote"_s; // SspDescrizione missing, an unknown column instead
-    QTest::newRow("colonne diverse") << diverse
-                                     << QStringList{u"NELLA TABELLA TabellaSerieSemplificata MANCA LA COLONNA SspDescrizione"_s,
-                                                    u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s}
-                                     << -1;
+    QTest::newRow("colonne diverse")
+        << diverse
+        << QStringList{u"NELLA TABELLA TabellaSerieSemplificata MANCA LA COLONNA SspDescrizione"_s,
+                       u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s}
+        << -1;
     jet::Lettura senza;
     senza.tabelle << std::nullopt << std::nullopt;
     QTest::newRow("senza tabella dei registri")

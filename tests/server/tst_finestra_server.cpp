@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 // Answers message boxes through a function, so a test can act between two questions.
 class DialoghiFunzione final : public app::Dialoghi {
-public:
+  public:
     std::function<int()> risposta;
     QStringList testi;
     int chiedi(const QString& testo, const QString&, app::Pulsanti p, app::Icona i, int) override
@@ -27,13 +27,14 @@ public:
 // for it, or reports it as it does the company's file.
 class TestFinestraServer final : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void apreIlDatabaseQuandoPuo_data()
     {
         // What stands in the way of the first opening; the clerk answers Riprova, once it has gone, then Annulla.
         QTest::addColumn<QString>("ostacolo");
         QTest::addColumn<QStringList>("messaggi");
-        const QString errore = u"ERRORE IN APERTURA REGISTRI PROC. SEMPLIFICATA"_s, manca = u"SOCIETA' INESISTENTE (!)"_s;
+        const QString errore = u"ERRORE IN APERTURA REGISTRI PROC. SEMPLIFICATA"_s,
+                      manca = u"SOCIETA' INESISTENTE (!)"_s;
         QTest::newRow("database pronto") << u"nessuno"_s << QStringList();
         QTest::newRow("tabelle create mentre il messaggio e' aperto") << u"tabelle"_s << QStringList{errore};
         QTest::newRow("tabella tenuta da un altro impiegato")
@@ -59,17 +60,21 @@ private slots:
         const QString host = ostacolo == u"server"_s ? u"/nessun/server/qui"_s : cluster;
         const QString indirizzo = store::indirizzo({host, u"5432"_s, u"pemtarx"_s, nome, {}});
         QSqlQuery amministra = connessione(u"postgres"_s);
-        QVERIFY(ostacolo == u"database"_s || ostacolo == u"server"_s ||
-                (amministra.exec(u"DROP DATABASE IF EXISTS "_s + nome) && amministra.exec(u"CREATE DATABASE "_s + nome)));
+        QVERIFY(
+            ostacolo == u"database"_s || ostacolo == u"server"_s ||
+            (amministra.exec(u"DROP DATABASE IF EXISTS "_s + nome) && amministra.exec(u"CREATE DATABASE "_s + nome)));
         QVERIFY((ostacolo != u"nessuno"_s && ostacolo != u"tenuta"_s) || store::ArchivioRegistri::crea(indirizzo).ok());
         QSqlQuery altro = connessione(nome);
-        QVERIFY(ostacolo != u"tenuta"_s || (altro.exec(u"BEGIN"_s) && altro.exec(u"LOCK TABLE \"TabellaSerieSemplificata\""_s)));
+        QVERIFY(ostacolo != u"tenuta"_s ||
+                (altro.exec(u"BEGIN"_s) && altro.exec(u"LOCK TABLE \"TabellaSerieSemplificata\""_s)));
         QTemporaryDir radice;
         qputenv("XDG_CONFIG_HOME", radice.filePath(u"config"_s).toUtf8());
         QFile ini(radice.filePath(u"Quendrix.ini"_s));
         QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\nPORT=5432\r\n"
-                  u"UTENTE=pemtarx\r\nNOME=%DITTA%\r\n"_s.arg(nome.toUpper(), radice.path(), host).toLatin1());
+        ini.write(
+            u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\nPORT=5432\r\n"
+            u"UTENTE=pemtarx\r\nNOME=%DITTA%\r\n"_s.arg(nome.toUpper(), radice.path(), host)
+                .toLatin1());
         ini.close();
         DialoghiFunzione d;
         d.risposta = [&] {
