@@ -119,8 +119,10 @@ void TestIniFile::regoleDelProfilo_data()
     w("byte-order mark kept, UTF-8 written", "\xEF\xBB\xBF[A]|K=1|", u"À"_s, "\xEF\xBB\xBF[A]|K=\xC3\x80|");
     w("UTF-8 file written as UTF-8", "; \xC3\xA0\n[A]\nK=1\n", u"€ \u6F22"_s,
       "; \xC3\xA0\n[A]\nK=\xE2\x82\xAC \xE6\xBC\xA2\n");
-    w("every 8-bit byte of other lines kept", ";\x80\x81\x8D\x9D\xA0\xFF\x7F|[A]|K=1|", u"2"_s,
-      ";\x80\x81\x8D\x9D\xA0\xFF\x7F|[A]|K=2|");
+    QByteArray tutti(";");
+    for (int b = 0x20; b <= 0xFF; ++b)
+        tutti += b == '|' ? '/' : char(b);
+    r("every 8-bit byte of other lines kept", tutti + "|[A]|K=1|", u"2"_s, crlf(tutti + "|[A]|K=2|"));
     // Names that could not be read back are refused.
     for (const QString& n : {u"/K"_s, u"A]B/K"_s, u"A\nB/K"_s, u"A/  "_s, u"A/K=J"_s, u"A/;K"_s, u"A/[K"_s})
         QTest::addRow("refused: %s", qPrintable(n)) << crlf("[A]|K=0|") << n << u"1"_s << crlf("[A]|K=0|");
