@@ -24,15 +24,14 @@ Q_DECLARE_METATYPE(jet::Lettura)
 namespace {
 
 const QString base = QStringLiteral(PEMTARX_DATI) + u"serie_base.mdb"_s;
-// The columns in the order the original engine's file and its .jsonl keep them.
+// The register table's columns in the order the original engine's file and its .jsonl keep them; the heading
+// table keeps the store's order.
 const QStringList ordineRegistri =
     u"Codice Descrizione CarScar UltimoCarico GruppoCarico GruppoSCarico StampaperSerie "
     u"CodiceDischetto MeccanogNum MeccanogCin CodAutorizzazione NTelefonoDaChiamare RiqA "
     u"TipoProtocollo ACT UltimaFilialeCheHaAcquisito DataUltimaAcquisizione "
     u"UltimoBloccoNumeriAcquisiti FilialeCheHaIRegistri"_s.split(u' ')
         .replaceInStrings(QRegularExpression(u"^"_s), u"Ssp"_s);
-const QStringList ordineTestata = u"TpsCodice TpsRiga1 TpsRiga2 TpsRiga3 TpsRiga4 TpsRiga5 TpsRigP1 TpsRigP2 TpsRigP3 "
-                                  u"TpsRigP4 TpsRigP5"_s.split(u' ');
 
 QByteArray contenuto(const QString& file)
 {
@@ -189,7 +188,7 @@ void TestImporta::ogniCellaComeNelFile()
         const QJsonArray a = QJsonDocument::fromJson(riga).array();
         const QString codice = a.at(0).toString();
         for (qsizetype j = 0; j < a.size(); ++j) {
-            const QString nome = (registri ? ordineRegistri : ordineTestata).at(j);
+            const QString nome = registri ? ordineRegistri.at(j) : QString(colonne[size_t(j)].nome);
             const size_t i =
                 size_t(std::find_if(colonne.begin(), colonne.end(), [&](auto& c) { return c.nome == nome; }) -
                        colonne.begin());
@@ -240,11 +239,11 @@ void TestImporta::rifiutatoOInterrottoNonLasciaNulla_data()
     r("sul posto: troncato", jet.left(151552), illeggibile, true);
     r("sul posto: una copia diversa c'è già", jet, u"ESISTE GIA'"_s, true, "una copia di un altro giorno");
     r("sul posto: disco pieno", jet, pieno, true, {}, u"24"_s);
+    // In place, "conservato" comes once the old file is kept and before the new one takes its name.
     const QList<std::tuple<bool, QString, int>> uccisioni{
         {false, u"letto"_s, 1}, {false, u"riga"_s, 1},    {false, u"riga"_s, 16},    {false, u"riga"_s, 32},
         {false, u"riga"_s, 60}, {false, u"scritto"_s, 1}, {true, u"letto"_s, 1},     {true, u"riga"_s, 1},
-        {true, u"riga"_s, 45},  {true, u"scritto"_s, 1},  {true, u"conservato"_s, 1}}; // the old file kept, before the
-                                                                                       // new one takes its name
+        {true, u"riga"_s, 45},  {true, u"scritto"_s, 1},  {true, u"conservato"_s, 1}};
     for (const auto& [posto, passo, volta] : uccisioni)
         QTest::addRow("%succiso: %s %d", posto ? "sul posto, " : "", qPrintable(passo), volta)
             << jet << posto << QByteArray() << passo << volta << QString();
@@ -280,10 +279,10 @@ void TestImporta::rifiutatoOInterrottoNonLasciaNulla()
     QCOMPARE(impronta(esito), improntaPrima);
     const QString jet = archivio_ + u".jet"_s;
     QVERIFY(!volta || !sulPosto || !QFileInfo::exists(jet) || impronta(jet) == impronta(base));
-    if (!volta)
+    if (!volta) {
         QCOMPARE(fileIn(dove), prima);
-    if (!volta)
         return;
+    }
     const Esecuzione ancora = esegui(argomenti);
     QVERIFY2(ancora.codice == 0, qPrintable(ancora.errori));
     QCOMPARE(fileIn(dove),
