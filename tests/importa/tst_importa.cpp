@@ -1,120 +1,67 @@
-#include "store/campi.h"
+#include "store/archivioregistri.h"
 #include "store/colonne.h"
 #include "store/grezzo.h"
-#include "store/registro.h"
-#include "store/archivioregistri.h"
 #include "tools/importa.h"
 #include "tools/jet.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlField>
-#include <QSqlRecord>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
 #include <bit>
-#include <cmath>
-#include <limits>
 #include <signal.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+Q_DECLARE_METATYPE(jet::Lettura)
 
 namespace {
 
-const QString cartella = QStringLiteral(PEMTARX_DATI);
-const QString base = cartella + u"serie_base.mdb"_s;
-const QString senzaTestata = cartella + u"serie_senza_testata.mdb"_s;
-
-// The register table's columns in the order the original engine's file and its .jsonl keep them.
-const QStringList ordineJetRegistri{
-    u"SspCodice"_s, u"SspDescrizione"_s, u"SspCarScar"_s, u"SspUltimoCarico"_s, u"SspGruppoCarico"_s,
-    u"SspGruppoSCarico"_s, u"SspStampaperSerie"_s, u"SspCodiceDischetto"_s, u"SspMeccanogNum"_s,
-    u"SspMeccanogCin"_s, u"SspCodAutorizzazione"_s, u"SspNTelefonoDaChiamare"_s, u"SspRiqA"_s,
-    u"SspTipoProtocollo"_s, u"SspACT"_s, u"SspUltimaFilialeCheHaAcquisito"_s, u"SspDataUltimaAcquisizione"_s,
-    u"SspUltimoBloccoNumeriAcquisiti"_s, u"SspFilialeCheHaIRegistri"_s};
-
-const QStringList ordineJetTestata{u"TpsCodice"_s, u"TpsRiga1"_s, u"TpsRiga2"_s, u"TpsRiga3"_s, u"TpsRiga4"_s, u"TpsRiga5"_s,
-                                   u"TpsRigP1"_s, u"TpsRigP2"_s, u"TpsRigP3"_s, u"TpsRigP4"_s, u"TpsRigP5"_s};
-
-// One row of a .jsonl, by column name; a JSON null is an invalid QVariant.
-using RigaJson = QList<std::pair<QString, QJsonValue>>;
-
-QList<RigaJson> leggiJsonl(const QString& file, const QStringList& nomi)
-{
-    QList<RigaJson> righe;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("%s", qPrintable(file));
-    while (!f.atEnd()) {
-        const QByteArray linea = f.readLine().trimmed();
-        if (linea.isEmpty())
-            continue;
-        const QJsonArray a = QJsonDocument::fromJson(linea).array();
-        RigaJson r;
-        for (int i = 0; i < nomi.size(); ++i)
-            r.append({nomi[i], a.at(i)});
-        righe << r;
-    }
-    return righe;
-}
-
-int indice(std::span<const store::Colonna> colonne, const QString& nome)
-{
-    for (size_t i = 0; i < colonne.size(); ++i)
-        if (colonne[i].nome == nome)
-            return int(i);
-    return -1;
-}
-
-bool nullo(const QVariant& v) { return !v.isValid() || v.isNull(); }
-
-// The stored value is what the .jsonl says the file holds, with no conversion at all.
-QString differenza(const store::Colonna& c, const QJsonValue& atteso, const QVariant& v)
-{
-    if (atteso.isNull() || nullo(v))
-        return atteso.isNull() == nullo(v) ? QString() : c.nome + u": Null? "_s + v.toString();
-    const QVariant a = c.tipo == store::Tipo::Testo      ? QVariant(atteso.toString())
-                       : c.tipo == store::Tipo::Reale    ? QVariant(atteso.toDouble())
-                       : c.tipo == store::Tipo::Booleano ? QVariant(qlonglong(atteso.toBool()))
-                                                         : QVariant(qlonglong(atteso.toInteger()));
-    const bool uguale = (c.tipo == store::Tipo::Booleano || v.typeId() == a.typeId()) &&
-                        (c.tipo == store::Tipo::Reale ? std::bit_cast<quint64>(v.toDouble()) == std::bit_cast<quint64>(a.toDouble())
-                                                      : v.toString() == a.toString());
-    return uguale ? QString() : c.nome + u": \"%1\" invece di \"%2\""_s.arg(v.toString(), a.toString());
-}
-
-// A QSqlRecord holding the source row as the store would hand it to the window's reader.
-QSqlRecord recordDa(const RigaJson& r)
-{
-    QSqlRecord record;
-    for (const auto& [nome, valore] : r) {
-        QSqlField f(nome);
-        f.setValue(valore.isNull() ? QVariant() : valore.toVariant());
-        record.append(f);
-    }
-    return record;
-}
+const QString base = QStringLiteral(PEMTARX_DATI) + u"serie_base.mdb"_s;
+// The register table's columns in the order the original engine's file and its .jsonl keep them; the heading
+// table keeps the store's order.
+const QStringList ordineRegistri =
+    u"Codice Descrizione CarScar UltimoCarico GruppoCarico GruppoSCarico StampaperSerie "
+    u"CodiceDischetto MeccanogNum MeccanogCin CodAutorizzazione NTelefonoDaChiamare RiqA "
+    u"TipoProtocollo ACT UltimaFilialeCheHaAcquisito DataUltimaAcquisizione "
+    u"UltimoBloccoNumeriAcquisiti FilialeCheHaIRegistri"_s.split(u' ')
+        .replaceInStrings(QRegularExpression(u"^"_s), u"Ssp"_s);
 
 QByteArray contenuto(const QString& file)
 {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("%s", qPrintable(file));
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QByteArray impronta(const QString& file)
+QByteArray impronta(const QString& f)
 {
-    return QFileInfo::exists(file) ? QCryptographicHash::hash(contenuto(file), QCryptographicHash::Sha256) : QByteArray();
+    return QFileInfo::exists(f) ? QCryptographicHash::hash(contenuto(f), QCryptographicHash::Sha256) : QByteArray();
+}
+
+void scrivi(const QString& file, const QByteArray& b)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(b) == b.size());
+}
+
+QStringList fileIn(const QString& d)
+{
+    return QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+QList<QVariantList> tabella(const QString& file, QLatin1StringView nome)
+{
+    QList<QVariantList> righe;
+    store::ArchivioRegistri archivio(u"prova-importa"_s);
+    QSqlDatabase db = archivio.apriDatabase(file).ok() ? archivio.database() : QSqlDatabase();
+    store::leggiGrezzo(db, nome, [&](const QVariantList& r) { righe << r; });
+    return righe;
 }
 
 struct Esecuzione {
@@ -122,168 +69,82 @@ struct Esecuzione {
     QString uscita, errori;
 };
 
-// The command run as the clerk runs it: a process of its own, this executable in its importa mode; with
-// `blocchi`, on a disk full after that many 512-byte blocks of any one file.
-Esecuzione esegui(const QStringList& argomenti, int blocchi = 0)
+// The command as the clerk runs it: a process of its own, this executable in its importa mode; on a disk full after
+// `blocchi` 512-byte blocks of any one file; with `passo`, through the step hook, killed at its `volta`-th
+// announcement.
+Esecuzione esegui(const QStringList& argomenti, int blocchi = 0, const QString& passo = {}, int volta = 0)
 {
     QProcess p;
-    const QStringList comando = QStringList{QCoreApplication::applicationFilePath(), u"--importa"_s} + argomenti;
-    if (blocchi > 0)
-        p.start(u"sh"_s, QStringList{u"-c"_s, u"trap '' XFSZ; ulimit -f %1; exec \"$@\""_s.arg(blocchi), u"sh"_s} + comando);
-    else
-        p.start(comando.front(), comando.mid(1));
+    if (!passo.isEmpty())
+        p.setEnvironment(QProcess::systemEnvironment() << u"PEMTARX_IMPORTA_PASSI=1"_s);
+    p.setReadChannel(QProcess::StandardError);
+    const QString limite = blocchi ? QString::number(blocchi) : u"unlimited"_s;
+    p.start(u"sh"_s, QStringList{u"-c"_s, u"trap '' XFSZ; ulimit -f %1; exec \"$@\""_s.arg(limite), u"sh"_s,
+                                 QCoreApplication::applicationFilePath(), u"--importa"_s} +
+                         argomenti);
+    for (int viste = 0; !passo.isEmpty() && p.waitForStarted() && (p.canReadLine() || p.waitForReadyRead(30'000));) {
+        const QByteArray linea = p.readLine().trimmed();
+        if (linea == "PASSO " + passo.toLatin1() && ++viste == volta)
+            ::kill(pid_t(p.processId()), SIGKILL);
+        else if (linea.startsWith("PASSO "))
+            p.write("\n");
+    }
     p.waitForFinished(120'000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-// Runs the command with the step hook and kills it with SIGKILL when it announces `dove` for the
-// `volta`-th time; false if it never got there.
-bool uccidiAl(const QStringList& argomenti, const QString& dove, int volta)
+// A register table as the reader gives it, each row filled by column name.
+jet::Lettura lettura(const QList<QVariantHash>& righe)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"PEMTARX_IMPORTA_PASSI"_s, u"1"_s);
-    p.setProcessEnvironment(env);
-    p.setReadChannel(QProcess::StandardError);
-    p.start(QCoreApplication::applicationFilePath(), QStringList{u"--importa"_s} + argomenti);
-    if (!p.waitForStarted())
-        return false;
-    int viste = 0;
-    while (p.state() == QProcess::Running) {
-        if (!p.canReadLine() && !p.waitForReadyRead(30'000))
-            break;
-        while (p.canReadLine()) {
-            const QString linea = QString::fromUtf8(p.readLine()).trimmed();
-            if (!linea.startsWith(u"PASSO "_s))
-                continue;
-            if (linea.mid(6) == dove && ++viste == volta) {
-                ::kill(pid_t(p.processId()), SIGKILL);
-                p.waitForFinished();
-                return p.exitStatus() == QProcess::CrashExit;
-            }
-            p.write("\n");
-        }
-    }
-    p.kill();
-    p.waitForFinished();
-    return false;
-}
-
-QStringList fileIn(const QDir& d) { return d.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name); }
-void scrivi(const QString& file, const QByteArray& b)
-{
-    QFile f(file);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("%s", qPrintable(file));
-    f.write(b);
-}
-
-// A register table as the reader gives it, each row filled from `valori` by column name.
-jet::Lettura lettura(const QList<QHash<QString, QVariant>>& righe, const QList<jet::Tabella::Difetto>& difetti = {})
-{
-    jet::Tabella t;
-    t.nome = store::tabellaRegistri;
-    for (const store::Colonna& c : store::colonneRegistri()) {
-        const int tipo = c.tipo == store::Tipo::Testo      ? jet::Testo
-                         : c.tipo == store::Tipo::Intero16 ? jet::Intero
-                         : c.tipo == store::Tipo::Intero32 ? jet::Lungo
-                         : c.tipo == store::Tipo::Booleano ? jet::Booleano
-                                                           : jet::Doppio;
-        t.colonne << jet::Colonna{c.nome, tipo, 0};
-    }
-    for (const auto& valori : righe) {
-        QVariantList r;
+    jet::Tabella t{QString(store::tabellaRegistri), {}, {}, {}};
+    const QList<int> tipi{jet::Testo, jet::Intero, jet::Lungo, jet::Booleano, jet::Doppio};
+    for (const store::Colonna& c : store::colonneRegistri())
+        t.colonne << jet::Colonna{c.nome, tipi[int(c.tipo)], 0};
+    for (const QVariantHash& valori : righe) {
+        t.righe << QVariantList();
         for (const store::Colonna& c : store::colonneRegistri())
-            r << valori.value(c.nome);
-        t.righe << r;
+            t.righe.back() << valori.value(c.nome);
     }
-    t.difetti = difetti;
     jet::Lettura l;
     l.tabelle << t << std::nullopt;
     return l;
-}
-
-// Imports `l` in this process and returns what it wrote on stderr, with the exit code in `codice`.
-QString importaInProcesso(const jet::Lettura& l, const QString& destinazione, int& codice)
-{
-    QTemporaryFile cattura;
-    cattura.open();
-    std::fflush(stderr);
-    const int salvato = ::dup(STDERR_FILENO);
-    ::dup2(cattura.handle(), STDERR_FILENO);
-    codice = pemtarxdb::importaLettura(l, u"prova.mdb"_s, destinazione);
-    std::fflush(stderr);
-    ::dup2(salvato, STDERR_FILENO);
-    ::close(salvato);
-    cattura.seek(0);
-    return QString::fromUtf8(cattura.readAll());
 }
 
 } // namespace
 
 class TestImporta : public QObject {
     Q_OBJECT
+    std::optional<QTemporaryDir> dir_;
+    QString destinazione_, ditta_, archivio_;
+    QString preparaDitta(const QByteArray& vecchio, const QString& fineCartella = u"/"_s);
 
-private slots:
+  private slots:
     void init();
-    void cleanup();
-
     void ogniCellaComeNelFile_data();
     void ogniCellaComeNelFile();
-    void fileRifiutatiSenzaScrivere_data();
-    void fileRifiutatiSenzaScrivere();
+    void rifiutatoOInterrottoNonLasciaNulla_data();
+    void rifiutatoOInterrottoNonLasciaNulla();
     void fileGuastiNonFermanoIlChiamante();
     void letturaCostruita_data();
     void letturaCostruita();
-    void interruzioneNonLasciaDestinazione_data();
-    void interruzioneNonLasciaDestinazione();
-    void conversioneSulPosto();
-    void conversioneSulPostoFallitaLasciaOriginale_data();
-    void conversioneSulPostoFallitaLasciaOriginale();
-
-    void valoriGrezzi_data();
-    void valoriGrezzi();
-
-private:
-    QList<QVariantList> tabella(const QString& file, QLatin1StringView nome);
-    QString preparaDitta(const QByteArray& vecchio, const QString& fineCartella = u"/"_s);
-
-    std::optional<QTemporaryDir> dir_;
-    QString destinazione_, ditta_, archivio_;
 };
 
 void TestImporta::init()
 {
-    dir_.emplace();
-    QVERIFY(dir_->isValid());
+    QVERIFY(dir_.emplace().isValid());
     destinazione_ = dir_->filePath(u"dogana.mdb"_s);
 }
 
-void TestImporta::cleanup() { dir_.reset(); }
-
-QList<QVariantList> TestImporta::tabella(const QString& file, QLatin1StringView nome)
-{
-    QList<QVariantList> righe;
-    store::ArchivioRegistri archivio(u"prova-importa"_s);
-    const store::Esito e = archivio.apriDatabase(file);
-    if (!e.ok())
-        qWarning() << e.descrizione;
-    QSqlDatabase db = archivio.database();
-    store::leggiGrezzo(db, nome, [&](const QVariantList& r) { righe << r; });
-    return righe;
-}
-
-// Company X1 holding `vecchio` as its file, under a data folder the settings name with `fineCartella`
-// appended; returns the settings file. The names differ in case from the settings', as copied from Windows.
+// Company X1 holding `vecchio` as its file, under a data folder the settings name with `fineCartella` appended;
+// returns the settings file. The names differ in case from the settings', as copied from Windows.
 QString TestImporta::preparaDitta(const QByteArray& vecchio, const QString& fineCartella)
 {
-    const QString dati = dir_->filePath(u"dati"_s) + fineCartella;
+    const QString dati = dir_->filePath(u"dati"_s) + fineCartella, ini = dir_->filePath(u"Quendrix.ini"_s);
     ditta_ = dati + u"X1"_s;
     archivio_ = ditta_ + u"/DOGANA.MDB"_s;
     QDir().mkpath(ditta_);
     scrivi(archivio_, vecchio);
-    const QString ini = dir_->filePath(u"Quendrix.ini"_s);
     scrivi(ini, u"[BASE]\r\nDITTA=x1\r\n[PATH]\r\nDIRINI=%1\r\n"_s.arg(dati).toLatin1());
     return ini;
 }
@@ -293,23 +154,21 @@ void TestImporta::ogniCellaComeNelFile_data()
     QTest::addColumn<QString>("origine");
     QTest::addColumn<QString>("tabella");
     QTest::addColumn<QStringList>("rapporto");
-    const QString registri = u"REGISTRI: LETTI 31, SCRITTI 31"_s;
-    const QString manca = u"NEL FILE MANCA LA TABELLA DELLE TESTATE TestataRegistriPS: IMPORTATI I SOLI REGISTRI"_s;
-    QTest::newRow("registri") << base << QString(store::tabellaRegistri)
-                              << QStringList{registri, u"ARCHIVIO IMPORTATO: "_s};
+    const QString senza = QStringLiteral(PEMTARX_DATI) + u"serie_senza_testata.mdb"_s,
+                  registri = store::tabellaRegistri, letti = u"REGISTRI: LETTI 31, SCRITTI 31"_s,
+                  manca = u"NEL FILE MANCA LA TABELLA DELLE TESTATE TestataRegistriPS: IMPORTATI I SOLI REGISTRI"_s;
+    QTest::newRow("registri") << base << registri << QStringList{letti, u"ARCHIVIO IMPORTATO: "_s};
     QTest::newRow("testate, le spaiate elencate")
         << base << QString(store::tabellaTestata)
         << QStringList{u"RIGHE DI TESTATA: LETTE 29, SCRITTE 29"_s,
                        u"RIGHE DI TESTATA SENZA REGISTRO (IMPORTATE COME SONO): 1: \"X99\""_s,
                        u"REGISTRI SENZA RIGA DI TESTATA (IMPORTATI COME SONO): 3: \"G04\", \"C08\", \"S09\""_s};
-    QTest::newRow("registri, senza tabella delle testate") << senzaTestata << QString(store::tabellaRegistri)
-                                                           << QStringList{registri, manca};
-    QTest::newRow("senza tabella delle testate, nessuna testata") << senzaTestata << QString(store::tabellaTestata)
-                                                                  << QStringList{manca};
+    QTest::newRow("registri, senza tabella delle testate") << senza << registri << QStringList{letti, manca};
+    QTest::newRow("nessuna testata") << senza << QString(store::tabellaTestata) << QStringList{manca};
 }
 
-// Empty texts against Nulls, integer extremes, a 17-digit double, accents, "€", quotes and inner blanks
-// are all in the fixture: every cell must come out exactly as the .jsonl says, raw and through the program's reader.
+// Empty texts against Nulls, integer extremes, a 17-digit double, accents, "€", quotes and inner blanks are all in
+// the fixture: every cell must come out exactly as the .jsonl says.
 void TestImporta::ogniCellaComeNelFile()
 {
     QFETCH(QString, origine);
@@ -318,339 +177,223 @@ void TestImporta::ogniCellaComeNelFile()
     const Esecuzione e = esegui({origine, destinazione_});
     QVERIFY2(e.codice == 0, qPrintable(e.errori));
     for (const QString& r : rapporto)
-        QVERIFY2(e.uscita.contains(r.endsWith(u": "_s) ? r + destinazione_ : r), qPrintable(r + u"\n"_s + e.uscita));
+        QVERIFY2(e.uscita.contains(r.endsWith(u": "_s) ? r + destinazione_ : r), qPrintable(r + u'\n' + e.uscita));
     const bool registri = tabella == store::tabellaRegistri;
-    const QString jsonl = origine + u'.' + tabella + u".jsonl"_s;
-    const std::span<const store::Colonna> colonne = registri ? store::colonneRegistri() : store::colonneTestata();
-    const QList<RigaJson> attese =
-        QFileInfo::exists(jsonl) ? leggiJsonl(jsonl, registri ? ordineJetRegistri : ordineJetTestata) : QList<RigaJson>();
-    const QList<QVariantList> scritte =
-        this->tabella(destinazione_, registri ? store::tabellaRegistri : store::tabellaTestata);
-    QCOMPARE(scritte.size(), attese.size());
-    QHash<QString, QVariantList> perCodice;
-    for (const QVariantList& r : scritte)
-        perCodice.insert(r.front().toString(), r);
-    store::ArchivioRegistri archivio(u"prova-rilettura"_s);
-    QVERIFY(archivio.apriDatabase(destinazione_).ok());
-    QVERIFY(archivio.apriRegistri().ok() && archivio.apriTestata().ok());
-    for (const RigaJson& atteso : attese) {
-        const QString codice = atteso.front().second.toString();
-        QVERIFY2(perCodice.contains(codice), qPrintable(codice));
-        const QVariantList& r = perCodice[codice];
-        for (const auto& [nome, valore] : atteso) {
-            const int i = indice(colonne, nome);
-            QVERIFY2(i >= 0, qPrintable(nome));
-            const QString d = differenza(colonne[size_t(i)], valore, r.value(i));
-            QVERIFY2(d.isEmpty(), qPrintable(codice + u" "_s + d));
-        }
-        // Registers are found whatever the case the clerk types.
-        QStringList cercati{codice};
-        if (registri)
-            cercati << codice.toLower();
-        for (const QString& cercato : cercati) {
-            store::ArchivioRegistri::Righe righe;
-            QVERIFY(archivio.trova(cercato, righe).ok());
-            const std::optional<QSqlRecord>& riga = registri ? righe.registro : righe.testata;
-            QVERIFY2(riga, qPrintable(cercato));
-            if (registri)
-                QCOMPARE(store::leggiRegistro(*riga), store::leggiRegistro(recordDa(atteso)));
-            else
-                QCOMPARE(store::leggiTestata(*riga), store::leggiTestata(recordDa(atteso)));
+    const auto colonne = registri ? store::colonneRegistri() : store::colonneTestata();
+    QHash<QString, QVariantList> scritte;
+    for (const QVariantList& r : ::tabella(destinazione_, registri ? store::tabellaRegistri : store::tabellaTestata))
+        scritte.insert(r.front().toString(), r);
+    const QList<QByteArray> righe = contenuto(origine + u'.' + tabella + u".jsonl"_s).split('\n');
+    for (const QByteArray& riga : righe.first(std::max<qsizetype>(righe.size() - 1, 0))) {
+        const QJsonArray a = QJsonDocument::fromJson(riga).array();
+        const QString codice = a.at(0).toString();
+        for (qsizetype j = 0; j < a.size(); ++j) {
+            const QString nome = registri ? ordineRegistri.at(j) : QString(colonne[size_t(j)].nome);
+            const size_t i =
+                size_t(std::find_if(colonne.begin(), colonne.end(), [&](auto& c) { return c.nome == nome; }) -
+                       colonne.begin());
+            const QVariant v = scritte.value(codice).value(qsizetype(i));
+            const QVariant atteso = a.at(j).isNull() ? QVariant() : a.at(j).toVariant();
+            // The stored value is what the file holds, with no conversion at all: same type, same bits.
+            const bool uguale =
+                colonne[i].tipo == store::Tipo::Reale
+                    ? v.typeId() == QMetaType::Double &&
+                          std::bit_cast<quint64>(v.toDouble()) == std::bit_cast<quint64>(atteso.toDouble())
+                    : (colonne[i].tipo == store::Tipo::Testo) == (v.typeId() == QMetaType::QString) &&
+                          v.toString() == (atteso.typeId() == QMetaType::Bool ? QString::number(atteso.toBool())
+                                                                              : atteso.toString());
+            QVERIFY2(i < colonne.size() && v.isNull() == atteso.isNull() && (v.isNull() || uguale),
+                     qPrintable(codice + u' ' + nome + u": "_s + v.toString()));
         }
     }
+    QCOMPARE(scritte.size(), std::max<qsizetype>(righe.size() - 1, 0));
 }
 
-void TestImporta::fileRifiutatiSenzaScrivere_data()
+void TestImporta::rifiutatoOInterrottoNonLasciaNulla_data()
 {
-    QTest::addColumn<QByteArray>("contenuto");
-    QTest::addColumn<bool>("destinazioneEsistente");
+    // A file refused, a full disk, or the command killed at a step: the original stays as it was and the target
+    // folder as it was; after a kill the next run sweeps what was left and imports.
+    QTest::addColumn<QByteArray>("vecchio");
+    QTest::addColumn<bool>("sulPosto");  // importa --ini, else importa ORIGINE DESTINAZIONE
+    QTest::addColumn<QByteArray>("gia"); // already where the result goes (the kept copy, in place)
+    QTest::addColumn<QString>("passo");  // the step killed at, or the number of 512-byte blocks the disk takes
+    QTest::addColumn<int>("volta");
     QTest::addColumn<QString>("messaggio");
-    const auto r = [](const char* nome, const QByteArray& c, const QString& m, bool esistente = false) {
-        QTest::newRow(nome) << c << esistente << m;
-    };
     const QByteArray jet = contenuto(base);
-    const QString illeggibile = u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s;
-    r("troncato di un byte", jet.left(jet.size() - 1), illeggibile);
-    r("troncato a fine pagina", jet.left(151552), illeggibile);
-    r("troncato a metà di una pagina", jet.left(77000), illeggibile);
-    r("troncato prima delle tabelle", jet.left(77824), illeggibile);
-    r("troncato nell'elenco delle tabelle", jet.left(40960), illeggibile);
-    r("due pagine", jet.left(8192), illeggibile);
-    r("solo l'intestazione", jet.left(4096), illeggibile);
-    const QString nonJet = u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s;
-    r("testo", QByteArray("SspCodice;SspDescrizione\r\nC01;CARICO\r\n"), nonJet);
-    r("vuoto", QByteArray(), nonJet);
+    const QString illeggibile = u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s, pieno = u"ERRORE NELLA SCRITTURA"_s,
+                  nonJet = u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s;
+    const auto r = [](const char* nome, const QByteArray& v, const QString& m, bool posto = false,
+                      const QByteArray& gia = {}, const QString& passo = {},
+                      int volta = 0) { QTest::newRow(nome) << v << posto << gia << passo << volta << m; };
+    for (const qsizetype b : QList<qsizetype>{jet.size() - 1, 151552, 77000, 77824, 40960, 8192, 4096})
+        QTest::addRow("troncato a %lld byte", qlonglong(b))
+            << jet.left(b) << false << QByteArray() << QString() << 0 << illeggibile;
+    r("testo", "SspCodice;SspDescrizione\r\nC01;CARICO\r\n", nonJet);
+    r("vuoto", "", nonJet);
     r("intestazione guasta", QByteArray(4, 'x') + jet.mid(4), nonJet);
     QTemporaryDir d;
-    const QString nostro = d.filePath(u"nostro.mdb"_s);
-    QVERIFY(store::ArchivioRegistri::crea(nostro).ok());
-    r("un archivio di questo programma", contenuto(nostro), nonJet);
-    r("destinazione esistente, lasciata com'e'", jet, u"FILE ESISTENTE, LASCIATO COM'E': "_s, true);
+    QVERIFY(store::ArchivioRegistri::crea(d.filePath(u"nostro.mdb"_s)).ok());
+    r("un archivio di questo programma", contenuto(d.filePath(u"nostro.mdb"_s)), nonJet);
+    r("destinazione esistente, lasciata com'e'", jet, u"FILE ESISTENTE, LASCIATO COM'E': "_s, false, "esiste");
+    // At 88 blocks the empty store is made and the rows do not fit; at 24 not even the store is made.
+    r("disco pieno", jet, pieno, false, {}, u"88"_s);
+    r("sul posto: troncato", jet.left(151552), illeggibile, true);
+    r("sul posto: una copia diversa c'è già", jet, u"ESISTE GIA'"_s, true, "una copia di un altro giorno");
+    r("sul posto: disco pieno", jet, pieno, true, {}, u"24"_s);
+    // In place, "conservato" comes once the old file is kept and before the new one takes its name.
+    const QList<std::tuple<bool, QString, int>> uccisioni{
+        {false, u"letto"_s, 1}, {false, u"riga"_s, 1},    {false, u"riga"_s, 16},    {false, u"riga"_s, 32},
+        {false, u"riga"_s, 60}, {false, u"scritto"_s, 1}, {true, u"letto"_s, 1},     {true, u"riga"_s, 1},
+        {true, u"riga"_s, 45},  {true, u"scritto"_s, 1},  {true, u"conservato"_s, 1}};
+    for (const auto& [posto, passo, volta] : uccisioni)
+        QTest::addRow("%succiso: %s %d", posto ? "sul posto, " : "", qPrintable(passo), volta)
+            << jet << posto << QByteArray() << passo << volta << QString();
 }
 
-void TestImporta::fileRifiutatiSenzaScrivere()
+void TestImporta::rifiutatoOInterrottoNonLasciaNulla()
 {
-    QFETCH(QByteArray, contenuto);
-    QFETCH(bool, destinazioneEsistente);
+    QFETCH(QByteArray, vecchio);
+    QFETCH(bool, sulPosto);
+    QFETCH(QByteArray, gia);
+    QFETCH(QString, passo);
+    QFETCH(int, volta);
     QFETCH(QString, messaggio);
-    if (destinazioneEsistente)
-        QVERIFY(store::ArchivioRegistri::crea(destinazione_).ok());
-    const QByteArray prima = impronta(destinazione_);
-    QDir().mkpath(dir_->filePath(u"origine"_s));
-    const QString origine = dir_->filePath(u"origine/vecchio.mdb"_s);
-    scrivi(origine, contenuto);
-    const Esecuzione e = esegui({origine, destinazione_});
-    QCOMPARE(e.codice, 1);
-    QVERIFY2(e.errori.contains(destinazioneEsistente ? messaggio + destinazione_ : messaggio), qPrintable(e.errori));
-    QVERIFY(destinazioneEsistente || e.errori.contains(u"NULLA E' STATO SCRITTO: "_s + destinazione_));
-    QCOMPARE(impronta(destinazione_), prima);
-    QCOMPARE(fileIn(QDir(dir_->path())), destinazioneEsistente ? QStringList{u"dogana.mdb"_s} : QStringList());
+    // No trailing separator on the data folder in place: the settings join it directly to the company.
+    const QString origine = dir_->filePath(u"origine.mdb"_s), cartella = dir_->filePath(u"destinazione"_s);
+    destinazione_ = cartella + u"/dogana.mdb"_s;
+    QVERIFY(QDir().mkpath(cartella));
+    scrivi(origine, vecchio);
+    QVERIFY(sulPosto || gia.isNull() || store::ArchivioRegistri::crea(destinazione_).ok());
+    const QStringList argomenti =
+        sulPosto ? QStringList{u"--ini"_s, preparaDitta(vecchio, QString())} : QStringList{origine, destinazione_};
+    if (sulPosto && !gia.isNull())
+        scrivi(archivio_ + u".jet"_s, gia);
+    const QString dove = sulPosto ? ditta_ : cartella, esito = sulPosto ? archivio_ : destinazione_;
+    const QStringList prima = fileIn(dove);
+    const QByteArray improntaPrima = impronta(esito);
+    const Esecuzione e = esegui(argomenti, passo.toInt(), volta ? passo : QString(), volta);
+    QCOMPARE(e.codice, volta ? -1 : 1);
+    QVERIFY2(e.errori.contains(messaggio), qPrintable(e.errori));
+    QVERIFY(sulPosto || volta || e.errori.contains((gia.isNull() ? u"NULLA E' STATO SCRITTO: "_s : messaggio) + esito));
+    // The messages name the clerk's file, never the one being written beside it.
+    QVERIFY2(!e.errori.contains(u".importa-"_s), qPrintable(e.errori));
+    QCOMPARE(impronta(esito), improntaPrima);
+    const QString jet = archivio_ + u".jet"_s;
+    QVERIFY(!volta || !sulPosto || !QFileInfo::exists(jet) || impronta(jet) == impronta(base));
+    if (!volta) {
+        QCOMPARE(fileIn(dove), prima);
+        return;
+    }
+    const Esecuzione ancora = esegui(argomenti);
+    QVERIFY2(ancora.codice == 0, qPrintable(ancora.errori));
+    QCOMPARE(fileIn(dove),
+             (sulPosto ? QStringList{u"DOGANA.MDB"_s, u"DOGANA.MDB.jet"_s} : QStringList(u"dogana.mdb"_s)));
+    QCOMPARE(tabella(esito, store::tabellaRegistri).size(), 31);
+    QCOMPARE(tabella(esito, store::tabellaTestata).size(), 29);
+    if (!sulPosto)
+        return;
+    QVERIFY(ancora.uscita.contains(u"ARCHIVIO CONVERTITO: %1 (IL VECCHIO E' CONSERVATO IN %1.jet)"_s.arg(archivio_)));
+    QVERIFY(impronta(jet) == impronta(base) && !jet::intestazioneJet(archivio_));
+    // Once converted, a further run leaves everything as it is.
+    const QByteArray convertito = impronta(archivio_);
+    const Esecuzione terza = esegui(argomenti);
+    QVERIFY(terza.codice == 1 && terza.errori.contains(u"GIA' CONVERTITO"_s));
+    QVERIFY(impronta(archivio_) == convertito && impronta(jet) == impronta(base));
 }
 
 // Damaged copies: libmdb may give up, print, crash or loop in its process; the caller always gets an answer.
 void TestImporta::fileGuastiNonFermanoIlChiamante()
 {
     const QByteArray sano = contenuto(base);
-    const QString guasto = dir_->filePath(u"guasto.mdb"_s);
-    QRandomGenerator caso(20240);  // fixed seed: the same damage on every run
-    int letti = 0, rifiutati = 0;
+    QRandomGenerator caso(20240); // fixed seed: the same damage on every run
+    int rifiutati = 0;
     for (int prova = 0; prova < 150; ++prova) {
         QByteArray b = sano;
-        const int quanti = 1 << caso.bounded(7);
-        for (int i = 0; i < quanti; ++i)
+        for (int i = 0, quanti = 1 << caso.bounded(7); i < quanti; ++i)
             b[caso.bounded(4096, int(b.size()))] = char(caso.bounded(256));
-        scrivi(guasto, b);
-        const jet::Lettura l = jet::leggi(guasto, {QString(store::tabellaRegistri), QString(store::tabellaTestata)});
-        if (l.esito == jet::Esito::Letto) {
-            ++letti;
-            QCOMPARE(l.tabelle.size(), 2);
-        } else {
-            ++rifiutati;
-            QCOMPARE(l.esito, jet::Esito::Illeggibile);
-            QVERIFY(!l.dettaglio.isEmpty());
-        }
+        scrivi(destinazione_, b);
+        const jet::Lettura l =
+            jet::leggi(destinazione_, {QString(store::tabellaRegistri), QString(store::tabellaTestata)});
+        rifiutati += l.esito != jet::Esito::Letto;
+        QVERIFY(l.esito == jet::Esito::Letto ? l.tabelle.size() == 2
+                                             : l.esito == jet::Esito::Illeggibile && !l.dettaglio.isEmpty());
     }
     QVERIFY(rifiutati > 0);
-    qInfo("%d letti, %d rifiutati", letti, rifiutati);
 }
 
 void TestImporta::letturaCostruita_data()
 {
-    QTest::addColumn<int>("caso");
+    QTest::addColumn<jet::Lettura>("letta");
     QTest::addColumn<QStringList>("messaggi");
     QTest::addColumn<int>("scritte"); // the registers written; none, not even the file, when negative
-    QTest::newRow("valori inesatti, ogni riga elencata")
-        << 0
-        << QStringList{u"RIGA 2 (CODICE NAN), COLONNA SspDataUltimaAcquisizione"_s,
-                       u"RIGA 3 (CODICE MENOZERO), COLONNA SspDataUltimaAcquisizione"_s,
-                       u"RIGA 4 (CODICE GRANDE), COLONNA SspMeccanogNum: 40000 non sta in un intero di 16 bit"_s,
-                       u"RIGA 5 (CODICE BINARIO), COLONNA SspDescrizione"_s, u"RIGA 6 (CODICE buono), COLONNA SspCodice"_s,
-                       u"RIGA 7 (CODICE ), COLONNA SspCodice: codice Null"_s,
-                       u"RIGA 8 (CODICE TESTO), COLONNA SspDescrizione"_s, u"NULLA E' STATO SCRITTO"_s}
-        << -1;
+    const auto riga = [](const QString& codice, const QString& colonna = {}, const QVariant& valore = {}) {
+        return QVariantHash{{u"SspCodice"_s, codice}, {colonna, valore}};
+    };
+    QList<QVariantHash> righe{riga(u"BUONO"_s, u"SspDataUltimaAcquisizione"_s, 45292.5)};
+    QStringList messaggi{u"NULLA E' STATO SCRITTO"_s};
+    // Each refused as "RIGA <n> (CODICE <code>), COLONNA <column>", the reason after it.
+    const QList<std::tuple<QString, QString, QVariant, QString>> rifiutati{
+        {u"NAN"_s, u"DataUltimaAcquisizione"_s, QVariant(qQNaN()), u""_s},
+        {u"MENOZERO"_s, u"DataUltimaAcquisizione"_s, QVariant(-0.0), u""_s},
+        {u"GRANDE"_s, u"MeccanogNum"_s, QVariant::fromValue<qint32>(40000),
+         u": 40000 non sta in un intero di 16 bit"_s},
+        {u"BINARIO"_s, u"Descrizione"_s, QVariant(QByteArray("\x01\x02", 2)), u""_s},
+        {u"OLTRE32"_s, u"UltimoCarico"_s, QVariant(qlonglong(1) << 31), u""_s},
+        {u"TESTOINT"_s, u"UltimoCarico"_s, QVariant(u"12"_s), u""_s},
+        {u"NUMTESTO"_s, u"Descrizione"_s, QVariant(12), u""_s},
+        {u"INTSINO"_s, u"StampaperSerie"_s, QVariant(1), u""_s},
+        {u"buono"_s, u"Codice"_s, QVariant(u"buono"_s), u""_s},
+        {u""_s, u"Codice"_s, QVariant(), u": codice Null"_s}};
+    for (const auto& [codice, colonna, valore, motivo] : rifiutati) {
+        righe << riga(codice, u"Ssp"_s + colonna, valore);
+        messaggi << u"RIGA %1 (CODICE %2), COLONNA Ssp%3%4"_s.arg(righe.size()).arg(codice, colonna, motivo);
+    }
+    righe << riga(u"TESTO"_s);
+    messaggi << u"RIGA %1 (CODICE TESTO), COLONNA SspDescrizione"_s.arg(righe.size());
+    jet::Lettura inesatti = lettura(righe);
+    inesatti.tabelle[0]->difetti << jet::Tabella::Difetto{righe.size() - 1, 1, u"il lettore dà «?» per «€»"_s};
+    QTest::newRow("valori inesatti, ogni riga elencata") << inesatti << messaggi << -1;
+    jet::Lettura diverse = lettura({riga(u"C01"_s)});
+    diverse.tabelle[0]->colonne[1].nome = u"SspNote"_s; // SspDescrizione missing, an unknown column instead
     QTest::newRow("colonne diverse")
-        << 1
+        << diverse
         << QStringList{u"NELLA TABELLA TabellaSerieSemplificata MANCA LA COLONNA SspDescrizione"_s,
                        u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s}
         << -1;
+    jet::Lettura senza;
+    senza.tabelle << std::nullopt << std::nullopt;
     QTest::newRow("senza tabella dei registri")
-        << 2 << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s} << -1;
+        << senza << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s} << -1;
+    righe.clear();
+    for (int i = 0; i < 2500; ++i)
+        righe << riga(u"R%1"_s.arg(i), u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(i));
     const QString avanzamento = u"SCRITTE %1 RIGHE DI TabellaSerieSemplificata\n"_s;
     QTest::newRow("file lungo, l'avanzamento ogni mille righe")
-        << 3 << QStringList{avanzamento.arg(1000) + avanzamento.arg(2000)} << 2500;
+        << lettura(righe) << QStringList{avanzamento.arg(1000) + avanzamento.arg(2000)} << 2500;
 }
 
 void TestImporta::letturaCostruita()
 {
-    QFETCH(int, caso);
+    QFETCH(jet::Lettura, letta);
     QFETCH(QStringList, messaggi);
     QFETCH(int, scritte);
-    jet::Lettura l;
-    if (caso == 0) {
-        l = lettura(
-            {{{u"SspCodice"_s, u"BUONO"_s}, {u"SspDataUltimaAcquisizione"_s, 45292.5}},
-             {{u"SspCodice"_s, u"NAN"_s}, {u"SspDataUltimaAcquisizione"_s, std::numeric_limits<double>::quiet_NaN()}},
-             {{u"SspCodice"_s, u"MENOZERO"_s}, {u"SspDataUltimaAcquisizione"_s, -0.0}},
-             {{u"SspCodice"_s, u"GRANDE"_s}, {u"SspMeccanogNum"_s, QVariant::fromValue<qint32>(40000)}},
-             {{u"SspCodice"_s, u"BINARIO"_s}, {u"SspDescrizione"_s, QByteArray("\x01\x02", 2)}},
-             {{u"SspCodice"_s, u"buono"_s}},
-             {{u"SspDescrizione"_s, u"SENZA CODICE"_s}},
-             {{u"SspCodice"_s, u"TESTO"_s}}},
-            {jet::Tabella::Difetto{7, 1, u"il lettore dà «?» per «€»"_s}});
-    } else if (caso == 1) {
-        l = lettura({{{u"SspCodice"_s, u"C01"_s}}});
-        l.tabelle[0]->colonne[1].nome = u"SspNote"_s;  // SspDescrizione missing, an unknown column instead
-    } else if (caso == 2) {
-        l.tabelle << std::nullopt << std::nullopt;
-    } else {
-        QList<QHash<QString, QVariant>> righe;
-        for (int i = 0; i < 2500; ++i)
-            righe << QHash<QString, QVariant>{{u"SspCodice"_s, u"R%1"_s.arg(i)},
-                                              {u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(i)}};
-        l = lettura(righe);
-    }
-    int codice = -1;
-    const QString testo = importaInProcesso(l, destinazione_, codice);
+    // In this process, its stderr caught in a file.
+    QTemporaryFile cattura;
+    QVERIFY(cattura.open());
+    const int salvato = ::dup(STDERR_FILENO);
+    ::dup2(cattura.handle(), STDERR_FILENO);
+    const int codice = pemtarxdb::importaLettura(letta, u"prova.mdb"_s, destinazione_);
+    std::fflush(stderr);
+    ::dup2(salvato, STDERR_FILENO);
+    ::close(salvato);
+    QVERIFY(cattura.seek(0));
+    const QString testo = QString::fromUtf8(cattura.readAll());
     QCOMPARE(codice, scritte < 0 ? 1 : 0);
     for (const QString& atteso : messaggi)
-        QVERIFY2(testo.contains(atteso), qPrintable(atteso + u"\n"_s + testo));
+        QVERIFY2(testo.contains(atteso), qPrintable(atteso + u'\n' + testo));
     QVERIFY(!testo.contains(u"CODICE BUONO)"_s));
-    QCOMPARE(scritte < 0 ? fileIn(QDir(dir_->path())).size() : tabella(destinazione_, store::tabellaRegistri).size(),
+    QCOMPARE(scritte < 0 ? fileIn(dir_->path()).size() : tabella(destinazione_, store::tabellaRegistri).size(),
              std::max(scritte, 0));
-}
-
-void TestImporta::interruzioneNonLasciaDestinazione_data()
-{
-    QTest::addColumn<bool>("sulPosto");
-    QTest::addColumn<QString>("passo");
-    QTest::addColumn<int>("volta");
-    QTest::newRow("letto il file") << false << u"letto"_s << 1;
-    QTest::newRow("al primo registro") << false << u"riga"_s << 1;
-    QTest::newRow("a metà dei registri") << false << u"riga"_s << 16;
-    QTest::newRow("alla prima testata") << false << u"riga"_s << 32;
-    QTest::newRow("all'ultima testata") << false << u"riga"_s << 60;
-    QTest::newRow("scritto, prima del nome") << false << u"scritto"_s << 1;
-    QTest::newRow("sul posto: letto il file") << true << u"letto"_s << 1;
-    QTest::newRow("sul posto: al primo registro") << true << u"riga"_s << 1;
-    QTest::newRow("sul posto: alle testate") << true << u"riga"_s << 45;
-    QTest::newRow("sul posto: scritto") << true << u"scritto"_s << 1;
-    QTest::newRow("sul posto: vecchio conservato, prima del cambio di nome") << true << u"conservato"_s << 1;
-}
-
-void TestImporta::interruzioneNonLasciaDestinazione()
-{
-    QFETCH(bool, sulPosto);
-    QFETCH(QString, passo);
-    QFETCH(int, volta);
-    const QStringList argomenti = sulPosto ? QStringList{u"--ini"_s, preparaDitta(contenuto(base))} : QStringList{base, destinazione_};
-    QVERIFY(uccidiAl(argomenti, passo, volta));
-    if (sulPosto) {
-        QCOMPARE(impronta(archivio_), impronta(base));
-        if (QFileInfo::exists(archivio_ + u".jet"_s))
-            QCOMPARE(impronta(archivio_ + u".jet"_s), impronta(base));
-    } else {
-        QVERIFY(!QFileInfo::exists(destinazione_));
-    }
-    // The next run finds the way clear, sweeps what the killed one left, and works from the untouched original.
-    const Esecuzione e = esegui(argomenti);
-    QVERIFY2(e.codice == 0, qPrintable(e.errori));
-    if (sulPosto) {
-        QCOMPARE(impronta(archivio_ + u".jet"_s), impronta(base));
-        QCOMPARE(fileIn(QDir(ditta_)), (QStringList{u"DOGANA.MDB"_s, u"DOGANA.MDB.jet"_s}));
-    } else {
-        QCOMPARE(fileIn(QDir(dir_->path())), QStringList{u"dogana.mdb"_s});
-    }
-    QCOMPARE(tabella(sulPosto ? archivio_ : destinazione_, store::tabellaRegistri).size(), 31);
-}
-
-void TestImporta::conversioneSulPosto()
-{
-    const QString ini = preparaDitta(contenuto(base));
-    const Esecuzione e = esegui({u"--ini"_s, ini});
-    QVERIFY2(e.codice == 0, qPrintable(e.errori));
-    QVERIFY(e.uscita.contains(u"ARCHIVIO CONVERTITO: "_s + archivio_ + u" (IL VECCHIO E' CONSERVATO IN "_s + archivio_ + u".jet)"_s));
-    QVERIFY(e.uscita.contains(u"REGISTRI: LETTI 31, SCRITTI 31"_s));
-    QCOMPARE(impronta(archivio_ + u".jet"_s), impronta(base));
-    QVERIFY(!jet::intestazioneJet(archivio_));
-    QVERIFY(jet::intestazioneJet(archivio_ + u".jet"_s));
-    QCOMPARE(fileIn(QDir(ditta_)), (QStringList{u"DOGANA.MDB"_s, u"DOGANA.MDB.jet"_s}));
-    QCOMPARE(tabella(archivio_, store::tabellaRegistri).size(), 31);
-    QCOMPARE(tabella(archivio_, store::tabellaTestata).size(), 29);
-
-    // Once converted, a second run leaves everything as it is.
-    const QByteArray convertito = impronta(archivio_);
-    const Esecuzione ancora = esegui({u"--ini"_s, ini});
-    QCOMPARE(ancora.codice, 1);
-    QVERIFY(ancora.errori.contains(u"GIA' CONVERTITO"_s));
-    QCOMPARE(impronta(archivio_), convertito);
-    QCOMPARE(impronta(archivio_ + u".jet"_s), impronta(base));
-}
-
-void TestImporta::conversioneSulPostoFallitaLasciaOriginale_data()
-{
-    QTest::addColumn<qint64>("byte");
-    QTest::addColumn<bool>("copiaPresente");
-    QTest::addColumn<QString>("messaggio");
-    QTest::addColumn<int>("blocchi");
-    QTest::newRow("troncato") << qint64(151552) << false << u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s << 0;
-    QTest::newRow("una copia diversa c'è già") << qint64(-1) << true << u"ESISTE GIA'"_s << 0;
-    QTest::newRow("disco pieno") << qint64(-1) << false << u"ERRORE NELLA SCRITTURA DELL'ARCHIVIO: "_s << 24;
-}
-
-void TestImporta::conversioneSulPostoFallitaLasciaOriginale()
-{
-    QFETCH(qint64, byte);
-    QFETCH(bool, copiaPresente);
-    QFETCH(QString, messaggio);
-    QFETCH(int, blocchi);
-    // No trailing separator on the data folder: the settings join it directly to the company.
-    const QString ini = preparaDitta(contenuto(base).first(byte < 0 ? QFileInfo(base).size() : byte), QString());
-    if (copiaPresente)
-        scrivi(archivio_ + u".jet"_s, "una copia di un altro giorno");
-    const QStringList prima = fileIn(QDir(ditta_));
-    const QByteArray impronta0 = impronta(archivio_);
-    const Esecuzione e = esegui({u"--ini"_s, ini}, blocchi);
-    QCOMPARE(e.codice, 1);
-    QVERIFY2(e.errori.contains(messaggio), qPrintable(e.errori));
-    // The messages name the clerk's file, never the one being written beside it.
-    QVERIFY2(!e.errori.contains(u".importa-"_s), qPrintable(e.errori));
-    QCOMPARE(impronta(archivio_), impronta0);
-    QCOMPARE(fileIn(QDir(ditta_)), prima);
-}
-
-void TestImporta::valoriGrezzi_data()
-{
-    QTest::addColumn<QString>("nome");
-    QTest::addColumn<QVariant>("valore");
-    QTest::addColumn<bool>("accettato");
-    const auto r = [](const char* riga, const QString& nome, const QVariant& valore, bool accettato = true) {
-        QTest::newRow(riga) << nome << valore << accettato;
-    };
-    r("testo vuoto, non Null", u"SspDescrizione"_s, u""_s);
-    r("spazi tenuti", u"SspGruppoCarico"_s, u"  A  B "_s);
-    r("minimo dei 16 bit", u"SspMeccanogNum"_s, QVariant::fromValue<qint16>(-32768));
-    r("massimo dei 32 bit", u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(std::numeric_limits<qint32>::max()));
-    r("No", u"SspStampaperSerie"_s, false);
-    r("double all'ultimo bit", u"SspDataUltimaAcquisizione"_s, std::nextafter(45320.833333333336, 0.0));
-    r("Null con un tipo", u"SspRiqA"_s, QVariant(QMetaType::fromType<QString>()));
-    r("fuori dai 16 bit", u"SspMeccanogNum"_s, QVariant(32768), false);
-    r("fuori dai 32 bit", u"SspUltimoCarico"_s, QVariant(qlonglong(1) << 31), false);
-    r("testo in un intero", u"SspUltimoCarico"_s, QVariant(u"12"_s), false);
-    r("numero in un testo", u"SspDescrizione"_s, QVariant(12), false);
-    r("intero in un Sì/No", u"SspStampaperSerie"_s, QVariant(1), false);
-    r("NaN", u"SspDataUltimaAcquisizione"_s, QVariant(std::numeric_limits<double>::quiet_NaN()), false);
-    r("meno zero", u"SspDataUltimaAcquisizione"_s, QVariant(-0.0), false);
-}
-
-// A raw row of the store: every value stored exactly as given, the others left Null; or refused, nothing stored.
-void TestImporta::valoriGrezzi()
-{
-    QFETCH(QString, nome);
-    QFETCH(QVariant, valore);
-    QFETCH(bool, accettato);
-    QVERIFY(store::ArchivioRegistri::crea(destinazione_).ok());
-    store::ArchivioRegistri archivio(u"prova-grezzo"_s);
-    QVERIFY(archivio.apriDatabase(destinazione_).ok());
-    QSqlDatabase db = archivio.database();
-    QVariantList r(qsizetype(store::colonneRegistri().size()));
-    r[0] = u"R1"_s;
-    const int i = indice(store::colonneRegistri(), nome);
-    r[i] = valore;
-    QCOMPARE(store::inserisciGrezzo(db, store::tabellaRegistri, r).ok(), accettato);
-    QVERIFY(!store::inserisciGrezzo(db, store::tabellaRegistri, r.mid(1)).ok());
-    QList<QVariantList> lette;
-    QVERIFY(store::leggiGrezzo(db, store::tabellaRegistri, [&](const QVariantList& l) { lette << l; }).ok());
-    QCOMPARE(lette.size(), accettato ? 1 : 0);
-    if (!accettato)
-        return;
-    const QVariant letto = lette[0][i];
-    QCOMPARE(letto.isNull(), valore.isNull());
-    if (valore.typeId() == QMetaType::Double)
-        QCOMPARE(std::bit_cast<quint64>(letto.toDouble()), std::bit_cast<quint64>(valore.toDouble()));
-    else if (!valore.isNull())
-        QCOMPARE(letto.toString(), valore.typeId() == QMetaType::Bool ? QString::number(valore.toInt()) : valore.toString());
-    for (int j = 1; j < lette[0].size(); ++j)
-        QVERIFY2(j == i || lette[0][j].isNull(), qPrintable(QString::number(j)));
 }
 
 int main(int argc, char** argv)
