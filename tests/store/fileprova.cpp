@@ -59,11 +59,6 @@ FileProva::~FileProva()
         liberi << nomeDatabase_;
 }
 
-QString FileProva::assente() const
-{
-    return server() ? store::indirizzo(sulCluster(nomeDatabase_ + u"_assente"_s)) : percorso_;
-}
-
 QSqlDatabase FileProva::altraConnessione(const QString& nome) const
 {
     const bool suServer = !nomeDatabase_.isEmpty();

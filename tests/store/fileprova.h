@@ -20,8 +20,6 @@ public:
     // What the store opens: the file's path or the database's address.
     const QString& percorso() const { return percorso_; }
     const QString& nomeDatabase() const { return nomeDatabase_; }
-    // A store that does not exist: the file before crea(), or a database never made.
-    QString assente() const;
     QString cartella() const { return cartella_.path(); }
     // Both tables, as the tool makes them.
     bool crea() const;
