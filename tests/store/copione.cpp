@@ -7,9 +7,12 @@
 #include "store/registro.h"
 #include "store/ricerca.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -17,6 +20,7 @@
 #include <QSysInfo>
 #include <QTest>
 
+#include <chrono>
 #include <map>
 #include <pwd.h>
 #include <unistd.h>
@@ -38,7 +42,8 @@ using Archivio = store::ArchivioRegistri;
 //   salva and cancella (the same, given the rows the last trova showed), leggi SQL,
 //   cerca codice|CHIAVE or descrizione|CHIAVE, usa IMPIEGATO (another clerk's store from then on).
 // Behind its back: crea, sql [@POSIZIONE] SQL, tieni SQL and lascia (another clerk's transaction), blocca and
-//   sblocca (another process's lock), scrittore ARGOMENTI, rifiuta [INSERT|UPDATE|DELETE TABELLA], nulli,
+//   sblocca (another process's lock), uccidi N (a writer killed N times, each at a random moment), insieme N
+//   (two clerks saving one code N times at once, then two adding one to one number), rifiuta [INSERT|UPDATE|DELETE TABELLA], nulli,
 //   storico N, confronta A|B[|storico], file NOME|casuali, jet, rovina or TESTO, cartella NOME,
 //   contenuto [CARTELLA], tempo MIN MAX (ms since the last apri or tempo), taglia, db ARGOMENTI.
 // Values: testo VALORE|PREDEFINITO, numero VALORE, indirizzo POSIZIONE.
@@ -213,7 +218,7 @@ QStringList TestCopioni::esegui(const QString& comando)
     const QStringList a = resto.split(u'|');
     std::unique_ptr<Archivio>& archivio = archivi[chi];
     static const QStringList delloStore{u"registri"_s, u"testata"_s, u"verifica"_s, u"scrivi"_s, u"salva"_s,
-                                        u"elimina"_s,  u"cancella"_s, u"trova"_s,  u"leggi"_s,  u"cerca"_s};
+                                        u"elimina"_s,  u"cancella"_s, u"trova"_s,  u"leggi"_s,  u"cerca"_s, u"insieme"_s};
     if (!archivio && delloStore.contains(verbo)) {
         archivio = std::make_unique<Archivio>(chi);
         for (const store::Esito& e : {archivio->apriDatabase(f->percorso()), archivio->apriRegistri(), archivio->apriTestata()})
@@ -300,14 +305,82 @@ QStringList TestCopioni::esegui(const QString& comando)
         bloccante.closeWriteChannel();
         if (!bloccante.waitForFinished() || bloccante.exitCode() != 0)
             return {QString::fromUtf8(bloccante.readAllStandardError())};
-    } else if (verbo == u"scrittore"_s || verbo == u"db"_s) {
-        QStringList argomenti = verbo == u"db"_s ? resto.split(u' ', Qt::SkipEmptyParts) : QStringList{a.front(), f->percorso()} + a.mid(1);
-        const Uscita u = lancia(verbo == u"db"_s ? QStringLiteral(PEMTARX_DB) : QStringLiteral(SCRITTORE),
-                                argomenti.replaceInStrings(u"''"_s, QString()));
-        QStringList uscita = u.standard.split(u'\n', Qt::SkipEmptyParts);
+    } else if (verbo == u"db"_s) {
+        const Uscita u = lancia(QStringLiteral(PEMTARX_DB), resto.split(u' ', Qt::SkipEmptyParts).replaceInStrings(u"''"_s, QString()));
+        QStringList uscita = QStringList{QString::number(u.codice)} + u.standard.split(u'\n', Qt::SkipEmptyParts);
         for (const QString& l : u.errori.split(u'\n', Qt::SkipEmptyParts))
             uscita << u"! "_s + l;
-        return verbo == u"db"_s ? QStringList{QString::number(u.codice)} + uscita : uscita;
+        return uscita;
+    } else if (verbo == u"uccidi"_s) {
+        // A save killed at any moment never leaves a register row without its heading row, nor the reverse,
+        // nor a change without its history row, nor a history row without its change.
+        static const QStringList spaiate{
+            u"SELECT SspCodice FROM TabellaSerieSemplificata LEFT JOIN TestataRegistriPS ON TpsCodice = SspCodice "
+            u"WHERE TpsCodice IS NULL"_s,
+            u"SELECT TpsCodice FROM TestataRegistriPS LEFT JOIN TabellaSerieSemplificata ON SspCodice = TpsCodice "
+            u"WHERE SspCodice IS NULL"_s,
+            // Every save names its step in the rows: the latest history row of a code is what the tables hold.
+            u"SELECT s.SspCodice FROM StoricoRegistri s LEFT JOIN TabellaSerieSemplificata r ON r.SspCodice = s.SspCodice "
+            u"LEFT JOIN TestataRegistriPS t ON t.TpsCodice = s.SspCodice WHERE s.StoNumero = (SELECT MAX(u.StoNumero) "
+            u"FROM StoricoRegistri u WHERE u.SspCodice = s.SspCodice) AND CASE WHEN s.StoOperazione = 'CANCELLAZIONE' "
+            u"THEN r.SspCodice IS NOT NULL OR t.TpsCodice IS NOT NULL ELSE r.SspCodice IS NULL OR t.TpsCodice IS NULL "
+            u"OR r.SspDescrizione <> s.SspDescrizione OR r.SspUltimoCarico <> s.SspUltimoCarico OR t.TpsRiga1 <> "
+            u"s.TpsRiga1 END"_s,
+            u"SELECT SspCodice FROM TabellaSerieSemplificata r WHERE NOT EXISTS (SELECT 1 FROM StoricoRegistri s "
+            u"WHERE s.SspCodice = r.SspCodice)"_s};
+        const quint32 seme = QRandomGenerator::global()->generate();
+        QRandomGenerator caso(seme);
+        int nelGiornale = 0;
+        for (int volta = 0; volta < resto.toInt(); ++volta) {
+            QProcess scrittore;
+            scrittore.start(QStringLiteral(SCRITTORE), {u"salva"_s, f->percorso(), QString::number(caso.bounded(1000))});
+            // Killed after a few commits, at a random moment within the next two saves however long one
+            // takes here, so kills land in every step of one.
+            const int attesi = caso.bounded(1, 6);
+            QElapsedTimer tempo;
+            for (int visti = 0; visti < attesi;) {
+                if (!scrittore.canReadLine() && !scrittore.waitForReadyRead(20000))
+                    return {u"seme %1: %2"_s.arg(seme).arg(QString::fromUtf8(scrittore.readAllStandardError()))};
+                for (; scrittore.canReadLine(); scrittore.readLine())
+                    if (++visti == 1)
+                        tempo.start();
+            }
+            const qint64 salvataggio = std::max<qint64>(2 * tempo.nsecsElapsed() / 1000 / std::max(attesi - 1, 1), 4000);
+            for (const QDeadlineTimer momento(std::chrono::microseconds(caso.bounded(int(salvataggio))), Qt::PreciseTimer);
+                 !momento.hasExpired();)
+                scrittore.waitForReadyRead(0);
+            scrittore.kill();
+            scrittore.waitForFinished();
+            nelGiornale += QFileInfo(f->percorso() + u"-journal"_s).size() > 0;
+            // The first reader rolls a half-done transaction back from the journal.
+            for (const QString& sql : FileProva::server() ? spaiate : QStringList{u"PRAGMA integrity_check"_s} + spaiate)
+                if (const QStringList r = f->righe(sql); !r.isEmpty() && r != QStringList{u"ok"_s})
+                    return {u"seme %1, volta %2: %3 da %4"_s.arg(seme).arg(volta).arg(r.join(u' '), sql)};
+        }
+        // The server rolls back the transaction of a client that vanished; only a file keeps a journal.
+        if (!FileProva::server() && nelGiornale == 0)
+            return {u"NESSUNA UCCISIONE IN UNA TRANSAZIONE"_s};
+    } else if (verbo == u"insieme"_s) {
+        // Two clerks saving one code over and over: every look-up meanwhile finds both rows from one save.
+        // Then two clerks adding one to one number, each saving only what it looked up unchanged.
+        QProcess scrittori[4];
+        for (int i = 0; i < 4; ++i) {
+            for (int lette = 0; i == 2 && (scrittori[0].state() || scrittori[1].state() || !lette);) {
+                QCoreApplication::processEvents();
+                if (const store::Esito e = archivio->trova(u"conteso"_s, mostrate); !e.ok())
+                    return {esito(e)};
+                if (mostrate.registro && mostrate.testata && ++lette &&
+                    mostrate.testata->value(u"TpsRigP5"_s) != mostrate.registro->value(u"SspRiqA"_s))
+                    return {u"RIGHE DI DUE SALVATAGGI: "_s + comeLetti(mostrate)};
+            }
+            scrittori[i].start(QStringLiteral(SCRITTORE), i < 2 ? QStringList{u"stesso"_s, f->percorso(), i ? u"SECONDO"_s : u"PRIMO"_s, resto}
+                                                                : QStringList{u"conta"_s, f->percorso(), QString::number(resto.toInt() / 2)});
+        }
+        QStringList errori;
+        for (QProcess& p : scrittori)
+            if (p.waitForFinished(120000); p.state() || p.exitStatus() || p.exitCode())
+                errori << QString::fromUtf8(p.readAllStandardError());
+        return errori;
     } else if (verbo == u"crea"_s) {
         if (!f->crea())
             return {u"non creato"_s};
