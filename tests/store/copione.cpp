@@ -43,9 +43,11 @@ using Archivio = store::ArchivioRegistri;
 //   cerca codice|CHIAVE or descrizione|CHIAVE, usa IMPIEGATO (another clerk's store from then on).
 // Behind its back: crea, sql [@POSIZIONE] SQL, tieni SQL and lascia (another clerk's transaction), blocca and
 //   sblocca (another process's lock), uccidi N (a writer killed N times, each at a random moment), insieme N
-//   (two clerks saving one code N times at once, then two adding one to one number), rifiuta [INSERT|UPDATE|DELETE TABELLA], nulli,
-//   storico N, confronta A|B[|storico], file NOME|casuali, jet, rovina or TESTO, cartella NOME,
-//   contenuto [CARTELLA], tempo MIN MAX (ms since the last apri or tempo), taglia, db ARGOMENTI.
+//   (two clerks saving one code N times at once, then two adding one to one number), rifiuta [INSERT|UPDATE|
+//   DELETE TABELLA], nulli, storico N, confronta A|B[|storico], tempo MIN MAX (ms since the last apri or tempo),
+//   taglia (the server drops the store's connections).
+// Programs: db ARGOMENTI runs pemtarx-db, sh COMANDI bash; each writes its exit status unless 0, its standard
+//   output, and its errors after "! ".
 // Values: testo VALORE|PREDEFINITO, numero VALORE, indirizzo POSIZIONE.
 class TestCopioni final : public QObject {
     Q_OBJECT
@@ -55,28 +57,41 @@ private slots:
     void cleanup();
 
 private:
-    QStringList esegui(const QString& comando);
-    QString espandi(QString testo) const;
-
-    std::unique_ptr<FileProva> f;
-    std::map<QString, std::unique_ptr<Archivio>> archivi;
-    QString chi;
-    Archivio::Righe mostrate;
-    QProcess bloccante;
-    QElapsedTimer orologio;
-    QDateTime inizio;
+    QStringList esegui(const QString& verbo, const QString& resto);
 };
 
 namespace {
 
-const QStringList nomiTesto{u"Descrizione"_s,       u"CarScar"_s,           u"GruppoCarico"_s, u"GruppoSCarico"_s,
-                            u"CodiceDischetto"_s,   u"MeccanogCin"_s,       u"CodAutorizzazione"_s,
-                            u"NTelefonoDaChiamare"_s, u"RiqA"_s,            u"TipoProtocollo"_s, u"ACT"_s};
-QString Registro::* const membriTesto[] = {
-    &Registro::SspDescrizione,     &Registro::SspCarScar,        &Registro::SspGruppoCarico,
-    &Registro::SspGruppoSCarico,   &Registro::SspCodiceDischetto, &Registro::SspMeccanogCin,
-    &Registro::SspCodAutorizzazione, &Registro::SspNTelefonoDaChiamare, &Registro::SspRiqA,
-    &Registro::SspTipoProtocollo,  &Registro::SspACT};
+std::unique_ptr<FileProva> f;
+std::map<QString, std::unique_ptr<Archivio>> archivi;
+QString chi;
+Archivio::Righe mostrate;
+QProcess* bloccante = nullptr;
+QElapsedTimer orologio;
+QDateTime inizio;
+
+const QStringList nomiTesto{u"Descrizione"_s, u"CarScar"_s, u"GruppoCarico"_s, u"GruppoSCarico"_s, u"CodiceDischetto"_s,
+                            u"MeccanogCin"_s, u"CodAutorizzazione"_s, u"NTelefonoDaChiamare"_s, u"RiqA"_s,
+                            u"TipoProtocollo"_s, u"ACT"_s};
+QString Registro::* const membriTesto[] = {&Registro::SspDescrizione, &Registro::SspCarScar, &Registro::SspGruppoCarico,
+                                           &Registro::SspGruppoSCarico, &Registro::SspCodiceDischetto,
+                                           &Registro::SspMeccanogCin, &Registro::SspCodAutorizzazione,
+                                           &Registro::SspNTelefonoDaChiamare, &Registro::SspRiqA,
+                                           &Registro::SspTipoProtocollo, &Registro::SspACT};
+
+// A save killed at any moment never leaves a register row without its heading row, nor the reverse, nor a
+// change without its history row, nor a history row without its change.
+const QStringList spaiate{
+    u"SELECT SspCodice FROM TabellaSerieSemplificata LEFT JOIN TestataRegistriPS ON TpsCodice = SspCodice WHERE TpsCodice "
+    u"IS NULL UNION ALL SELECT TpsCodice FROM TestataRegistriPS LEFT JOIN TabellaSerieSemplificata ON SspCodice = "
+    u"TpsCodice WHERE SspCodice IS NULL UNION ALL SELECT SspCodice FROM TabellaSerieSemplificata r WHERE NOT EXISTS "
+    u"(SELECT 1 FROM StoricoRegistri s WHERE s.SspCodice = r.SspCodice)"_s,
+    // Every save names its step in the rows: the latest history row of a code is what the tables hold.
+    u"SELECT s.SspCodice FROM StoricoRegistri s LEFT JOIN TabellaSerieSemplificata r ON r.SspCodice = s.SspCodice "
+    u"LEFT JOIN TestataRegistriPS t ON t.TpsCodice = s.SspCodice WHERE s.StoNumero = (SELECT MAX(u.StoNumero) FROM "
+    u"StoricoRegistri u WHERE u.SspCodice = s.SspCodice) AND CASE WHEN s.StoOperazione = 'CANCELLAZIONE' THEN "
+    u"r.SspCodice IS NOT NULL OR t.TpsCodice IS NOT NULL ELSE r.SspCodice IS NULL OR t.TpsCodice IS NULL OR "
+    u"r.SspDescrizione <> s.SspDescrizione OR r.SspUltimoCarico <> s.SspUltimoCarico OR t.TpsRiga1 <> s.TpsRiga1 END"_s};
 
 std::pair<Registro, TestataRegistro> registroDa(const QString& testo)
 {
@@ -108,14 +123,10 @@ QString comeLetti(const Archivio::Righe& righe)
         campi << r.SspCodice;
         for (QString Registro::* m : membriTesto)
             campi << r.*m;
-        campi << QString::number(r.SspUltimoCarico) << QString::number(r.SspMeccanogNum)
-              << QString::number(r.SspStampaperSerie);
+        campi << QString::number(r.SspUltimoCarico) << QString::number(r.SspMeccanogNum) << QString::number(r.SspStampaperSerie);
     }
-    if (righe.testata) {
-        const TestataRegistro t = store::leggiTestata(*righe.testata);
-        campi << u"#"_s << QStringList(t.TpsRiga.begin(), t.TpsRiga.end())
-              << QStringList(t.TpsRigP.begin(), t.TpsRigP.end());
-    }
+    if (const TestataRegistro t = righe.testata ? store::leggiTestata(*righe.testata) : TestataRegistro(); righe.testata)
+        campi << u"#"_s << QStringList(t.TpsRiga.begin(), t.TpsRiga.end()) << QStringList(t.TpsRigP.begin(), t.TpsRigP.end());
     return campi.isEmpty() ? u"nessuno"_s : campi.join(u'|');
 }
 
@@ -132,6 +143,20 @@ QVariant valore(const QString& testo)
     return testo == u"<null>"_s ? QVariant() : QString(testo).replace(u"\\0"_s, QString(QChar(0)));
 }
 
+QString espandi(QString testo)
+{
+    const QString utente = QString::fromLocal8Bit(getpwuid(geteuid())->pw_name), db = f->nomeDatabase();
+    return testo.replace(u"$FILE"_s, f->percorso())
+        .replace(u"$ASSENTE"_s, db.isEmpty() ? f->percorso()
+                                              : store::indirizzo({FileProva::cluster(), u"5432"_s, u"pemtarx"_s, db + u"_assente"_s, {}}))
+        .replace(u"$CARTELLA"_s, f->cartella())
+        .replace(u"$DITTA"_s, db.toUpper())
+        .replace(u"$DB"_s, db)
+        .replace(u"$CLUSTER"_s, FileProva::cluster())
+        .replace(u"$UTENTE"_s, db.isEmpty() ? utente : utente + u" (pemtarx)"_s)
+        .replace(u"$COMPUTER"_s, QSysInfo::machineHostName());
+}
+
 } // namespace
 
 void TestCopioni::copione_data()
@@ -140,8 +165,7 @@ void TestCopioni::copione_data()
     QFile tabella(QStringLiteral(TABELLA));
     QVERIFY(tabella.open(QIODevice::ReadOnly));
     static const QRegularExpression aCapo(u"\\\\\\n\\s*"_s);
-    const QString testo = QString::fromUtf8(tabella.readAll()).replace(aCapo, QString());
-    for (const QString& caso : testo.split(u"\n== "_s).mid(1)) {
+    for (const QString& caso : QString::fromUtf8(tabella.readAll()).replace(aCapo, QString()).split(u"\n== "_s).mid(1)) {
         QStringList passi;
         for (const QString& riga : caso.section(u'\n', 1).split(u'\n'))
             if (!riga.isEmpty() && !riga.startsWith(u'#'))
@@ -171,8 +195,8 @@ void TestCopioni::copione()
             passo = passo.mid(2).trimmed();
         const QString comando = passo.section(u" => "_s, 0, 0), attesa = espandi(passo.section(u" => "_s, 1));
         const bool fermo = comando.startsWith(u'!');
-        const QString prima = fermo ? f->istantanea() : QString();
-        QStringList uscita = esegui(espandi(comando.mid(fermo)));
+        const QString prima = fermo ? f->istantanea() : QString(), eseguito = espandi(comando.mid(fermo));
+        QStringList uscita = esegui(eseguito.section(u' ', 0, 0), eseguito.section(u' ', 1));
         if (fermo && f->istantanea() != prima)
             uscita << u"ARCHIVIO CAMBIATO"_s;
         const QString letta = uscita.join(u" / "_s);
@@ -187,10 +211,7 @@ void TestCopioni::copione()
 
 void TestCopioni::cleanup()
 {
-    if (bloccante.state() != QProcess::NotRunning) {
-        bloccante.kill();
-        bloccante.waitForFinished();
-    }
+    delete std::exchange(bloccante, nullptr);
     archivi.clear();
     QSqlDatabase::removeDatabase(u"altro"_s);
     QSqlDatabase::removeDatabase(u"piano"_s);
@@ -198,27 +219,12 @@ void TestCopioni::cleanup()
     f.reset();
 }
 
-QString TestCopioni::espandi(QString testo) const
+QStringList TestCopioni::esegui(const QString& verbo, const QString& resto)
 {
-    const QString utente = QString::fromLocal8Bit(getpwuid(geteuid())->pw_name);
-    const QString assente = store::indirizzo({FileProva::cluster(), u"5432"_s, u"pemtarx"_s, f->nomeDatabase() + u"_assente"_s, {}});
-    return testo.replace(u"$FILE"_s, f->percorso())
-        .replace(u"$ASSENTE"_s, FileProva::server() ? assente : f->percorso())
-        .replace(u"$CARTELLA"_s, f->cartella())
-        .replace(u"$DITTA"_s, f->nomeDatabase().toUpper())
-        .replace(u"$DB"_s, f->nomeDatabase())
-        .replace(u"$CLUSTER"_s, FileProva::cluster())
-        .replace(u"$UTENTE"_s, FileProva::server() ? utente + u" (pemtarx)"_s : utente)
-        .replace(u"$COMPUTER"_s, QSysInfo::machineHostName());
-}
-
-QStringList TestCopioni::esegui(const QString& comando)
-{
-    const QString verbo = comando.section(u' ', 0, 0), resto = comando.section(u' ', 1);
     const QStringList a = resto.split(u'|');
     std::unique_ptr<Archivio>& archivio = archivi[chi];
-    static const QStringList delloStore{u"registri"_s, u"testata"_s, u"verifica"_s, u"scrivi"_s, u"salva"_s,
-                                        u"elimina"_s,  u"cancella"_s, u"trova"_s,  u"leggi"_s,  u"cerca"_s, u"insieme"_s};
+    static const QStringList delloStore{u"registri"_s, u"testata"_s, u"verifica"_s, u"scrivi"_s, u"salva"_s, u"elimina"_s,
+                                        u"cancella"_s, u"trova"_s,   u"leggi"_s,    u"cerca"_s,  u"insieme"_s};
     if (!archivio && delloStore.contains(verbo)) {
         archivio = std::make_unique<Archivio>(chi);
         for (const store::Esito& e : {archivio->apriDatabase(f->percorso()), archivio->apriRegistri(), archivio->apriTestata()})
@@ -246,8 +252,7 @@ QStringList TestCopioni::esegui(const QString& comando)
         const store::Esito e = archivio->elimina(resto, &fase, verbo == u"cancella"_s ? &mostrate : nullptr);
         return {esito(e, fase)};
     } else if (verbo == u"trova"_s) {
-        mostrate = {};
-        const store::Esito e = archivio->trova(resto, mostrate);
+        const store::Esito e = archivio->trova(resto, mostrate = {});
         return {e.ok() ? comeLetti(mostrate) : esito(e)};
     } else if (verbo == u"leggi"_s) {
         QStringList letti;
@@ -262,11 +267,10 @@ QStringList TestCopioni::esegui(const QString& comando)
         for (qsizetype prima = -1; (trovati.size() - prima == 2 || prima < 0) && trovati.size() < 50;) {
             prima = trovati.size();
             QString sql;
-            const store::Esito e = store::esegui(*archivio, store::cercaRegistri(d, tipo, a.at(1), dopo, 2), sql,
-                                                 [&](const QSqlQuery& q) {
-                                                     trovati << q.value(store::trCodice).toString();
-                                                     dopo = store::Seguito{q.value(int(tipo) - 1).toString(), trovati.back()};
-                                                 });
+            const store::Esito e = store::esegui(*archivio, store::cercaRegistri(d, tipo, a.at(1), dopo, 2), sql, [&](const QSqlQuery& q) {
+                trovati << q.value(store::trCodice).toString();
+                dopo = store::Seguito{q.value(int(tipo) - 1).toString(), trovati.back()};
+            });
             if (!e.ok())
                 return {esito(e)};
         }
@@ -281,61 +285,45 @@ QStringList TestCopioni::esegui(const QString& comando)
         }
         QSqlQuery q(f->altraConnessione(u"piano"_s));
         for (const QString& sql : {u"SET enable_seqscan = off"_s, u"SET enable_bitmapscan = off"_s, u"SET enable_sort = off"_s,
-                                   QString(u"PREPARE ricerca AS "_s + i.sql)})
+                                   u"DEALLOCATE ALL"_s, QString(u"PREPARE ricerca AS "_s + i.sql)})
             q.exec(sql);
         for (q.exec(u"EXPLAIN EXECUTE ricerca("_s + valori.join(u", "_s) + u')'); q.next();)
             piano << q.value(0).toString();
-        q.exec(u"DEALLOCATE ricerca"_s);
         const bool indice = piano.join(u' ').contains(u"Index"_s) && !piano.join(u' ').contains(u"Sort"_s);
         return {trovati.join(u' ') + (indice ? u""_s : u" SENZA INDICE: "_s + piano.join(u' '))};
     } else if (verbo == u"sql"_s) {
-        return resto.startsWith(u'@') ? FileProva(resto.section(u' ', 0, 0).mid(1)).righe(resto.section(u' ', 1))
+        return resto.startsWith(u'@') ? FileProva(a.front().section(u' ', 0, 0).mid(1)).righe(resto.section(u' ', 1))
                                       : f->righe(resto);
     } else if (verbo == u"tieni"_s || verbo == u"lascia"_s) {
         QSqlQuery q(f->altraConnessione(u"altro"_s));
         if (!q.exec(verbo == u"lascia"_s ? u"ROLLBACK"_s : FileProva::quotaNomi(resto)))
             return {q.lastError().text()};
-        if (verbo == u"lascia"_s)
-            QSqlDatabase::database(u"altro"_s, false).close();
     } else if (verbo == u"blocca"_s) {
-        bloccante.start(QStringLiteral(SCRITTORE), {u"blocca"_s, f->percorso()});
-        return {bloccante.waitForReadyRead(10000) ? QString::fromUtf8(bloccante.readLine()).trimmed()
-                                                 : QString::fromUtf8(bloccante.readAllStandardError())};
+        (bloccante = new QProcess)->start(QStringLiteral(SCRITTORE), {u"blocca"_s, f->percorso()});
+        return {bloccante->waitForReadyRead(10000) ? QString::fromUtf8(bloccante->readLine()).trimmed()
+                                                  : QString::fromUtf8(bloccante->readAllStandardError())};
     } else if (verbo == u"sblocca"_s) {
-        bloccante.closeWriteChannel();
-        if (!bloccante.waitForFinished() || bloccante.exitCode() != 0)
-            return {QString::fromUtf8(bloccante.readAllStandardError())};
-    } else if (verbo == u"db"_s) {
-        const Uscita u = lancia(QStringLiteral(PEMTARX_DB), resto.split(u' ', Qt::SkipEmptyParts).replaceInStrings(u"''"_s, QString()));
-        QStringList uscita = QStringList{QString::number(u.codice)} + u.standard.split(u'\n', Qt::SkipEmptyParts);
-        for (const QString& l : u.errori.split(u'\n', Qt::SkipEmptyParts))
+        bloccante->closeWriteChannel();
+        if (!bloccante->waitForFinished() || bloccante->exitCode() != 0)
+            return {QString::fromUtf8(bloccante->readAllStandardError())};
+    } else if (verbo == u"db"_s || verbo == u"sh"_s) {
+        QProcess p;
+        p.start(verbo == u"sh"_s ? u"bash"_s : QStringLiteral(PEMTARX_DB),
+                verbo == u"sh"_s ? QStringList{u"-c"_s, resto} : resto.split(u' ', Qt::SkipEmptyParts).replaceInStrings(u"''"_s, QString()));
+        p.waitForFinished(60000);
+        QStringList uscita = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        for (const QString& l : QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts))
             uscita << u"! "_s + l;
-        return uscita;
+        return p.exitStatus() || p.exitCode() ? QStringList{QString::number(p.exitCode())} + uscita : uscita;
     } else if (verbo == u"uccidi"_s) {
-        // A save killed at any moment never leaves a register row without its heading row, nor the reverse,
-        // nor a change without its history row, nor a history row without its change.
-        static const QStringList spaiate{
-            u"SELECT SspCodice FROM TabellaSerieSemplificata LEFT JOIN TestataRegistriPS ON TpsCodice = SspCodice "
-            u"WHERE TpsCodice IS NULL"_s,
-            u"SELECT TpsCodice FROM TestataRegistriPS LEFT JOIN TabellaSerieSemplificata ON SspCodice = TpsCodice "
-            u"WHERE SspCodice IS NULL"_s,
-            // Every save names its step in the rows: the latest history row of a code is what the tables hold.
-            u"SELECT s.SspCodice FROM StoricoRegistri s LEFT JOIN TabellaSerieSemplificata r ON r.SspCodice = s.SspCodice "
-            u"LEFT JOIN TestataRegistriPS t ON t.TpsCodice = s.SspCodice WHERE s.StoNumero = (SELECT MAX(u.StoNumero) "
-            u"FROM StoricoRegistri u WHERE u.SspCodice = s.SspCodice) AND CASE WHEN s.StoOperazione = 'CANCELLAZIONE' "
-            u"THEN r.SspCodice IS NOT NULL OR t.TpsCodice IS NOT NULL ELSE r.SspCodice IS NULL OR t.TpsCodice IS NULL "
-            u"OR r.SspDescrizione <> s.SspDescrizione OR r.SspUltimoCarico <> s.SspUltimoCarico OR t.TpsRiga1 <> "
-            u"s.TpsRiga1 END"_s,
-            u"SELECT SspCodice FROM TabellaSerieSemplificata r WHERE NOT EXISTS (SELECT 1 FROM StoricoRegistri s "
-            u"WHERE s.SspCodice = r.SspCodice)"_s};
         const quint32 seme = QRandomGenerator::global()->generate();
         QRandomGenerator caso(seme);
         int nelGiornale = 0;
         for (int volta = 0; volta < resto.toInt(); ++volta) {
             QProcess scrittore;
             scrittore.start(QStringLiteral(SCRITTORE), {u"salva"_s, f->percorso(), QString::number(caso.bounded(1000))});
-            // Killed after a few commits, at a random moment within the next two saves however long one
-            // takes here, so kills land in every step of one.
+            // Killed after a few commits, at a random moment within the next two saves however long one takes
+            // here, so kills land in every step of one.
             const int attesi = caso.bounded(1, 6);
             QElapsedTimer tempo;
             for (int visti = 0; visti < attesi;) {
@@ -345,9 +333,8 @@ QStringList TestCopioni::esegui(const QString& comando)
                     if (++visti == 1)
                         tempo.start();
             }
-            const qint64 salvataggio = std::max<qint64>(2 * tempo.nsecsElapsed() / 1000 / std::max(attesi - 1, 1), 4000);
-            for (const QDeadlineTimer momento(std::chrono::microseconds(caso.bounded(int(salvataggio))), Qt::PreciseTimer);
-                 !momento.hasExpired();)
+            const int salvataggio = int(std::max<qint64>(2 * tempo.nsecsElapsed() / 1000 / std::max(attesi - 1, 1), 4000));
+            for (QDeadlineTimer momento(std::chrono::microseconds(caso.bounded(salvataggio)), Qt::PreciseTimer); !momento.hasExpired();)
                 scrittore.waitForReadyRead(0);
             scrittore.kill();
             scrittore.waitForFinished();
@@ -382,22 +369,17 @@ QStringList TestCopioni::esegui(const QString& comando)
                 errori << QString::fromUtf8(p.readAllStandardError());
         return errori;
     } else if (verbo == u"crea"_s) {
-        if (!f->crea())
-            return {u"non creato"_s};
+        return f->crea() ? QStringList() : QStringList{u"non creato"_s};
     } else if (verbo == u"rifiuta"_s) {
         // A trigger that makes one kind of change of one table fail, as a schema change of another program would.
         const QString quando = resto.section(u' ', 0, 0), tabella = resto.section(u' ', 1);
-        const QStringList sql =
-            resto.isEmpty() ? QStringList{FileProva::server() ? u"DROP FUNCTION rifiuta() CASCADE"_s : u"DROP TRIGGER rifiuta"_s}
-            : FileProva::server()
-                ? QStringList{u"CREATE FUNCTION rifiuta() RETURNS trigger LANGUAGE plpgsql AS "
-                              u"$$BEGIN RAISE EXCEPTION 'rifiutato dalla prova'; END$$"_s,
-                              u"CREATE TRIGGER rifiuta BEFORE %1 ON %2 FOR EACH ROW EXECUTE FUNCTION rifiuta()"_s.arg(quando, tabella)}
-                : QStringList{u"CREATE TRIGGER rifiuta BEFORE %1 ON %2 BEGIN SELECT RAISE(ABORT, 'rifiutato dalla prova'); END"_s.arg(quando, tabella)};
-        QStringList errori;
-        for (const QString& s : sql)
-            errori += f->righe(s);
-        return errori;
+        if (resto.isEmpty())
+            return f->righe(FileProva::server() ? u"DROP FUNCTION rifiuta() CASCADE"_s : u"DROP TRIGGER rifiuta"_s);
+        if (!FileProva::server())
+            return f->righe(u"CREATE TRIGGER rifiuta BEFORE %1 ON %2 BEGIN SELECT RAISE(ABORT, 'rifiutato dalla prova'); END"_s.arg(quando, tabella));
+        const QStringList funzione = f->righe(u"CREATE FUNCTION rifiuta() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                                              u"RAISE EXCEPTION 'rifiutato dalla prova'; END$$"_s);
+        return funzione + f->righe(u"CREATE TRIGGER rifiuta BEFORE %1 ON %2 FOR EACH ROW EXECUTE FUNCTION rifiuta()"_s.arg(quando, tabella));
     } else if (verbo == u"nulli"_s) {
         QStringList nulli;
         for (const QLatin1StringView t : {store::tabellaRegistri, store::tabellaTestata})
@@ -409,11 +391,11 @@ QStringList TestCopioni::esegui(const QString& comando)
         // History row N holds both rows as the tables hold them now, and who wrote it, where and when.
         QStringList colonne;
         for (const store::Colonna& c : store::colonneStorico().subspan(store::colonneProprieStorico))
-            colonne << c.nome;
+            colonne << (c.nome.startsWith(u"Ssp"_s) ? u"r."_s : u"t."_s) + c.nome;
         const QString sql = u"SELECT %1 FROM StoricoRegistri s, TabellaSerieSemplificata r JOIN TestataRegistriPS t ON "
                             u"t.TpsCodice = r.SspCodice WHERE s.StoNumero = %2 AND r.SspCodice = s.SspCodice"_s;
-        const QStringList storia = f->righe(sql.arg(u"s."_s + colonne.join(u", s."_s), resto));
-        const QStringList ora = f->righe(sql.arg(colonne.join(u", "_s).replace(u"Ssp"_s, u"r.Ssp"_s).replace(u"Tps"_s, u"t.Tps"_s), resto));
+        const QStringList ora = f->righe(sql.arg(colonne.join(u", "_s), resto));
+        const QStringList storia = f->righe(sql.arg(colonne.join(u", "_s).replace(QRegularExpression(u"\\b[rt]\\."_s), u"s."_s), resto));
         const QString r = f->righe(u"SELECT StoUtente, StoComputer, StoQuando FROM StoricoRegistri WHERE StoNumero = "_s + resto).value(0);
         const QDateTime quando = QDateTime::fromString(r.section(u'|', 2), Qt::ISODateWithMs);
         const bool recente = r.section(u'|', 2).size() == 24 && quando >= inizio && quando <= QDateTime::currentDateTimeUtc();
@@ -426,29 +408,6 @@ QStringList TestCopioni::esegui(const QString& comando)
                 if (t != store::tabellaStorico || a.value(2) == u"storico"_s)
                     righe[i] += FileProva(a.value(i)).righe(u"SELECT * FROM %1 ORDER BY 1"_s.arg(t));
         return {righe[0] == righe[1] ? u"uguali, %1 righe"_s.arg(righe[0].size()) : u"diversi"_s};
-    } else if (verbo == u"file"_s) {
-        QDir().mkpath(QFileInfo(a.front()).path());
-        QFile file(a.front());
-        QByteArray b = a.value(1).toUtf8().replace("\\n", "\r\n");
-        if (b == "rovina") {
-            // Every page after the first loses its b-tree header.
-            b = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            file.close();
-            for (qsizetype pagina = 4096; pagina < b.size(); pagina += 4096)
-                b.replace(pagina, 12, QByteArray(12, '\xff'));
-        } else if (b == "jet") {
-            b = QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(4076, 'J');
-        } else if (b == "casuali") {
-            QRandomGenerator g(7);
-            for (b.clear(); b.size() < 16384;)
-                b += char(g.bounded(256));
-        }
-        if (!file.open(QIODevice::WriteOnly) || file.write(b) != b.size())
-            return {file.errorString()};
-    } else if (verbo == u"cartella"_s) {
-        QDir().mkpath(resto);
-    } else if (verbo == u"contenuto"_s) {
-        return {QDir(resto.isEmpty() ? f->cartella() : resto).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(u' ')};
     } else if (verbo == u"tempo"_s) {
         if (const qint64 ms = orologio.restart(); ms < resto.section(u' ', 0, 0).toInt() || ms > resto.section(u' ', 1).toInt())
             return {u"%1 ms"_s.arg(ms)};
@@ -462,10 +421,9 @@ QStringList TestCopioni::esegui(const QString& comando)
         return {store::numeroCampo(valore(resto))};
     } else if (verbo == u"indirizzo"_s) {
         const std::optional<store::Server> s = store::server(resto);
-        if (!s)
-            return {u"file"_s};
-        return {QStringList({s->host, s->porta, s->utente, s->nome, s->opzioni.join(u'&')}).join(u'|') +
-                (store::server(store::indirizzo(*s)) == s ? u""_s : u" RISCRITTO ALTRIMENTI"_s)};
+        return {!s ? u"file"_s
+                   : QStringList({s->host, s->porta, s->utente, s->nome, s->opzioni.join(u'&')}).join(u'|') +
+                         (store::server(store::indirizzo(*s)) == s ? u""_s : u" RISCRITTO ALTRIMENTI"_s)};
     } else {
         return {u"VERBO SCONOSCIUTO: "_s + verbo};
     }

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -19,7 +18,10 @@ int contatore = 0;
 // Databases of this process no test uses now: emptying one costs less than making one.
 QStringList liberi;
 
-store::Server sulCluster(const QString& nome) { return {FileProva::cluster(), u"5432"_s, u"pemtarx"_s, nome, {}}; }
+QString sulCluster(const QString& nome)
+{
+    return store::indirizzo({FileProva::cluster(), u"5432"_s, u"pemtarx"_s, nome, {}});
+}
 
 } // namespace
 
@@ -31,18 +33,15 @@ FileProva::FileProva() : connessione_(u"prova-%1"_s.arg(++contatore))
 {
     if (!server()) {
         percorso_ = cartella_.filePath(u"dogana.mdb"_s);
-        return;
-    }
-    const bool nuovo = liberi.isEmpty();
-    nomeDatabase_ = nuovo ? u"prova_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(contatore) : liberi.takeLast();
-    percorso_ = store::indirizzo(sulCluster(nomeDatabase_));
-    if (nuovo) {
-        FileProva amministra(store::indirizzo(sulCluster(u"postgres"_s)));
-        amministra.righe(u"CREATE DATABASE "_s + nomeDatabase_);
+    } else if (liberi.isEmpty()) {
+        nomeDatabase_ = u"prova_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(contatore);
+        FileProva(sulCluster(u"postgres"_s)).righe(u"CREATE DATABASE "_s + nomeDatabase_);
     } else {
+        nomeDatabase_ = liberi.takeLast();
         righe(u"DROP TABLE IF EXISTS TabellaSerieSemplificata, TestataRegistriPS, StoricoRegistri CASCADE"_s);
         righe(u"DROP FUNCTION IF EXISTS rifiuta() CASCADE"_s);
     }
+    percorso_ = server() ? sulCluster(nomeDatabase_) : percorso_;
 }
 
 FileProva::FileProva(const QString& posizione)
@@ -64,11 +63,9 @@ QSqlDatabase FileProva::altraConnessione(const QString& nome) const
     const bool suServer = !nomeDatabase_.isEmpty();
     QSqlDatabase db = QSqlDatabase::contains(nome) ? QSqlDatabase::database(nome, false)
                                                    : QSqlDatabase::addDatabase(suServer ? u"QPSQL"_s : u"QSQLITE"_s, nome);
-    if (suServer) {
-        db.setHostName(cluster());
-        db.setPort(5432);
-        db.setUserName(u"pemtarx"_s);
-    }
+    db.setHostName(suServer ? cluster() : QString());
+    db.setPort(suServer ? 5432 : -1);
+    db.setUserName(suServer ? u"pemtarx"_s : QString());
     db.setDatabaseName(suServer ? nomeDatabase_ : percorso_);
     if (!db.isOpen() && db.open() && suServer)
         QSqlQuery(db).exec(u"SET client_min_messages = warning"_s);
@@ -79,29 +76,22 @@ bool FileProva::crea() const { return store::ArchivioRegistri::crea(percorso_).o
 
 QString FileProva::quotaNomi(const QString& sql)
 {
-    static const QRegularExpression nomi(
-        uR"((?<!["'\w])(Ssp\w+|Tps\w+|Sto\w+|TabellaSerieSemplificata|TestataRegistriPS)(?!["'\w]))"_s);
+    static const QRegularExpression nomi(uR"((?<!["'\w])(Ssp\w+|Tps\w+|Sto\w+|TabellaSerieSemplificata|TestataRegistriPS)(?!["'\w]))"_s);
     return QString(sql).replace(nomi, u"\"\\1\""_s);
 }
 
-QStringList FileProva::righe(const QString& sql, const QVariantList& valori) const
+QStringList FileProva::righe(const QString& sql) const
 {
     QStringList tutte;
     {
-        QSqlDatabase db = altraConnessione(connessione_);
-        QSqlQuery q(db);
-        // The server prepares only queries and row changes, never a change of the schema.
-        bool ok = valori.isEmpty() ? q.exec(quotaNomi(sql)) : q.prepare(quotaNomi(sql));
-        for (qsizetype i = 0; ok && i < valori.size(); ++i)
-            q.bindValue(int(i), valori.at(i));
-        if (ok && !valori.isEmpty())
-            ok = q.exec();
-        while (ok && q.next()) {
+        QSqlQuery q(altraConnessione(connessione_));
+        const bool ok = q.exec(quotaNomi(sql));
+        while (q.next()) {
             QStringList campi;
             for (int i = 0; i < q.record().count(); ++i)
-                campi << (q.isNull(i) ? u"<null>"_s
-                                      : q.value(i).typeId() == QMetaType::Bool ? QString::number(q.value(i).toInt())
-                                                                               : q.value(i).toString());
+                campi << (q.isNull(i)                                ? u"<null>"_s
+                          : q.value(i).typeId() == QMetaType::Bool ? QString::number(q.value(i).toInt())
+                                                                   : q.value(i).toString());
             tutte << campi.join(u'|');
         }
         if (!ok)
@@ -115,23 +105,12 @@ QStringList FileProva::righe(const QString& sql, const QVariantList& valori) con
 
 QString FileProva::istantanea() const
 {
-    if (nomeDatabase_.isEmpty()) {
-        QFile f(percorso_);
+    QFile f(percorso_);
+    if (nomeDatabase_.isEmpty())
         return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll().toHex()) : QString();
-    }
     QStringList testo = righe(u"SELECT table_name, column_name, data_type, collation_name FROM "
                               u"information_schema.columns WHERE table_schema = 'public' ORDER BY 1, ordinal_position"_s);
     for (const QString& t : righe(u"SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1"_s))
         testo += righe(u"SELECT * FROM \"%1\" ORDER BY 1"_s.arg(t));
     return testo.join(u'\n');
-}
-
-Uscita lancia(const QString& programma, const QStringList& argomenti)
-{
-    QProcess p;
-    p.start(programma, argomenti);
-    Uscita u;
-    if (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit)
-        u = {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    return u;
 }

@@ -3,7 +3,6 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QVariantList>
 
 // A company store in a fresh temporary folder, read and written behind the store's back: a SQLite
 // file, or, when PEMTARX_PROVA_PG names the socket folder of a test cluster, a new database on it.
@@ -24,7 +23,7 @@ public:
     // Both tables, as the tool makes them.
     bool crea() const;
     // Every row a statement reads, values joined by '|', a Null as <null>; a failure as "ERRORE: " and its text.
-    QStringList righe(const QString& sql, const QVariantList& valori = {}) const;
+    QStringList righe(const QString& sql) const;
     // Everything the store holds, schema included, to check that something left it unchanged.
     QString istantanea() const;
     // A further connection of the test's own, open, for holding locks as another clerk would.
@@ -39,10 +38,3 @@ private:
     QString connessione_;
     bool nostro_ = true;
 };
-
-// A program run to its end as the office runs it.
-struct Uscita {
-    int codice = -1;
-    QString standard, errori;
-};
-Uscita lancia(const QString& programma, const QStringList& argomenti);
