@@ -9,10 +9,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -20,7 +18,6 @@
 #include <QSysInfo>
 #include <QTest>
 
-#include <chrono>
 #include <map>
 #include <pwd.h>
 #include <unistd.h>
@@ -55,9 +52,6 @@ private slots:
     void copione_data();
     void copione();
     void cleanup();
-
-private:
-    QStringList esegui(const QString& verbo, const QString& resto);
 };
 
 namespace {
@@ -157,6 +151,8 @@ QString espandi(QString testo)
         .replace(u"$COMPUTER"_s, QSysInfo::machineHostName());
 }
 
+QStringList esegui(const QString& verbo, const QString& resto);
+
 } // namespace
 
 void TestCopioni::copione_data()
@@ -219,7 +215,9 @@ void TestCopioni::cleanup()
     f.reset();
 }
 
-QStringList TestCopioni::esegui(const QString& verbo, const QString& resto)
+namespace {
+
+QStringList esegui(const QString& verbo, const QString& resto)
 {
     const QStringList a = resto.split(u'|');
     std::unique_ptr<Archivio>& archivio = archivi[chi];
@@ -334,11 +332,11 @@ QStringList TestCopioni::esegui(const QString& verbo, const QString& resto)
                         tempo.start();
             }
             const int salvataggio = int(std::max<qint64>(2 * tempo.nsecsElapsed() / 1000 / std::max(attesi - 1, 1), 4000));
-            for (QDeadlineTimer momento(std::chrono::microseconds(caso.bounded(salvataggio)), Qt::PreciseTimer); !momento.hasExpired();)
+            for (const qint64 momento = tempo.nsecsElapsed() + 1000 * caso.bounded(salvataggio); tempo.nsecsElapsed() < momento;)
                 scrittore.waitForReadyRead(0);
             scrittore.kill();
             scrittore.waitForFinished();
-            nelGiornale += QFileInfo(f->percorso() + u"-journal"_s).size() > 0;
+            nelGiornale += QFile(f->percorso() + u"-journal"_s).size() > 0;
             // The first reader rolls a half-done transaction back from the journal.
             for (const QString& sql : FileProva::server() ? spaiate : QStringList{u"PRAGMA integrity_check"_s} + spaiate)
                 if (const QStringList r = f->righe(sql); !r.isEmpty() && r != QStringList{u"ok"_s})
@@ -429,6 +427,8 @@ QStringList TestCopioni::esegui(const QString& verbo, const QString& resto)
     }
     return {};
 }
+
+} // namespace
 
 QTEST_GUILESS_MAIN(TestCopioni)
 #include "copione.moc"
