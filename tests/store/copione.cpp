@@ -210,7 +210,6 @@ void TestCopioni::cleanup()
     delete std::exchange(bloccante, nullptr);
     archivi.clear();
     QSqlDatabase::removeDatabase(u"altro"_s);
-    QSqlDatabase::removeDatabase(u"piano"_s);
     mostrate = {};
     f.reset();
 }
@@ -272,23 +271,7 @@ QStringList esegui(const QString& verbo, const QString& resto)
             if (!e.ok())
                 return {esito(e)};
         }
-        if (!FileProva::server())
-            return {trovati.join(u' ')};
-        // On the server both the range and the order come from an index, never from a sort of the table.
-        store::Istruzione i = store::cercaRegistri(d, tipo, a.at(1), std::nullopt, 50);
-        QStringList piano, valori;
-        for (const QVariant& v : i.valori) {
-            i.sql.replace(i.sql.indexOf(u'?'), 1, u'$' + QString::number(valori.size() + 1));
-            valori << (v.typeId() == QMetaType::QString ? u'\'' + v.toString() + u'\'' : v.toString());
-        }
-        QSqlQuery q(f->altraConnessione(u"piano"_s));
-        for (const QString& sql : {u"SET enable_seqscan = off"_s, u"SET enable_bitmapscan = off"_s, u"SET enable_sort = off"_s,
-                                   u"DEALLOCATE ALL"_s, QString(u"PREPARE ricerca AS "_s + i.sql)})
-            q.exec(sql);
-        for (q.exec(u"EXPLAIN EXECUTE ricerca("_s + valori.join(u", "_s) + u')'); q.next();)
-            piano << q.value(0).toString();
-        const bool indice = piano.join(u' ').contains(u"Index"_s) && !piano.join(u' ').contains(u"Sort"_s);
-        return {trovati.join(u' ') + (indice ? u""_s : u" SENZA INDICE: "_s + piano.join(u' '))};
+        return {trovati.join(u' ')};
     } else if (verbo == u"sql"_s) {
         return resto.startsWith(u'@') ? FileProva(a.front().section(u' ', 0, 0).mid(1)).righe(resto.section(u' ', 1))
                                       : f->righe(resto);

@@ -15,8 +15,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 int contatore = 0;
-// Databases of this process no test uses now: emptying one costs less than making one.
-QStringList liberi;
 
 QString sulCluster(const QString& nome)
 {
@@ -31,22 +29,18 @@ QString FileProva::cluster() { return qEnvironmentVariable("PEMTARX_PROVA_PG"); 
 
 FileProva::FileProva() : connessione_(u"prova-%1"_s.arg(++contatore))
 {
-    if (!server()) {
-        percorso_ = cartella_.filePath(u"dogana.mdb"_s);
-    } else if (liberi.isEmpty()) {
-        nomeDatabase_ = u"prova_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(contatore);
-        FileProva(sulCluster(u"postgres"_s)).righe(u"CREATE DATABASE "_s + nomeDatabase_);
-    } else {
-        nomeDatabase_ = liberi.takeLast();
-        righe(u"DROP TABLE IF EXISTS TabellaSerieSemplificata, TestataRegistriPS, StoricoRegistri CASCADE"_s);
-        righe(u"DROP FUNCTION IF EXISTS rifiuta() CASCADE"_s);
-    }
-    percorso_ = server() ? sulCluster(nomeDatabase_) : percorso_;
+    percorso_ = cartella_.filePath(u"dogana.mdb"_s);
+    if (!server())
+        return;
+    // The cluster goes at the end of the run, and every database with it.
+    nomeDatabase_ = u"prova_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(contatore);
+    percorso_ = sulCluster(nomeDatabase_);
+    FileProva(sulCluster(u"postgres"_s)).righe(u"CREATE DATABASE "_s + nomeDatabase_);
 }
 
 FileProva::FileProva(const QString& posizione)
     : nomeDatabase_(store::server(posizione).value_or(store::Server{}).nome), percorso_(posizione),
-      connessione_(u"prova-%1"_s.arg(++contatore)), nostro_(false)
+      connessione_(u"prova-%1"_s.arg(++contatore))
 {
 }
 
@@ -54,8 +48,6 @@ FileProva::~FileProva()
 {
     QSqlDatabase::database(connessione_, false).close();
     QSqlDatabase::removeDatabase(connessione_);
-    if (server() && nostro_)
-        liberi << nomeDatabase_;
 }
 
 QSqlDatabase FileProva::altraConnessione(const QString& nome) const

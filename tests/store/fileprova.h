@@ -36,5 +36,4 @@ private:
     QString nomeDatabase_;
     QString percorso_;
     QString connessione_;
-    bool nostro_ = true;
 };
