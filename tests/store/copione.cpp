@@ -33,7 +33,8 @@ using Archivio = store::ArchivioRegistri;
 // "solo file" or "solo server" skips a case on the other engine; "senza archivio" starts it without the
 // tables, which every case of the store's table has at its start and none of the tool's.
 // $FILE the store, $ASSENTE one never made, $CARTELLA its folder (the working one), $DB the database and
-// $DITTA its name in capitals, $CLUSTER the cluster's socket folder, $UTENTE and $COMPUTER as the history says.
+// $DITTA its name in capitals, $CLUSTER the cluster's socket folder, $UTENTE and $COMPUTER as the history says,
+// $BLOCCATA the engine's words for a lock another user holds.
 // The store as the window uses it: apri [POSIZIONE][|ATTESA MS], registri, testata, verifica, trova CODICE,
 //   scrivi CODICE|Nome=valore|... (Descrizione=X, Riga1=Y, RigP5=Z, <null> a null text), elimina CODICE,
 //   salva and cancella (the same, given the rows the last trova showed), leggi SQL,
@@ -64,9 +65,8 @@ QProcess* bloccante = nullptr;
 QElapsedTimer orologio;
 QDateTime inizio;
 
-const QStringList nomiTesto{u"Descrizione"_s, u"CarScar"_s, u"GruppoCarico"_s, u"GruppoSCarico"_s, u"CodiceDischetto"_s,
-                            u"MeccanogCin"_s, u"CodAutorizzazione"_s, u"NTelefonoDaChiamare"_s, u"RiqA"_s,
-                            u"TipoProtocollo"_s, u"ACT"_s};
+const QStringList nomiTesto = u"Descrizione CarScar GruppoCarico GruppoSCarico CodiceDischetto MeccanogCin CodAutorizzazione "
+                               u"NTelefonoDaChiamare RiqA TipoProtocollo ACT"_s.split(u' ');
 QString Registro::* const membriTesto[] = {&Registro::SspDescrizione, &Registro::SspCarScar, &Registro::SspGruppoCarico,
                                            &Registro::SspGruppoSCarico, &Registro::SspCodiceDischetto,
                                            &Registro::SspMeccanogCin, &Registro::SspCodAutorizzazione,
@@ -148,7 +148,8 @@ QString espandi(QString testo)
         .replace(u"$DB"_s, db)
         .replace(u"$CLUSTER"_s, FileProva::cluster())
         .replace(u"$UTENTE"_s, db.isEmpty() ? utente : utente + u" (pemtarx)"_s)
-        .replace(u"$COMPUTER"_s, QSysInfo::machineHostName());
+        .replace(u"$COMPUTER"_s, QSysInfo::machineHostName())
+        .replace(u"$BLOCCATA"_s, db.isEmpty() ? u"database is locked"_s : u"canceling statement due to lock timeout"_s);
 }
 
 QStringList esegui(const QString& verbo, const QString& resto);
@@ -220,8 +221,7 @@ QStringList esegui(const QString& verbo, const QString& resto)
 {
     const QStringList a = resto.split(u'|');
     std::unique_ptr<Archivio>& archivio = archivi[chi];
-    static const QStringList delloStore{u"registri"_s, u"testata"_s, u"verifica"_s, u"scrivi"_s, u"salva"_s, u"elimina"_s,
-                                        u"cancella"_s, u"trova"_s,   u"leggi"_s,    u"cerca"_s,  u"insieme"_s};
+    static const QStringList delloStore = u"registri testata verifica scrivi salva elimina cancella trova leggi cerca insieme"_s.split(u' ');
     if (!archivio && delloStore.contains(verbo)) {
         archivio = std::make_unique<Archivio>(chi);
         for (const store::Esito& e : {archivio->apriDatabase(f->percorso()), archivio->apriRegistri(), archivio->apriTestata()})
