@@ -39,8 +39,7 @@ using Archivio = store::ArchivioRegistri;
 //   scrivi CODICE|Nome=valore|... (Descrizione=X, Riga1=Y, RigP5=Z, <null> a null text), elimina CODICE,
 //   salva and cancella (the same, given the rows the last trova showed), leggi SQL,
 //   cerca codice|CHIAVE or descrizione|CHIAVE, usa IMPIEGATO (another clerk's store from then on).
-// Behind its back: crea, sql [@POSIZIONE] SQL, tieni SQL and lascia (another clerk's transaction), blocca and
-//   sblocca (another process's lock), uccidi N (a writer killed N times, each at a random moment), insieme N
+// Behind its back: crea, sql [@POSIZIONE] SQL, tieni SQL and lascia (another clerk's transaction), uccidi N (a writer killed N times, each at a random moment), insieme N
 //   (two clerks saving one code N times at once, then two adding one to one number), rifiuta [INSERT|UPDATE|
 //   DELETE TABELLA], nulli, storico N, confronta A|B[|storico], tempo MIN MAX (ms since the last apri or tempo),
 //   taglia (the server drops the store's connections).
@@ -61,7 +60,6 @@ std::unique_ptr<FileProva> f;
 std::map<QString, std::unique_ptr<Archivio>> archivi;
 QString chi;
 Archivio::Righe mostrate;
-QProcess* bloccante = nullptr;
 QElapsedTimer orologio;
 QDateTime inizio;
 
@@ -208,7 +206,6 @@ void TestCopioni::copione()
 
 void TestCopioni::cleanup()
 {
-    delete std::exchange(bloccante, nullptr);
     archivi.clear();
     QSqlDatabase::removeDatabase(u"altro"_s);
     mostrate = {};
@@ -279,14 +276,6 @@ QStringList esegui(const QString& verbo, const QString& resto)
         QSqlQuery q(f->altraConnessione(u"altro"_s));
         if (!q.exec(verbo == u"lascia"_s ? u"ROLLBACK"_s : FileProva::quotaNomi(resto)))
             return {q.lastError().text()};
-    } else if (verbo == u"blocca"_s) {
-        (bloccante = new QProcess)->start(QStringLiteral(SCRITTORE), {u"blocca"_s, f->percorso()});
-        return {bloccante->waitForReadyRead(10000) ? QString::fromUtf8(bloccante->readLine()).trimmed()
-                                                  : QString::fromUtf8(bloccante->readAllStandardError())};
-    } else if (verbo == u"sblocca"_s) {
-        bloccante->closeWriteChannel();
-        if (!bloccante->waitForFinished() || bloccante->exitCode() != 0)
-            return {QString::fromUtf8(bloccante->readAllStandardError())};
     } else if (verbo == u"db"_s || verbo == u"sh"_s) {
         QProcess p;
         p.start(verbo == u"sh"_s ? u"bash"_s : QStringLiteral(PEMTARX_DB),
@@ -370,18 +359,17 @@ QStringList esegui(const QString& verbo, const QString& resto)
         return nulli;
     } else if (verbo == u"storico"_s) {
         // History row N holds both rows as the tables hold them now, and who wrote it, where and when.
-        QStringList colonne;
+        QStringList ora, copia;
         for (const store::Colonna& c : store::colonneStorico().subspan(store::colonneProprieStorico))
-            colonne << (c.nome.startsWith(u"Ssp"_s) ? u"r."_s : u"t."_s) + c.nome;
-        const QString sql = u"SELECT %1 FROM StoricoRegistri s, TabellaSerieSemplificata r JOIN TestataRegistriPS t ON "
-                            u"t.TpsCodice = r.SspCodice WHERE s.StoNumero = %2 AND r.SspCodice = s.SspCodice"_s;
-        const QStringList ora = f->righe(sql.arg(colonne.join(u", "_s), resto));
-        const QStringList storia = f->righe(sql.arg(colonne.join(u", "_s).replace(QRegularExpression(u"\\b[rt]\\."_s), u"s."_s), resto));
-        const QString r = f->righe(u"SELECT StoUtente, StoComputer, StoQuando FROM StoricoRegistri WHERE StoNumero = "_s + resto).value(0);
-        const QDateTime quando = QDateTime::fromString(r.section(u'|', 2), Qt::ISODateWithMs);
-        const bool recente = r.section(u'|', 2).size() == 24 && quando >= inizio && quando <= QDateTime::currentDateTimeUtc();
-        return {r.section(u'|', 0, 1) + (recente ? u"|ora"_s : u'|' + r.section(u'|', 2)) +
-                (storia == ora && !ora.isEmpty() ? u""_s : u" DIVERSA DALLE TABELLE: "_s + storia.join(u' '))};
+            ora << (c.nome.startsWith(u"Ssp"_s) ? u"r."_s : u"t."_s) + c.nome, copia << u"s."_s + c.nome;
+        const QStringList v = f->righe(u"SELECT s.StoUtente, s.StoComputer, s.StoQuando, %1, %2 FROM StoricoRegistri s, "
+                                       u"TabellaSerieSemplificata r JOIN TestataRegistriPS t ON t.TpsCodice = r.SspCodice WHERE "
+                                       u"s.StoNumero = %3 AND r.SspCodice = s.SspCodice"_s.arg(ora.join(u", "_s), copia.join(u", "_s), resto))
+                                  .value(0).split(u'|');
+        const QDateTime quando = QDateTime::fromString(v.value(2), Qt::ISODateWithMs);
+        const bool recente = v.value(2).size() == 24 && quando >= inizio && quando <= QDateTime::currentDateTimeUtc();
+        return {v.mid(0, 2).join(u'|') + (recente ? u"|ora"_s : u'|' + v.value(2)) +
+                (v.size() > 3 && v.mid(3, ora.size()) == v.mid(3 + ora.size()) ? u""_s : u" DIVERSA DALLE TABELLE"_s)};
     } else if (verbo == u"confronta"_s) {
         QStringList righe[2];
         for (int i = 0; i < 2; ++i)

@@ -4,16 +4,11 @@
 //   scrittore stesso ARCHIVIO CHI N  saves one code N times, every column and line signed by CHI and the turn
 //   scrittore conta ARCHIVIO N     adds one to a register's number N times, as a clerk would: looks it up,
 //                                  then saves it unless another clerk changed it meanwhile
-//   scrittore blocca ARCHIVIO      holds the store locked with a pending write until its input closes
-#include "fileprova.h"
-
 #include "store/archivioregistri.h"
 #include "store/campi.h"
 #include "store/registro.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QSqlQuery>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -25,18 +20,6 @@ int main(int argc, char** argv)
     QTextStream uscita(stdout), errori(stderr);
     if (a.size() < 3)
         return 2;
-    if (a.at(1) == u"blocca"_s) {
-        QSqlQuery q(FileProva(a.at(2)).altraConnessione(u"blocca"_s));
-        for (const QString& sql : {FileProva::server() ? u"BEGIN; LOCK TABLE TabellaSerieSemplificata, TestataRegistriPS"_s
-                                                       : u"BEGIN EXCLUSIVE"_s,
-                                   u"INSERT INTO TestataRegistriPS (TpsCodice) VALUES ('BLOCCO')"_s})
-            if (!q.exec(FileProva::quotaNomi(sql)))
-                return errori << sql << Qt::endl, 1;
-        uscita << "bloccato" << Qt::endl;
-        for (QFile ingresso; ingresso.isOpen() || ingresso.open(stdin, QIODevice::ReadOnly);)
-            if (ingresso.read(64).isEmpty())
-                return !q.exec(u"ROLLBACK"_s);
-    }
     store::ArchivioRegistri archivio(u"scrittore"_s);
     for (const store::Esito& e : {archivio.apriDatabase(a.at(2)), archivio.apriRegistri(), archivio.apriTestata()})
         if (!e.ok())
