@@ -74,16 +74,15 @@ QString Registro::* const membriTesto[] = {&Registro::SspDescrizione, &Registro:
 // A save killed at any moment never leaves a register row without its heading row, nor the reverse, nor a
 // change without its history row, nor a history row without its change.
 const QStringList spaiate{
-    u"SELECT SspCodice FROM TabellaSerieSemplificata LEFT JOIN TestataRegistriPS ON TpsCodice = SspCodice WHERE TpsCodice "
-    u"IS NULL UNION ALL SELECT TpsCodice FROM TestataRegistriPS LEFT JOIN TabellaSerieSemplificata ON SspCodice = "
-    u"TpsCodice WHERE SspCodice IS NULL UNION ALL SELECT SspCodice FROM TabellaSerieSemplificata r WHERE NOT EXISTS "
-    u"(SELECT 1 FROM StoricoRegistri s WHERE s.SspCodice = r.SspCodice)"_s,
+    u"SELECT SspCodice FROM TabellaSerieSemplificata r WHERE NOT EXISTS (SELECT 1 FROM TestataRegistriPS WHERE TpsCodice = "
+    u"r.SspCodice) OR NOT EXISTS (SELECT 1 FROM StoricoRegistri s WHERE s.SspCodice = r.SspCodice) UNION ALL SELECT "
+    u"TpsCodice FROM TestataRegistriPS t WHERE NOT EXISTS (SELECT 1 FROM TabellaSerieSemplificata WHERE SspCodice = t.TpsCodice)"_s,
     // Every save names its step in the rows: the latest history row of a code is what the tables hold.
-    u"SELECT s.SspCodice FROM StoricoRegistri s LEFT JOIN TabellaSerieSemplificata r ON r.SspCodice = s.SspCodice "
-    u"LEFT JOIN TestataRegistriPS t ON t.TpsCodice = s.SspCodice WHERE s.StoNumero = (SELECT MAX(u.StoNumero) FROM "
-    u"StoricoRegistri u WHERE u.SspCodice = s.SspCodice) AND CASE WHEN s.StoOperazione = 'CANCELLAZIONE' THEN "
-    u"r.SspCodice IS NOT NULL OR t.TpsCodice IS NOT NULL ELSE r.SspCodice IS NULL OR t.TpsCodice IS NULL OR "
-    u"r.SspDescrizione <> s.SspDescrizione OR r.SspUltimoCarico <> s.SspUltimoCarico OR t.TpsRiga1 <> s.TpsRiga1 END"_s};
+    u"SELECT s.SspCodice FROM StoricoRegistri s LEFT JOIN TabellaSerieSemplificata r ON r.SspCodice = s.SspCodice LEFT JOIN "
+    u"TestataRegistriPS t ON t.TpsCodice = s.SspCodice WHERE s.StoNumero = (SELECT MAX(StoNumero) FROM StoricoRegistri WHERE "
+    u"SspCodice = s.SspCodice) AND CASE WHEN s.StoOperazione = 'CANCELLAZIONE' THEN r.SspCodice IS NOT NULL OR t.TpsCodice "
+    u"IS NOT NULL ELSE r.SspCodice IS NULL OR t.TpsCodice IS NULL OR r.SspDescrizione <> s.SspDescrizione OR "
+    u"r.SspUltimoCarico <> s.SspUltimoCarico OR t.TpsRiga1 <> s.TpsRiga1 END"_s};
 
 std::pair<Registro, TestataRegistro> registroDa(const QString& testo)
 {
