@@ -41,7 +41,7 @@ using Archivio = store::ArchivioRegistri;
 //   cerca codice|CHIAVE or descrizione|CHIAVE, usa IMPIEGATO (another clerk's store from then on).
 // Behind its back: crea, sql [@POSIZIONE] SQL, tieni SQL and lascia (another clerk's transaction), uccidi N (a writer killed N times, each at a random moment), insieme N
 //   (two clerks saving one code N times at once, then two adding one to one number), rifiuta [INSERT|UPDATE|
-//   DELETE TABELLA], nulli, storico N, confronta A|B[|storico], tempo MIN MAX (ms since the last apri or tempo),
+//   DELETE ON TABELLA], nulli, storico N, confronta A|B[|storico], tempo MIN MAX (ms since the last apri or tempo),
 //   taglia (the server drops the store's connections).
 // Programs: db ARGOMENTI runs pemtarx-db, sh COMANDI bash; each writes its exit status unless 0, its standard
 //   output, and its errors after "! ".
@@ -159,7 +159,7 @@ void TestCopioni::copione_data()
     QFile tabella(QStringLiteral(TABELLA));
     QVERIFY(tabella.open(QIODevice::ReadOnly));
     static const QRegularExpression aCapo(u"\\\\\\n\\s*"_s);
-    for (const QString& caso : QString::fromUtf8(tabella.readAll()).replace(aCapo, QString()).split(u"\n== "_s).mid(1)) {
+    for (const QString& caso : QString(u'\n' + QString::fromUtf8(tabella.readAll())).replace(aCapo, QString()).split(u"\n== "_s).mid(1)) {
         QStringList passi;
         for (const QString& riga : caso.section(u'\n', 1).split(u'\n'))
             if (!riga.isEmpty() && !riga.startsWith(u'#'))
@@ -341,14 +341,13 @@ QStringList esegui(const QString& verbo, const QString& resto)
         return f->crea() ? QStringList() : QStringList{u"non creato"_s};
     } else if (verbo == u"rifiuta"_s) {
         // A trigger that makes one kind of change of one table fail, as a schema change of another program would.
-        const QString quando = resto.section(u' ', 0, 0), tabella = resto.section(u' ', 1);
         if (resto.isEmpty())
             return f->righe(FileProva::server() ? u"DROP FUNCTION rifiuta() CASCADE"_s : u"DROP TRIGGER rifiuta"_s);
         if (!FileProva::server())
-            return f->righe(u"CREATE TRIGGER rifiuta BEFORE %1 ON %2 BEGIN SELECT RAISE(ABORT, 'rifiutato dalla prova'); END"_s.arg(quando, tabella));
+            return f->righe(u"CREATE TRIGGER rifiuta BEFORE %1 BEGIN SELECT RAISE(ABORT, 'rifiutato dalla prova'); END"_s.arg(resto));
         const QStringList funzione = f->righe(u"CREATE FUNCTION rifiuta() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
                                               u"RAISE EXCEPTION 'rifiutato dalla prova'; END$$"_s);
-        return funzione + f->righe(u"CREATE TRIGGER rifiuta BEFORE %1 ON %2 FOR EACH ROW EXECUTE FUNCTION rifiuta()"_s.arg(quando, tabella));
+        return funzione + f->righe(u"CREATE TRIGGER rifiuta BEFORE %1 FOR EACH ROW EXECUTE FUNCTION rifiuta()"_s.arg(resto));
     } else if (verbo == u"nulli"_s) {
         QStringList nulli;
         for (const QLatin1StringView t : {store::tabellaRegistri, store::tabellaTestata})

@@ -18,8 +18,6 @@ int main(int argc, char** argv)
     QCoreApplication applicazione(argc, argv);
     const QStringList a = QCoreApplication::arguments();
     QTextStream uscita(stdout), errori(stderr);
-    if (a.size() < 3)
-        return 2;
     store::ArchivioRegistri archivio(u"scrittore"_s);
     for (const store::Esito& e : {archivio.apriDatabase(a.at(2)), archivio.apriRegistri(), archivio.apriTestata()})
         if (!e.ok())
