@@ -192,7 +192,7 @@ void TestCopioni::copione()
         const QString prima = fermo ? f->istantanea() : QString(), eseguito = espandi(comando.mid(fermo));
         QStringList uscita = esegui(eseguito.section(u' ', 0, 0), eseguito.section(u' ', 1));
         if (fermo && f->istantanea() != prima)
-            uscita << u"ARCHIVIO CAMBIATO"_s;
+            uscita.prepend(u"ARCHIVIO CAMBIATO"_s);
         const QString letta = uscita.join(u" / "_s);
         const QRegularExpression modello(
             QRegularExpression::anchoredPattern(QRegularExpression::escape(attesa).replace(u"\\*"_s, u".*"_s)),
