@@ -39,10 +39,11 @@ using Archivio = store::ArchivioRegistri;
 //   scrivi CODICE|Nome=valore|... (Descrizione=X, Riga1=Y, RigP5=Z, <null> a null text), elimina CODICE,
 //   salva and cancella (the same, given the rows the last trova showed), leggi SQL,
 //   cerca codice|CHIAVE or descrizione|CHIAVE, usa IMPIEGATO (another clerk's store from then on).
-// Behind its back: crea, sql [@POSIZIONE] SQL, tieni SQL and lascia (another clerk's transaction), uccidi N (a writer killed N times, each at a random moment), insieme N
-//   (two clerks saving one code N times at once, then two adding one to one number), rifiuta [INSERT|UPDATE|
-//   DELETE ON TABELLA], nulli, storico N, confronta A|B[|storico], tempo MIN MAX (ms since the last apri or tempo),
-//   taglia (the server drops the store's connections).
+// Behind its back: crea, sql [@POSIZIONE] SQL, tieni SQL and lascia (another clerk's transaction), uccidi N
+//   (a writer killed N times, each at a random moment), insieme N (two clerks saving one code N times at once,
+//   then two adding one to one number N times each), rifiuta [INSERT|UPDATE|DELETE ON TABELLA], nulli, storico N,
+//   confronta A|B[|storico], tempo MIN|MAX (ms since the last apri or tempo), taglia (the server drops the
+//   store's connections).
 // Programs: db ARGOMENTI runs pemtarx-db, sh COMANDI bash; each writes its exit status unless 0, its standard
 //   output, and its errors after "! ".
 // Values: testo VALORE|PREDEFINITO, numero VALORE, indirizzo POSIZIONE.
@@ -63,8 +64,8 @@ Archivio::Righe mostrate;
 QElapsedTimer orologio;
 QDateTime inizio;
 
-const QStringList nomiTesto = u"Descrizione CarScar GruppoCarico GruppoSCarico CodiceDischetto MeccanogCin CodAutorizzazione "
-                               u"NTelefonoDaChiamare RiqA TipoProtocollo ACT"_s.split(u' ');
+const QStringList nomiTesto = u"Descrizione CarScar GruppoCarico GruppoSCarico CodiceDischetto MeccanogCin "
+                               u"CodAutorizzazione NTelefonoDaChiamare RiqA TipoProtocollo ACT"_s.split(u' ');
 QString Registro::* const membriTesto[] = {&Registro::SspDescrizione, &Registro::SspCarScar, &Registro::SspGruppoCarico,
                                            &Registro::SspGruppoSCarico, &Registro::SspCodiceDischetto,
                                            &Registro::SspMeccanogCin, &Registro::SspCodAutorizzazione,
@@ -72,17 +73,25 @@ QString Registro::* const membriTesto[] = {&Registro::SspDescrizione, &Registro:
                                            &Registro::SspTipoProtocollo, &Registro::SspACT};
 
 // A save killed at any moment never leaves a register row without its heading row, nor the reverse, nor a
-// change without its history row, nor a history row without its change.
+// change without its history row, nor a history row without its change; first, on a file, the first reader
+// rolls a half-done transaction back from the journal.
 const QStringList spaiate{
-    u"SELECT SspCodice FROM TabellaSerieSemplificata r WHERE NOT EXISTS (SELECT 1 FROM TestataRegistriPS WHERE TpsCodice = "
-    u"r.SspCodice) OR NOT EXISTS (SELECT 1 FROM StoricoRegistri s WHERE s.SspCodice = r.SspCodice) UNION ALL SELECT "
-    u"TpsCodice FROM TestataRegistriPS t WHERE NOT EXISTS (SELECT 1 FROM TabellaSerieSemplificata WHERE SspCodice = t.TpsCodice)"_s,
+    u"PRAGMA integrity_check"_s,
+    u"SELECT SspCodice FROM TabellaSerieSemplificata r WHERE NOT EXISTS (SELECT 1 FROM TestataRegistriPS WHERE "
+    u"TpsCodice = r.SspCodice) OR NOT EXISTS (SELECT 1 FROM StoricoRegistri s WHERE s.SspCodice = r.SspCodice) UNION "
+    u"ALL SELECT TpsCodice FROM TestataRegistriPS t WHERE NOT EXISTS (SELECT 1 FROM TabellaSerieSemplificata WHERE "
+    u"SspCodice = t.TpsCodice)"_s,
     // Every save names its step in the rows: the latest history row of a code is what the tables hold.
-    u"SELECT s.SspCodice FROM StoricoRegistri s LEFT JOIN TabellaSerieSemplificata r ON r.SspCodice = s.SspCodice LEFT JOIN "
-    u"TestataRegistriPS t ON t.TpsCodice = s.SspCodice WHERE s.StoNumero = (SELECT MAX(StoNumero) FROM StoricoRegistri WHERE "
-    u"SspCodice = s.SspCodice) AND CASE WHEN s.StoOperazione = 'CANCELLAZIONE' THEN r.SspCodice IS NOT NULL OR t.TpsCodice "
-    u"IS NOT NULL ELSE r.SspCodice IS NULL OR t.TpsCodice IS NULL OR r.SspDescrizione <> s.SspDescrizione OR "
-    u"r.SspUltimoCarico <> s.SspUltimoCarico OR t.TpsRiga1 <> s.TpsRiga1 END"_s};
+    u"SELECT s.SspCodice FROM StoricoRegistri s LEFT JOIN TabellaSerieSemplificata r ON r.SspCodice = s.SspCodice "
+    u"LEFT JOIN TestataRegistriPS t ON t.TpsCodice = s.SspCodice WHERE s.StoNumero = (SELECT MAX(StoNumero) FROM "
+    u"StoricoRegistri WHERE SspCodice = s.SspCodice) AND CASE WHEN s.StoOperazione = 'CANCELLAZIONE' THEN r.SspCodice "
+    u"IS NOT NULL OR t.TpsCodice IS NOT NULL ELSE r.SspCodice IS NULL OR t.TpsCodice IS NULL OR r.SspDescrizione <> "
+    u"s.SspDescrizione OR r.SspUltimoCarico <> s.SspUltimoCarico OR t.TpsRiga1 <> s.TpsRiga1 END"_s};
+
+QVariant valore(const QString& testo)
+{
+    return testo == u"<null>"_s ? QVariant() : QString(testo).replace(u"\\0"_s, QString(QChar(0)));
+}
 
 std::pair<Registro, TestataRegistro> registroDa(const QString& testo)
 {
@@ -90,7 +99,7 @@ std::pair<Registro, TestataRegistro> registroDa(const QString& testo)
     Registro r{parti.front()};
     TestataRegistro t;
     for (const QString& p : parti.mid(1)) {
-        const QString nome = p.section(u'=', 0, 0), v = p.section(u'=', 1) == u"<null>"_s ? QString() : p.section(u'=', 1);
+        const QString nome = p.section(u'=', 0, 0), v = valore(p.section(u'=', 1)).toString();
         if (nomiTesto.contains(nome))
             r.*membriTesto[nomiTesto.indexOf(nome)] = v;
         else if (nome.startsWith(u"Rig"_s))
@@ -114,32 +123,25 @@ QString comeLetti(const Archivio::Righe& righe)
         campi << r.SspCodice;
         for (QString Registro::* m : membriTesto)
             campi << r.*m;
-        campi << QString::number(r.SspUltimoCarico) << QString::number(r.SspMeccanogNum) << QString::number(r.SspStampaperSerie);
+        campi << u"%1|%2|%3"_s.arg(r.SspUltimoCarico).arg(r.SspMeccanogNum).arg(r.SspStampaperSerie);
     }
-    if (const TestataRegistro t = righe.testata ? store::leggiTestata(*righe.testata) : TestataRegistro(); righe.testata)
-        campi << u"#"_s << QStringList(t.TpsRiga.begin(), t.TpsRiga.end()) << QStringList(t.TpsRigP.begin(), t.TpsRigP.end());
+    if (const auto t = righe.testata ? store::leggiTestata(*righe.testata) : TestataRegistro(); righe.testata)
+        campi << u"#"_s << QList(t.TpsRiga.begin(), t.TpsRiga.end()) << QList(t.TpsRigP.begin(), t.TpsRigP.end());
     return campi.isEmpty() ? u"nessuno"_s : campi.join(u'|');
 }
 
 QString esito(const store::Esito& e, Archivio::Fase fase = Archivio::Fase::Nessuna)
 {
-    static const char* const fasi[] = {"", " registro", " testata"};
-    return e.ok() && fase == Archivio::Fase::Nessuna
-               ? QString()
-               : u"errore %1%2: %3"_s.arg(e.numero).arg(QLatin1StringView(fasi[int(fase)]), e.descrizione);
-}
-
-QVariant valore(const QString& testo)
-{
-    return testo == u"<null>"_s ? QVariant() : QString(testo).replace(u"\\0"_s, QString(QChar(0)));
+    static const QStringList fasi{QString(), u" registro"_s, u" testata"_s};
+    const bool tace = e.ok() && fase == Archivio::Fase::Nessuna;
+    return tace ? QString() : u"errore %1%2: %3"_s.arg(e.numero).arg(fasi.at(int(fase)), e.descrizione);
 }
 
 QString espandi(QString testo)
 {
     const QString utente = QString::fromLocal8Bit(getpwuid(geteuid())->pw_name), db = f->nomeDatabase();
     return testo.replace(u"$FILE"_s, f->percorso())
-        .replace(u"$ASSENTE"_s, db.isEmpty() ? f->percorso()
-                                              : store::indirizzo({FileProva::cluster(), u"5432"_s, u"pemtarx"_s, db + u"_assente"_s, {}}))
+        .replace(u"$ASSENTE"_s, db.isEmpty() ? f->percorso() : QString(f->percorso()).replace(db, db + u"_assente"_s))
         .replace(u"$CARTELLA"_s, f->cartella())
         .replace(u"$DITTA"_s, db.toUpper())
         .replace(u"$DB"_s, db)
@@ -159,7 +161,8 @@ void TestCopioni::copione_data()
     QFile tabella(QStringLiteral(TABELLA));
     QVERIFY(tabella.open(QIODevice::ReadOnly));
     static const QRegularExpression aCapo(u"\\\\\\n\\s*"_s);
-    for (const QString& caso : QString(u'\n' + QString::fromUtf8(tabella.readAll())).replace(aCapo, QString()).split(u"\n== "_s).mid(1)) {
+    const QString testo = QString(u'\n' + QString::fromUtf8(tabella.readAll())).replace(aCapo, QString());
+    for (const QString& caso : testo.split(u"\n== "_s).mid(1)) {
         QStringList passi;
         for (const QString& riga : caso.section(u'\n', 1).split(u'\n'))
             if (!riga.isEmpty() && !riga.startsWith(u'#'))
@@ -217,10 +220,11 @@ QStringList esegui(const QString& verbo, const QString& resto)
 {
     const QStringList a = resto.split(u'|');
     std::unique_ptr<Archivio>& archivio = archivi[chi];
-    static const QStringList delloStore = u"registri testata verifica scrivi salva elimina cancella trova leggi cerca insieme"_s.split(u' ');
+    static const QStringList delloStore =
+        u"registri testata verifica scrivi salva elimina cancella trova leggi cerca insieme"_s.split(u' ');
     if (!archivio && delloStore.contains(verbo)) {
         archivio = std::make_unique<Archivio>(chi);
-        for (const store::Esito& e : {archivio->apriDatabase(f->percorso()), archivio->apriRegistri(), archivio->apriTestata()})
+        for (const auto& e : {archivio->apriDatabase(f->percorso()), archivio->apriRegistri(), archivio->apriTestata()})
             if (!e.ok() && verbo != u"registri"_s && verbo != u"testata"_s)
                 return {esito(e)};
     }
@@ -230,7 +234,8 @@ QStringList esegui(const QString& verbo, const QString& resto)
     } else if (verbo == u"apri"_s) {
         orologio.start();
         archivio = std::make_unique<Archivio>(chi);
-        return {esito(archivio->apriDatabase(a.front().isEmpty() ? f->percorso() : a.front(), a.value(1, u"5000"_s).toInt()))};
+        const int attesaMs = a.size() > 1 ? a.at(1).toInt() : 5000;
+        return {esito(archivio->apriDatabase(resto.isEmpty() ? f->percorso() : a.front(), attesaMs))};
     } else if (verbo == u"registri"_s || verbo == u"testata"_s) {
         const store::Esito e = verbo == u"registri"_s ? archivio->apriRegistri() : archivio->apriTestata();
         const bool aperta = verbo == u"registri"_s ? archivio->registriAperti() : archivio->testataAperta();
@@ -257,13 +262,14 @@ QStringList esegui(const QString& verbo, const QString& resto)
         const QSqlDriver* d = archivio->database().driver();
         QStringList trovati;
         std::optional<store::Seguito> dopo;
-        for (qsizetype prima = -1; (trovati.size() - prima == 2 || prima < 0) && trovati.size() < 50;) {
+        const auto riga = [&](const QSqlQuery& q) {
+            trovati << q.value(store::trCodice).toString();
+            dopo = store::Seguito{q.value(int(tipo) - 1).toString(), trovati.back()};
+        };
+        for (qsizetype prima = -2; trovati.size() - prima == 2 && trovati.size() < 50;) {
             prima = trovati.size();
             QString sql;
-            const store::Esito e = store::esegui(*archivio, store::cercaRegistri(d, tipo, a.at(1), dopo, 2), sql, [&](const QSqlQuery& q) {
-                trovati << q.value(store::trCodice).toString();
-                dopo = store::Seguito{q.value(int(tipo) - 1).toString(), trovati.back()};
-            });
+            const store::Esito e = store::esegui(*archivio, store::cercaRegistri(d, tipo, a.at(1), dopo, 2), sql, riga);
             if (!e.ok())
                 return {esito(e)};
         }
@@ -277,8 +283,8 @@ QStringList esegui(const QString& verbo, const QString& resto)
             return {q.lastError().text()};
     } else if (verbo == u"db"_s || verbo == u"sh"_s) {
         QProcess p;
-        p.start(verbo == u"sh"_s ? u"bash"_s : QStringLiteral(PEMTARX_DB),
-                verbo == u"sh"_s ? QStringList{u"-c"_s, resto} : resto.split(u' ', Qt::SkipEmptyParts).replaceInStrings(u"''"_s, QString()));
+        QStringList argomenti = resto.split(u' ', Qt::SkipEmptyParts).replaceInStrings(u"''"_s, QString());
+        verbo == u"sh"_s ? p.start(u"bash"_s, {u"-c"_s, resto}) : p.start(QStringLiteral(PEMTARX_DB), argomenti);
         p.waitForFinished(60000);
         QStringList uscita = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         for (const QString& l : QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts))
@@ -290,7 +296,7 @@ QStringList esegui(const QString& verbo, const QString& resto)
         int nelGiornale = 0;
         for (int volta = 0; volta < resto.toInt(); ++volta) {
             QProcess scrittore;
-            scrittore.start(QStringLiteral(SCRITTORE), {u"salva"_s, f->percorso(), QString::number(caso.bounded(1000))});
+            scrittore.start(QStringLiteral(SCRITTORE), {u"salva"_s, f->percorso(), QString::number(caso.bounded(99))});
             // Killed after a few commits, at a random moment within the next two saves however long one takes
             // here, so kills land in every step of one.
             const int attesi = caso.bounded(1, 6);
@@ -302,14 +308,13 @@ QStringList esegui(const QString& verbo, const QString& resto)
                     if (++visti == 1)
                         tempo.start();
             }
-            const int salvataggio = int(std::max<qint64>(2 * tempo.nsecsElapsed() / 1000 / std::max(attesi - 1, 1), 4000));
-            for (const qint64 momento = tempo.nsecsElapsed() + 1000 * caso.bounded(salvataggio); tempo.nsecsElapsed() < momento;)
+            const qint64 dueSalvataggi = std::max<qint64>(2 * tempo.nsecsElapsed() / std::max(attesi - 1, 1), 4000000);
+            for (const qint64 fine = tempo.nsecsElapsed() + caso.bounded(dueSalvataggi); tempo.nsecsElapsed() < fine;)
                 scrittore.waitForReadyRead(0);
             scrittore.kill();
             scrittore.waitForFinished();
             nelGiornale += QFile(f->percorso() + u"-journal"_s).size() > 0;
-            // The first reader rolls a half-done transaction back from the journal.
-            for (const QString& sql : FileProva::server() ? spaiate : QStringList{u"PRAGMA integrity_check"_s} + spaiate)
+            for (const QString& sql : spaiate.mid(FileProva::server()))
                 if (const QStringList r = f->righe(sql); !r.isEmpty() && r != QStringList{u"ok"_s})
                     return {u"seme %1, volta %2: %3 da %4"_s.arg(seme).arg(volta).arg(r.join(u' '), sql)};
         }
@@ -329,8 +334,8 @@ QStringList esegui(const QString& verbo, const QString& resto)
                     mostrate.testata->value(u"TpsRigP5"_s) != mostrate.registro->value(u"SspRiqA"_s))
                     return {u"RIGHE DI DUE SALVATAGGI: "_s + comeLetti(mostrate)};
             }
-            scrittori[i].start(QStringLiteral(SCRITTORE), i < 2 ? QStringList{u"stesso"_s, f->percorso(), i ? u"SECONDO"_s : u"PRIMO"_s, resto}
-                                                                : QStringList{u"conta"_s, f->percorso(), QString::number(resto.toInt() / 2)});
+            const QString modo = i < 2 ? u"stesso"_s : u"conta"_s;
+            scrittori[i].start(QStringLiteral(SCRITTORE), {modo, f->percorso(), i ? u"SECONDO"_s : u"PRIMO"_s, resto});
         }
         QStringList errori;
         for (QProcess& p : scrittori)
@@ -343,11 +348,12 @@ QStringList esegui(const QString& verbo, const QString& resto)
         // A trigger that makes one kind of change of one table fail, as a schema change of another program would.
         if (resto.isEmpty())
             return f->righe(FileProva::server() ? u"DROP FUNCTION rifiuta() CASCADE"_s : u"DROP TRIGGER rifiuta"_s);
+        const QString trigger = u"CREATE TRIGGER rifiuta BEFORE "_s + resto;
         if (!FileProva::server())
-            return f->righe(u"CREATE TRIGGER rifiuta BEFORE %1 BEGIN SELECT RAISE(ABORT, 'rifiutato dalla prova'); END"_s.arg(resto));
+            return f->righe(trigger + u" BEGIN SELECT RAISE(ABORT, 'rifiutato dalla prova'); END"_s);
         const QStringList funzione = f->righe(u"CREATE FUNCTION rifiuta() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
                                               u"RAISE EXCEPTION 'rifiutato dalla prova'; END$$"_s);
-        return funzione + f->righe(u"CREATE TRIGGER rifiuta BEFORE %1 FOR EACH ROW EXECUTE FUNCTION rifiuta()"_s.arg(resto));
+        return funzione + f->righe(trigger + u" FOR EACH ROW EXECUTE FUNCTION rifiuta()"_s);
     } else if (verbo == u"nulli"_s) {
         QStringList nulli;
         for (const QLatin1StringView t : {store::tabellaRegistri, store::tabellaTestata})
@@ -360,10 +366,10 @@ QStringList esegui(const QString& verbo, const QString& resto)
         QStringList ora, copia;
         for (const store::Colonna& c : store::colonneStorico().subspan(store::colonneProprieStorico))
             ora << (c.nome.startsWith(u"Ssp"_s) ? u"r."_s : u"t."_s) + c.nome, copia << u"s."_s + c.nome;
-        const QStringList v = f->righe(u"SELECT s.StoUtente, s.StoComputer, s.StoQuando, %1, %2 FROM StoricoRegistri s, "
-                                       u"TabellaSerieSemplificata r JOIN TestataRegistriPS t ON t.TpsCodice = r.SspCodice WHERE "
-                                       u"s.StoNumero = %3 AND r.SspCodice = s.SspCodice"_s.arg(ora.join(u", "_s), copia.join(u", "_s), resto))
-                                  .value(0).split(u'|');
+        const QString sql = u"SELECT s.StoUtente, s.StoComputer, s.StoQuando, %1, %2 FROM StoricoRegistri s, "
+                            u"TabellaSerieSemplificata r JOIN TestataRegistriPS t ON t.TpsCodice = r.SspCodice WHERE "
+                            u"s.StoNumero = %3 AND r.SspCodice = s.SspCodice"_s;
+        const QStringList v = f->righe(sql.arg(ora.join(u", "_s), copia.join(u", "_s), resto)).value(0).split(u'|');
         const QDateTime quando = QDateTime::fromString(v.value(2), Qt::ISODateWithMs);
         const bool recente = v.value(2).size() == 24 && quando >= inizio && quando <= QDateTime::currentDateTimeUtc();
         return {v.mid(0, 2).join(u'|') + (recente ? u"|ora"_s : u'|' + v.value(2)) +
@@ -376,7 +382,7 @@ QStringList esegui(const QString& verbo, const QString& resto)
                     righe[i] += FileProva(a.value(i)).righe(u"SELECT * FROM %1 ORDER BY 1"_s.arg(t));
         return {righe[0] == righe[1] ? u"uguali, %1 righe"_s.arg(righe[0].size()) : u"diversi"_s};
     } else if (verbo == u"tempo"_s) {
-        if (const qint64 ms = orologio.restart(); ms < resto.section(u' ', 0, 0).toInt() || ms > resto.section(u' ', 1).toInt())
+        if (const qint64 ms = orologio.restart(); ms < a.front().toInt() || ms > a.value(1).toInt())
             return {u"%1 ms"_s.arg(ms)};
     } else if (verbo == u"taglia"_s) {
         // The server ends the store's connections, as a restart of it or a broken network would.

@@ -16,11 +16,6 @@ namespace {
 
 int contatore = 0;
 
-QString sulCluster(const QString& nome)
-{
-    return store::indirizzo({FileProva::cluster(), u"5432"_s, u"pemtarx"_s, nome, {}});
-}
-
 } // namespace
 
 bool FileProva::server() { return !cluster().isEmpty(); }
@@ -34,8 +29,8 @@ FileProva::FileProva() : connessione_(u"prova-%1"_s.arg(++contatore))
         return;
     // The cluster goes at the end of the run, and every database with it.
     nomeDatabase_ = u"prova_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(contatore);
-    percorso_ = sulCluster(nomeDatabase_);
-    FileProva(sulCluster(u"postgres"_s)).righe(u"CREATE DATABASE "_s + nomeDatabase_);
+    percorso_ = store::indirizzo({cluster(), u"5432"_s, u"pemtarx"_s, nomeDatabase_, {}});
+    FileProva(QString(percorso_).replace(nomeDatabase_, u"postgres"_s)).righe(u"CREATE DATABASE "_s + nomeDatabase_);
 }
 
 FileProva::FileProva(const QString& posizione)
@@ -68,7 +63,7 @@ bool FileProva::crea() const { return store::ArchivioRegistri::crea(percorso_).o
 
 QString FileProva::quotaNomi(const QString& sql)
 {
-    static const QRegularExpression nomi(uR"((?<!["'\w])(Ssp\w+|Tps\w+|Sto\w+|TabellaSerieSemplificata|TestataRegistriPS)(?!["'\w]))"_s);
+    static const QRegularExpression nomi(uR"((?<!["'\w])(Ssp\w+|Tps\w+|Sto\w+|Tabella\w+|Testata\w+)(?!["'\w]))"_s);
     return QString(sql).replace(nomi, u"\"\\1\""_s);
 }
 
@@ -101,7 +96,7 @@ QString FileProva::istantanea() const
     if (nomeDatabase_.isEmpty())
         return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll().toHex()) : QString();
     QStringList testo = righe(u"SELECT table_name, column_name, data_type, collation_name FROM "
-                              u"information_schema.columns WHERE table_schema = 'public' ORDER BY 1, ordinal_position"_s);
+                              u"information_schema.columns WHERE table_schema = 'public' ORDER BY 1, 2"_s);
     for (const QString& t : righe(u"SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1"_s))
         testo += righe(u"SELECT * FROM \"%1\" ORDER BY 1"_s.arg(t));
     return testo.join(u'\n');

@@ -2,7 +2,7 @@
 // the "postgresql://" address of a company database.
 //   scrittore salva ARCHIVIO N     saves and deletes registers without end from step N, a line per commit
 //   scrittore stesso ARCHIVIO CHI N  saves one code N times, every column and line signed by CHI and the turn
-//   scrittore conta ARCHIVIO N     adds one to a register's number N times, as a clerk would: looks it up,
+//   scrittore conta ARCHIVIO [CHI] N  adds one to a register's number N times, as a clerk would: looks it up,
 //                                  then saves it unless another clerk changed it meanwhile
 #include "store/archivioregistri.h"
 #include "store/campi.h"
