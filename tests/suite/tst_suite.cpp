@@ -283,10 +283,8 @@ class TestSuite : public QObject {
             x.waitForFinished(20000);
             return QString::fromLatin1(x.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         };
-        const auto finestraDi = [&](int i) {
-            Q_UNUSED(QTest::qWaitFor([&] { return pidAvviati().size() > i; }, 10000));
-            const QString pid = QString::number(pidAvviati().value(i));
-            return xdotool({u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s, pid}).value(0);
+        const auto finestraDi = [&](qint64 pid) {
+            return xdotool({u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)}).value(0);
         };
         // Without a window manager: the shown window at the top of the stack, and the focused one.
         const auto davanti = [&] {
@@ -295,9 +293,11 @@ class TestSuite : public QObject {
             return QString(mostrate.join(u' ').section(u' ', -1) + u' ' + xdotool({u"getwindowfocus"_s}).value(0));
         };
         const qint64 pid = avvia(comando);
-        const QString avvio = app::avvioProcesso(pid), a = finestra ? finestraDi(0) : QString();
-        avvia(programma + u' ' + contatore);
-        const QString b = finestraDi(1);
+        const QString avvio = app::avvioProcesso(pid);
+        // The window is the sibling's, which a launcher starts as its child.
+        QTRY_COMPARE_WITH_TIMEOUT(pidAvviati().size(), 1, 10000);
+        const QString a = finestra ? finestraDi(pidAvviati()[0]) : QString();
+        const QString b = finestraDi(avvia(programma + u' ' + contatore));
         QTRY_VERIFY_WITH_TIMEOUT(davanti().startsWith(b + u' '), 10000);
 
         QCOMPARE(processi.attiva(pid, avvio, comando), finestra);
