@@ -16,7 +16,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -24,16 +23,13 @@ using namespace Qt::StringLiterals;
 enum class Prima { Niente, Sorella, Uccisa };
 
 struct Identita {
-    QString avvio; // the command line started; none: the task is `pid`
-    QString comando;
-    bool attivato;
-    bool altrui = false; // the start recorded is another process's: the number was reused since
+    QString avvio, comando;        // the command line started (none: the task is `pid`), the one asked for
+    bool attivato, altrui = false; // altrui: the start recorded is another process's, the number reused since
     qint64 pid = 0;
 };
 
 struct Richiesta {
-    QString applicativi = {};                        // the section naming the programs
-    QString handle = {};                             // the called section's HANDLE line
+    QString applicativi = {}, handle = {}; // the section naming the programs, the called section's HANDLE line
     QString chiamante = u"x1"_s, chiamata = u"Y2"_s; // the caller's company, the one the called section records
     Prima prima = Prima::Niente;
     bool attivata = false; // the earlier instance came forward, nothing new started
@@ -56,43 +52,37 @@ class TestSuite : public QObject {
 
     QString in(const QString& nome) const { return cartella.filePath(nome); }
     static QString tra(const QString& testo) { return u'"' + testo + u'"'; }
-    static bool vivo(qint64 pid) { return pid > 0 && !app::avvioProcesso(pid).isEmpty(); }
     static qint64 pidDi(const QString& avvio) { return avvio.section(u'\t', 0, 0).toLongLong(); }
+    // HANDLE as this program writes it: one blank before the digits.
+    static QByteArray rigaHandle(qint64 pid) { return "\r\nHANDLE= " + QByteArray::number(pid) + "\r\n"; }
     qint64 avvia(const QString& comando) { return avviati.emplace_back(processi.avvia(comando)); }
     static QByteArray contenuto(const QString& file)
     {
         QFile f(file);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    static bool scrivi(const QString& file, const QByteArray& testo, QFile::Permissions permessi = {})
+    static bool scrivi(const QString& file, const QByteArray& testo, QFile::Permissions piu = {})
     {
         QFile f(file);
         return f.open(QIODevice::WriteOnly) && f.write(testo) == testo.size() &&
-               f.setPermissions(f.permissions() | permessi);
+               f.setPermissions(f.permissions() | piu);
     }
     // The starts the sibling recorded in its counter file: "pid<TAB>arguments" each.
     QStringList avvii() const { return QString::fromUtf8(contenuto(contatore)).split(u'\n', Qt::SkipEmptyParts); }
-    // What a shell command prints.
+    // What a shell command prints, its blanks and line ends made single blanks.
     static QString sh(const QString& comando)
     {
         QProcess p;
         p.start(u"sh"_s, {u"-c"_s, comando});
         p.waitForFinished(20000);
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return QString::fromUtf8(p.readAllStandardOutput()).simplified();
     }
     // A detached process is no child of ours: this polls until it is gone.
     static void ferma(qint64 pid)
     {
         if (pid > 0)
             ::kill(pid_t(pid), SIGKILL);
-        QTRY_VERIFY(!vivo(pid));
-    }
-    std::unique_ptr<suite::ModuliOpzionali> modulo()
-    {
-        auto m = std::make_unique<suite::ModuliOpzionali>(ini, u"P9"_s, dialoghi, processi);
-        m->nomeProceduraChiamata(zevedez);
-        m->nomeProceduraChiamante(u"BASE"_s);
-        return m;
+        QTRY_VERIFY(app::avvioProcesso(pid).isEmpty());
     }
 
   private Q_SLOTS:
@@ -102,18 +92,17 @@ class TestSuite : public QObject {
         const QByteArray sorella = QFile::encodeName(tra(programma)) + " \"$@\"";
         // The closing exit keeps the shell running instead of handing its process to the command.
         QVERIFY(scrivi(in(u"lancia-figlio"_s), "#!/bin/sh\n" + sorella + "\nexit 0\n", QFile::ExeOwner));
-        QVERIFY(scrivi(in(u"sveglia.py"_s), "import time\ntime.sleep(30)\n"));
-        QVERIFY(scrivi(in(u"altro.py"_s), "import time\ntime.sleep(30)\n"));
+        QVERIFY(scrivi(in(u"sveglia.py"_s), "import time\ntime.sleep(30)\n") &&
+                QFile::copy(in(u"sveglia.py"_s), in(u"altro.py"_s)));
     }
 
     void cleanup()
     {
         // A launcher that stays the parent leaves the sibling running when it is stopped: both are stopped.
         for (const QString& avvio : avvii())
-            ferma(pidDi(avvio));
-        for (const qint64 pid : std::as_const(avviati))
+            avviati << pidDi(avvio);
+        for (const qint64 pid : std::exchange(avviati, {}))
             ferma(pid);
-        avviati.clear();
         dialoghi.domande.clear();
         QFile::remove(contatore);
     }
@@ -188,59 +177,59 @@ class TestSuite : public QObject {
         QVERIFY(scrivi(ini, (u"[BASE]\r\nDITTA="_s + caso.chiamante + u"\r\n"_s + caso.applicativi +
                              u"\r\n[Zevedez]\r\n"_s + caso.handle + u"DITTA="_s + caso.chiamata + u"\r\n"_s)
                                 .toLatin1()));
+        suite::ModuliOpzionali m(ini, u"P9"_s, dialoghi, processi);
+        m.nomeProceduraChiamata(zevedez);
+        m.nomeProceduraChiamante(u"BASE"_s);
         qint64 vecchio = 0;
         if (caso.prima != Prima::Niente) {
-            modulo()->lanciaProcedura(app::leggiIni(ini, u"APPLICATIVI"_s, zevedez)); // as an earlier request did
+            m.lanciaProcedura(app::leggiIni(ini, u"APPLICATIVI"_s, zevedez)); // as an earlier request did
             QTRY_COMPARE_WITH_TIMEOUT(avvii().size(), 1, 10000);
             vecchio = pidDi(avvii()[0]);
             if (caso.prima == Prima::Uccisa)
                 ferma(vecchio);
         }
         const QByteArray file = contenuto(ini);
-        auto m = modulo();
 
-        m->attivaProcedura();
+        m.attivaProcedura();
         QCOMPARE(contenuto(ini) == file, !caso.messaggio.isEmpty() || caso.attivata);
-        m->scriviCodiceSocieta();
+        m.scriviCodiceSocieta();
 
         QCOMPARE(dialoghi.domande.size(), caso.messaggio.isEmpty() ? 0 : 1);
         QCOMPARE(dialoghi.domande.value(0).testo, caso.messaggio);
         QCOMPARE(app::leggiIni(ini, zevedez, u"DITTA"_s), u"X1"_s); // the caller's company, never the program's own
         const bool nuova = !caso.attivata && caso.messaggio.isEmpty();
         QTRY_COMPARE_WITH_TIMEOUT(avvii().size(), (vecchio ? 1 : 0) + (nuova ? 1 : 0), 10000);
-        QVERIFY(!caso.attivata || vivo(vecchio));
+        QVERIFY(!caso.attivata || !app::avvioProcesso(vecchio).isEmpty());
         if (!nuova)
             return;
         // In HANDLE with one blank before its digits, its arguments whole, detached: a session and process group of
         // its own, its standard streams closed.
         const qint64 pid = pidDi(avvii().last());
-        QVERIFY(contenuto(ini).contains(QByteArray("\r\nHANDLE= " + QByteArray::number(pid) + "\r\n")));
+        QVERIFY(contenuto(ini).contains(rigaHandle(pid)));
         QCOMPARE(avvii().last(), QString::number(pid) + u'\t' + contatore + u"\ta b\t\"c\"\td"_s);
-        const auto gruppoESessione = [](const QString& p) {
-            return contenuto(u"/proc/"_s + p + u"/stat"_s).split(')').last().split(' ').mid(3, 2);
-        };
-        const QList<QByteArray> suoi = gruppoESessione(QString::number(pid)), nostri = gruppoESessione(u"self"_s);
-        QVERIFY(suoi[0] != nostri[0] && suoi[1] != nostri[1] && suoi[0] == suoi[1]);
-        QCOMPARE(sh(u"readlink /proc/%1/fd/0 /proc/%1/fd/1 /proc/%1/fd/2"_s.arg(pid)),
-                 u"/dev/null\n/dev/null\n/dev/null"_s);
+        const QStringList ids =
+            sh(u"sed 's/.*) //' /proc/%1/stat /proc/$PPID/stat | cut -d' ' -f3,4"_s.arg(pid)).split(u' ');
+        QVERIFY(ids.size() == 4 && ids[0] == ids[1] && ids[0] != ids[2] && ids[1] != ids[3]);
+        QCOMPARE(sh(u"readlink /proc/%1/fd/[012]"_s.arg(pid)), u"/dev/null /dev/null /dev/null"_s);
     }
 
     void siblingWritingAtTheSameTimeLosesNothing()
     {
         constexpr int scritture = 40;
         QVERIFY(scrivi(ini, "[BASE]\r\nDITTA=X1\r\n[Zevedez]\r\nHANDLE=4321\r\nDITTA=y3\r\n"));
-        auto m = modulo();
-        m->leggiHandle();
-        m->leggiCodiceSocieta();
-        QCOMPARE(m->numeroHandleString().toString() + m->codiceDitta().toString(), u"4321Y3"_s);
+        suite::ModuliOpzionali m(ini, u"P9"_s, dialoghi, processi);
+        m.nomeProceduraChiamata(zevedez);
+        m.leggiHandle();
+        m.leggiCodiceSocieta();
+        QCOMPARE(m.numeroHandleString().toString() + m.codiceDitta().toString(), u"4321Y3"_s);
         QProcess sorella;
         sorella.start(programma, {u"--scrivi"_s, ini, zevedez, QString::number(scritture)});
         QTRY_COMPARE_WITH_TIMEOUT(app::leggiIni(ini, zevedez, u"SVEGLIA1"_s), u"1"_s, 10000);
-        m->codiceDitta(u"ZZ"_s);
+        m.codiceDitta(u"ZZ"_s);
         for (int i = 0; i < scritture; ++i) {
-            m->scriviHandle();
-            m->scriviCodiceSocieta();
-            m->pulisciHandle();
+            m.scriviHandle();
+            m.scriviCodiceSocieta();
+            m.pulisciHandle();
         }
 
         QVERIFY(sorella.waitForFinished(60000) && sorella.exitCode() == 0);
@@ -249,9 +238,8 @@ class TestSuite : public QObject {
         // HANDLE kept, empty; the program's own company, whatever given.
         QVERIFY(contenuto(ini).contains("\r\nHANDLE=\r\nDITTA=P9\r\n"));
         QCOMPARE(app::leggiIni(ini, u"BASE"_s, u"DITTA"_s), u"X1"_s);
-        m->scriviHandle();
-        const QByteArray handle = "\r\nHANDLE= " + QByteArray::number(QCoreApplication::applicationPid()) + "\r\n";
-        QVERIFY(contenuto(ini).contains(handle));
+        m.scriviHandle();
+        QVERIFY(contenuto(ini).contains(rigaHandle(QCoreApplication::applicationPid())));
     }
 
     void theEarlierWindowComesForward_data()
@@ -270,12 +258,11 @@ class TestSuite : public QObject {
         QFETCH(QString, comando);
         QFETCH(bool, finestra);
         const auto finestraDi = [](qint64 pid) {
-            return sh(u"xdotool search --sync --onlyvisible --pid %1 | head -n 1"_s.arg(pid));
+            return sh(u"xdotool search --sync --onlyvisible --pid %1 | head -1"_s.arg(pid));
         };
         // Without a window manager: the shown window at the top of the stack, and the focused one.
         const auto davanti = [] {
-            return sh(
-                u"echo \"$(xdotool search --maxdepth 1 --onlyvisible --name . | tail -n 1)/$(xdotool getwindowfocus)\""_s);
+            return sh(u"echo $(xdotool search --maxdepth 1 --onlyvisible . | tail -1)/$(xdotool getwindowfocus)"_s);
         };
         const qint64 pid = avvia(comando);
         // The window is the sibling's, which a launcher starts as its child.

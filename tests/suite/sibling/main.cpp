@@ -28,13 +28,12 @@ int main(int argc, char** argv)
     }
     QWidget finestra;
     finestra.setWindowTitle(u"Zevedez prova"_s);
-    finestra.resize(240, 120);
     finestra.setVisible(!argomenti.contains(u"--senza-finestra"_s));
     // Recorded once the window is asked for, so that a test seeing the start also finds it mapping.
     QFile contatore(argomenti.value(1));
     const QStringList riga = QStringList{QString::number(QCoreApplication::applicationPid())} + argomenti.mid(1);
-    if (!contatore.open(QIODevice::Append) || contatore.write((riga.join(u'\t') + u'\n').toUtf8()) < 0)
+    if (!contatore.open(QIODevice::Append) || contatore.write((riga.join(u'\t') + u'\n').toUtf8()) < 0 ||
+        !contatore.flush())
         return 1;
-    contatore.close();
     return QApplication::exec();
 }
