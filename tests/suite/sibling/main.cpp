@@ -31,9 +31,8 @@ int main(int argc, char** argv)
     finestra.setVisible(!argomenti.contains(u"--senza-finestra"_s));
     // Recorded once the window is asked for, so that a test seeing the start also finds it mapping.
     QFile contatore(argomenti.value(1));
-    const QStringList riga = QStringList{QString::number(QCoreApplication::applicationPid())} + argomenti.mid(1);
-    if (!contatore.open(QIODevice::Append) || contatore.write((riga.join(u'\t') + u'\n').toUtf8()) < 0 ||
-        !contatore.flush())
+    const QString riga = QString::number(QCoreApplication::applicationPid()) + u'\t' + argomenti.mid(1).join(u'\t');
+    if (!contatore.open(QIODevice::Append) || contatore.write((riga + u'\n').toUtf8()) < 0 || !contatore.flush())
         return 1;
     return QApplication::exec();
 }
