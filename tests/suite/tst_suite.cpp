@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -51,7 +52,6 @@ class TestSuite : public QObject {
     app::DialoghiScript dialoghi;
 
     QString in(const QString& nome) const { return cartella.filePath(nome); }
-    static QString tra(const QString& testo) { return u'"' + testo + u'"'; }
     static qint64 pidDi(const QString& avvio) { return avvio.section(u'\t', 0, 0).toLongLong(); }
     // HANDLE as this program writes it: one blank before the digits.
     static QByteArray rigaHandle(qint64 pid) { return "\r\nHANDLE= " + QByteArray::number(pid) + "\r\n"; }
@@ -77,11 +77,11 @@ class TestSuite : public QObject {
         p.waitForFinished(20000);
         return QString::fromUtf8(p.readAllStandardOutput()).simplified();
     }
-    // A detached process is no child of ours: this polls until it is gone.
+    // Its whole group, a launcher with the sibling it started; a detached process is no child of ours, so this polls.
     static void ferma(qint64 pid)
     {
-        if (pid > 0)
-            ::kill(pid_t(pid), SIGKILL);
+        if (const pid_t gruppo = ::getpgid(pid_t(pid)); pid > 0 && gruppo > 0 && gruppo != ::getpgrp())
+            ::killpg(gruppo, SIGKILL);
         QTRY_VERIFY(app::avvioProcesso(pid).isEmpty());
     }
 
@@ -89,7 +89,7 @@ class TestSuite : public QObject {
     void initTestCase()
     {
         QVERIFY(QFile::copy(programma, spazi) && !python.isEmpty());
-        const QByteArray sorella = QFile::encodeName(tra(programma)) + " \"$@\"";
+        const QByteArray sorella = '"' + QFile::encodeName(programma) + "\" \"$@\"";
         // The closing exit keeps the shell running instead of handing its process to the command.
         QVERIFY(scrivi(in(u"lancia-figlio"_s), "#!/bin/sh\n" + sorella + "\nexit 0\n", QFile::ExeOwner));
         QVERIFY(scrivi(in(u"sveglia.py"_s), "import time\ntime.sleep(30)\n") &&
@@ -98,7 +98,6 @@ class TestSuite : public QObject {
 
     void cleanup()
     {
-        // A launcher that stays the parent leaves the sibling running when it is stopped: both are stopped.
         for (const QString& avvio : avvii())
             avviati << pidDi(avvio);
         for (const qint64 pid : std::exchange(avviati, {}))
@@ -110,7 +109,7 @@ class TestSuite : public QObject {
     void activatesOnlyALiveProcessOfTheProgram_data()
     {
         QTest::addColumn<Identita>("caso");
-        const QString s = programma + u' ' + contatore, sp = tra(spazi) + u' ' + contatore;
+        const QString s = programma + u' ' + contatore, sp = u'"' + spazi + u"\" "_s + contatore;
         const QString py = python + u' ' + in(u"sveglia.py"_s), figlio = in(u"lancia-figlio"_s) + u' ' + contatore;
         QTest::newRow("live sibling") << Identita{s, s, true};
         QTest::newRow("sibling under a path with a blank") << Identita{sp, sp, true};
@@ -143,7 +142,7 @@ class TestSuite : public QObject {
     {
         QTest::addColumn<Richiesta>("caso");
         // A blank in the path, quotes in the arguments: each start goes through the quoting of the command line.
-        const QString sorella = tra(spazi) + u"  "_s + contatore + u" \"a b\"   \"\"\"c\"\"\" d"_s;
+        const QString sorella = u'"' + spazi + u"\"  "_s + contatore + u" \"a b\"   \"\"\"c\"\"\" d"_s;
         const QString lista = u"[APPLICATIVI]\r\nZevedez="_s, nonPresente = u"Zevedez non presente su "_s + ini;
         // Nothing started, nothing written but the caller's company.
         const auto avviso = [&](const char* nome, const QString& applicativi, const QString& messaggio) {
@@ -152,7 +151,7 @@ class TestSuite : public QObject {
         avviso("named only in another section", u"[ALTRI]\r\nZevedez="_s + sorella, nonPresente);
         avviso("blank command", lista + u"   "_s, nonPresente);
         avviso("section header not closed", u"[APPLICATIVI\r\nZevedez="_s + sorella, nonPresente);
-        for (const QString& manca : QStringList{tra(in(u"manca"_s)) + u" uno"_s, u"pemtarx-sveglia-inesistente"_s,
+        for (const QString& manca : QStringList{u'"' + in(u"manca"_s) + u"\" uno"_s, u"pemtarx-sveglia-inesistente"_s,
                                                 cartella.path(), in(u"altro.py"_s)})
             avviso(qPrintable(u"cannot start: "_s + manca), lista + manca, manca + u" non trovato"_s);
         // No task to ask for: a new instance, and the stale company left in the section gives way to the caller's.
