@@ -48,10 +48,6 @@ class TestIstruzioni : public QObject {
     void righe();
 
   private:
-    static TipoRicerca tipoRicerca(const QString& t)
-    {
-        return t == u"C"_s ? TipoRicerca::Codice : TipoRicerca::Descrizione;
-    }
     // Registers at the edges of the ranges, of the letter case, of quotes and wildcards and of each kind;
     // 2000 more R00001.. with descriptions counting down, and 300 Q00001.. all described "UGUALE".
     std::unique_ptr<Archivio> elenco;
@@ -82,29 +78,32 @@ void TestIstruzioni::ranges_data()
     QTest::addColumn<QString>("tipo");
     QTest::addColumn<QString>("chiave");
     QTest::addColumn<QStringList>("attesi");
-    QTest::newRow("code, one letter") << u"C"_s << u"A"_s << u"A1,AB1,AB2,ab3,ABZ,AC1"_s.split(u',');
-    QTest::newRow("code, lower case key") << u"C"_s << u"ab"_s << u"AB1,AB2,ab3,ABZ"_s.split(u',');
-    QTest::newRow("code, every code beginning with Z") << u"C"_s << u"Z"_s << u"ZZ,ZZA"_s.split(u',');
-    QTest::newRow("code, nothing") << u"C"_s << u"XY"_s << QStringList{};
-    QTest::newRow("code, a blank") << u"C"_s << u" "_s << QStringList{};
-    QTest::newRow("code O'BRIEN") << u"C"_s << u"O'BRIEN"_s << u"O'BRIEN,O'BRIEN2"_s.split(u',');
-    QTest::newRow("code quote alone") << u"C"_s << u"'"_s << QStringList{};
-    QTest::newRow("code %_") << u"C"_s << u"%_"_s << QStringList{u"%_1"_s};
-    QTest::newRow("code _") << u"C"_s << u"_"_s << QStringList{u"_X"_s};
-    QTest::newRow("code injection") << u"C"_s << u"' OR ''='"_s << QStringList{};
+    const auto r = [](const char* nome, const char* tipo, const QString& chiave, const QString& attesi) {
+        QTest::newRow(nome) << QString::fromLatin1(tipo) << chiave << attesi.split(u',', Qt::SkipEmptyParts);
+    };
+    r("code, one letter", "C", u"A"_s, u"A1,AB1,AB2,ab3,ABZ,AC1"_s);
+    r("code, lower case key", "C", u"ab"_s, u"AB1,AB2,ab3,ABZ"_s);
+    r("code, every code beginning with Z", "C", u"Z"_s, u"ZZ,ZZA"_s);
+    r("code, nothing", "C", u"XY"_s, {});
+    r("code, a blank", "C", u" "_s, {});
+    r("code O'BRIEN", "C", u"O'BRIEN"_s, u"O'BRIEN,O'BRIEN2"_s);
+    r("code quote alone", "C", u"'"_s, {});
+    r("code %_", "C", u"%_"_s, u"%_1"_s);
+    r("code _", "C", u"_"_s, u"_X"_s);
+    r("code injection", "C", u"' OR ''='"_s, {});
     // Equal descriptions in either case follow each other by code.
-    QTest::newRow("description, lower case key") << u"D"_s << u"beta"_s << u"AB1,B1,ABZ"_s.split(u',');
-    QTest::newRow("description, two letters") << u"D"_s << u"AL"_s << u"A1,AB2"_s.split(u',');
-    QStringList uguali;
+    r("description, lower case key", "D", u"beta"_s, u"AB1,B1,ABZ"_s);
+    r("description, two letters", "D", u"AL"_s, u"A1,AB2"_s);
+    QString uguali;
     for (int i = 1; i <= 300; ++i)
-        uguali << u"Q%1"_s.arg(i, 5, 10, QChar(u'0'));
-    QTest::newRow("description, equal across pages") << u"D"_s << u"UG"_s << uguali;
-    QTest::newRow("description, nothing") << u"D"_s << u"Q"_s << QStringList{};
-    QTest::newRow("description O'BRIEN") << u"D"_s << u"O'BRIEN"_s << u"O'BRIEN,O'BRIEN2"_s.split(u',');
-    QTest::newRow("description %_") << u"D"_s << u"100%_"_s << QStringList{u"%_1"_s};
-    QTest::newRow("description injection") << u"D"_s << u"x' OR 1=1 --"_s << QStringList{};
-    QTest::newRow("unloading registers") << u"S"_s << QString() << u"S 1,S012345678,S1,s2,S3"_s.split(u',');
-    QTest::newRow("loading groups") << u"G"_s << QString() << QStringList{u"G1"_s};
+        uguali += u"Q%1,"_s.arg(i, 5, 10, QChar(u'0'));
+    r("description, equal across pages", "D", u"UG"_s, uguali);
+    r("description, nothing", "D", u"Q"_s, {});
+    r("description O'BRIEN", "D", u"O'BRIEN"_s, u"O'BRIEN,O'BRIEN2"_s);
+    r("description %_", "D", u"100%_"_s, u"%_1"_s);
+    r("description injection", "D", u"x' OR 1=1 --"_s, {});
+    r("unloading registers", "S", {}, u"S 1,S012345678,S1,s2,S3"_s);
+    r("loading groups", "G", {}, u"G1"_s);
 }
 
 void TestIstruzioni::ranges()
@@ -114,9 +113,10 @@ void TestIstruzioni::ranges()
     QFETCH(QStringList, attesi);
     QString testoSql;
     QStringList codici;
+    const TipoRicerca tipoRicerca = tipo == u"C"_s ? TipoRicerca::Codice : TipoRicerca::Descrizione;
     if (tipo == u"C"_s || tipo == u"D"_s) {
         ModelloRicerca m(elenco->store, testoSql);
-        QVERIFY(m.cerca(tipoRicerca(tipo), chiave).ok());
+        QVERIFY(m.cerca(tipoRicerca, chiave).ok());
         for (int i = 0; i < m.rowCount(); ++i)
             codici << m.index(i).data(ModelloRicerca::ruoloCodice).toString();
         // Its first and later pages are range searches on an index, no full scan, no sort before the first row;
@@ -127,7 +127,7 @@ void TestIstruzioni::ranges()
              {std::optional<store::Seguito>(), std::optional(store::Seguito{u"O'B%_1"_s, u"X'1"_s})}) {
             const QString p =
                 piano(elenco->store.database(),
-                      store::cercaRegistri(elenco->store.database().driver(), tipoRicerca(tipo), chiave, dopo, 64));
+                      store::cercaRegistri(elenco->store.database().driver(), tipoRicerca, chiave, dopo, 64));
             QVERIFY2(p.startsWith(u"SEARCH "_s) && p.contains(u"USING INDEX "_s + indice), qPrintable(p));
             QVERIFY2(!p.contains(u"SCAN"_s) && !p.contains(u"TEMP B-TREE"_s), qPrintable(p));
         }
@@ -162,32 +162,32 @@ void TestIstruzioni::righe_data()
     const QString coda = u" 0123/PS/E    004567K      89  S01        A1"_s;
     const QString dA = u" D"_s + sp(29) + u" A"_s + sp(11) + u' ';
     const QString s = u"  S"_s + sp(9) + u' ';
-    QTest::newRow("every column, by code") << u"C"_s << pieno << u"AB1        GRUPPO NORD"_s + sp(19) + coda;
-    QTest::newRow("every column, by description")
-        << u"D"_s << pieno << u"GRUPPO NORD"_s + sp(19) + u" AB1       "_s + coda;
-    QTest::newRow("mechanographic 0") << u"C"_s << u"M0|D|A|0|K|1|S|E"_s
-                                      << u"M0        "_s + dA + sp(14) + u"1"_s + s + u'E';
-    QTest::newRow("mechanographic 123, check 4")
-        << u"C"_s << u"M1|D|A|123|4|1|S|E"_s << u"M1        "_s + dA + u"0001234       1"_s + s + u'E';
-    QTest::newRow("mechanographic 123, no check")
-        << u"C"_s << u"M1|D|A|123||1|S|E"_s << u"M1        "_s + dA + u"000123        1"_s + s + u'E';
-    QTest::newRow("last number 0") << u"C"_s << u"U0|D|A|1|C|0|S|E"_s
-                                   << u"U0        "_s + dA + u"000001C       0"_s + s + u'E';
-    QTest::newRow("last number 1234567 moves the rest")
-        << u"C"_s << u"U7|D|A|1|C|1234567|S|E"_s << u"U7        "_s + dA + u"000001C  1234567"_s + s + u'E';
-    QTest::newRow("empty EDI series ends on the blank of column 83")
-        << u"C"_s << u"E0|D|A|1|C|1|S|"_s << u"E0        "_s + dA + u"000001C       1"_s + s;
-    QTest::newRow("Null columns") << u"C"_s << u"N1|||||||"_s << u"N1"_s + sp(62) + u"     0"_s + sp(13);
-    QTest::newRow("blank and NUL-led texts read as a blank")
-        << u"C"_s << u"B1|D|   |1|C|1|\0X|E"_s << u"B1         D"_s + sp(43) + u"000001C       1"_s + sp(13) + u'E';
-    QTest::newRow("overlong values are cut, the EDI series is not")
-        << u"C"_s << u"L1|"_s + u"D"_s.repeated(35) + u'|' + u"A"_s.repeated(15) + u"|5|XYZ|1|SSSSSSSSSSSS|EDIEDI"_s
-        << u"L1         "_s + u"D"_s.repeated(30) + u' ' + u"A"_s.repeated(12) +
-               u" 000005XY      1  SSSSSSSSSS EDIEDI"_s;
-    QTest::newRow("line, short code") << u"E"_s << u"AB1|GRUPPO NORD"_s << u"AB1        - GRUPPO NORD"_s;
-    QTest::newRow("line, longer code cut") << u"E"_s << u"ABCDEFGHIJKL|X"_s << u"ABCDEFGHIJ - X"_s;
-    QTest::newRow("line, Null description") << u"E"_s << u"A|"_s << u"A          - "_s;
-    QTest::newRow("line, description as stored") << u"E"_s << u"A|  X  "_s << u"A          -   X  "_s;
+    const auto r = [](const char* nome, const char* tipo, const QString& valori, const QString& atteso) {
+        QTest::newRow(nome) << QString::fromLatin1(tipo) << valori << atteso;
+    };
+    // A register coded c described "D", authorised "A", unloading "S", EDI "E", with the number columns n between.
+    const auto c = [&](const char* codice, const QString& n) -> QString {
+        return QString::fromLatin1(codice).leftJustified(10) + dA + n + s + u'E';
+    };
+    r("every column, by code", "C", pieno, u"AB1        GRUPPO NORD"_s + sp(19) + coda);
+    r("every column, by description", "D", pieno, u"GRUPPO NORD"_s + sp(19) + u" AB1       "_s + coda);
+    r("mechanographic 0", "C", u"M0|D|A|0|K|1|S|E"_s, c("M0", sp(14) + u'1'));
+    r("mechanographic 123, check 4", "C", u"M1|D|A|123|4|1|S|E"_s, c("M1", u"0001234       1"_s));
+    r("mechanographic 123, no check", "C", u"M1|D|A|123||1|S|E"_s, c("M1", u"000123        1"_s));
+    r("last number 0", "C", u"U0|D|A|1|C|0|S|E"_s, c("U0", u"000001C       0"_s));
+    r("last number 1234567 moves the rest", "C", u"U7|D|A|1|C|1234567|S|E"_s, c("U7", u"000001C  1234567"_s));
+    r("empty EDI series ends on the blank of column 83", "C", u"E0|D|A|1|C|1|S|"_s,
+      c("E0", u"000001C       1"_s).chopped(1));
+    r("Null columns", "C", u"N1|||||||"_s, u"N1"_s + sp(62) + u"     0"_s + sp(13));
+    r("blank and NUL-led texts read as a blank", "C", u"B1|D|   |1|C|1|\0X|E"_s,
+      u"B1         D"_s + sp(43) + u"000001C       1"_s + sp(13) + u'E');
+    r("overlong values are cut, the EDI series is not", "C",
+      u"L1|"_s + u"D"_s.repeated(35) + u'|' + u"A"_s.repeated(15) + u"|5|XYZ|1|SSSSSSSSSSSS|EDIEDI"_s,
+      u"L1         "_s + u"D"_s.repeated(30) + u' ' + u"A"_s.repeated(12) + u" 000005XY      1  SSSSSSSSSS EDIEDI"_s);
+    r("line, short code", "E", u"AB1|GRUPPO NORD"_s, u"AB1        - GRUPPO NORD"_s);
+    r("line, longer code cut", "E", u"ABCDEFGHIJKL|X"_s, u"ABCDEFGHIJ - X"_s);
+    r("line, Null description", "E", u"A|"_s, u"A          - "_s);
+    r("line, description as stored", "E", u"A|  X  "_s, u"A          -   X  "_s);
 }
 
 void TestIstruzioni::righe()
@@ -206,7 +206,8 @@ void TestIstruzioni::righe()
     QVERIFY(a.pronto && a.esegui(inserisci, v));
     QString testoSql;
     ModelloRicerca m(a.store, testoSql);
-    QVERIFY(m.cerca(tipoRicerca(tipo), v.at(tipo == u"C"_s ? 0 : 1).toString()).ok());
+    const bool codice = tipo == u"C"_s;
+    QVERIFY(m.cerca(codice ? TipoRicerca::Codice : TipoRicerca::Descrizione, v.at(codice ? 0 : 1).toString()).ok());
     QCOMPARE(m.rowCount(), 1);
     QCOMPARE(m.index(0).data().toString(), atteso);
 }
