@@ -31,34 +31,30 @@ void TestStartup::settingsAndCompanyAreFound_data()
     const QString mdb = u"dati/X1/dogana.mdb"_s;
     const QString inesistente = u"SOCIETA' INESISTENTE"_s;
     const QString ambigui = inesistente + u"\nNOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: "_s;
+    const QString prog = u"%R/prog/Quendrix.ini"_s, config = u"%R/config/Quendrix.ini"_s, dove = u"%R/"_s + mdb;
     const auto r = [](const char* nome, const QStringList& voci, const QString& fileIni, const QString& percorso,
-                      const QString& messaggio = {}) {
-        QTest::newRow(nome) << voci << fileIni << percorso << messaggio;
-    };
-    r("beside the program wins", {ini + x1, u"config/Quendrix.ini=[BASE]\r\nDITTA=ALTRA\r\n"_s, mdb},
-      u"%R/prog/Quendrix.ini"_s, u"%R/"_s + mdb);
-    r("no settings: the root", {}, u"%R/config/Quendrix.ini"_s, u"//dogana.mdb"_s, inesistente);
+                      const QString& m = {}) { QTest::newRow(nome) << voci << fileIni << percorso << m; };
+    r("beside the program wins", {ini + x1, u"config/Quendrix.ini=[BASE]\r\nDITTA=ALTRA\r\n"_s, mdb}, prog, dove);
+    r("no settings: the root", {}, config, u"//dogana.mdb"_s, inesistente);
     r("data folder without separator joins the company",
-      {ini + u"[base]\r\nditta=X1\r\n[Path]\r\nDirIni=%R/DATI\r\n"_s, u"DATIX1/dogana.mdb"_s},
-      u"%R/prog/Quendrix.ini"_s, u"%R/DATIX1/dogana.mdb"_s);
-    r("blank data folder: the root", {ini + u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=\"   \"\r\n"_s},
-      u"%R/prog/Quendrix.ini"_s, u"/X1/dogana.mdb"_s, inesistente);
-    r("data folder made, never the company", {ini + x1}, u"%R/prog/Quendrix.ini"_s, u"%R/"_s + mdb, inesistente);
-    r("company folder and file in other case", {ini + x1minuscolo, u"dati/X1/DOGANA.MDB"_s}, u"%R/prog/Quendrix.ini"_s,
+      {ini + u"[base]\r\nditta=X1\r\n[Path]\r\nDirIni=%R/DATI\r\n"_s, u"DATIX1/dogana.mdb"_s}, prog,
+      u"%R/DATIX1/dogana.mdb"_s);
+    r("blank data folder: the root", {ini + u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=\"   \"\r\n"_s}, prog,
+      u"/X1/dogana.mdb"_s, inesistente);
+    r("data folder made, never the company", {ini + x1}, prog, dove, inesistente);
+    r("company folder and file in other case", {ini + x1minuscolo, u"dati/X1/DOGANA.MDB"_s}, prog,
       u"%R/dati/X1/DOGANA.MDB"_s);
-    r("settings file in capitals", {u"prog/QUENDRIX.INI="_s + x1, mdb}, u"%R/prog/QUENDRIX.INI"_s, u"%R/"_s + mdb);
-    r("a folder is no settings file", {u"prog/Quendrix.ini/"_s, u"config/Quendrix.ini="_s + x1, mdb},
-      u"%R/config/Quendrix.ini"_s, u"%R/"_s + mdb);
+    r("settings file in capitals", {u"prog/QUENDRIX.INI="_s + x1, mdb}, u"%R/prog/QUENDRIX.INI"_s, dove);
+    r("a folder is no settings file", {u"prog/Quendrix.ini/"_s, u"config/Quendrix.ini="_s + x1, mdb}, config, dove);
     r("two folders differing in case: neither",
       {ini + u"[BASE]\r\nDITTA=ab\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s, u"dati/AB/dogana.mdb"_s,
-       u"dati/aB/dogana.mdb"_s},
-      u"%R/prog/Quendrix.ini"_s, u"%R/dati/ab/dogana.mdb"_s, ambigui + u"%R/dati/AB, %R/dati/aB"_s);
+       u"dati/aB/dogana.mdb"_s}, prog, u"%R/dati/ab/dogana.mdb"_s, ambigui + u"%R/dati/AB, %R/dati/aB"_s);
     r("two company files differing in case: neither", {ini + x1, u"dati/X1/DOGANA.MDB"_s, u"dati/X1/Dogana.mdb"_s},
-      u"%R/prog/Quendrix.ini"_s, u"%R/"_s + mdb, ambigui + u"%R/dati/X1/DOGANA.MDB, %R/dati/X1/Dogana.mdb"_s);
+      prog, dove, ambigui + u"%R/dati/X1/DOGANA.MDB, %R/dati/X1/Dogana.mdb"_s);
     r("two settings files differing in case: neither", {u"prog/quendrix.ini="_s + x1, u"prog/QUENDRIX.INI="_s + x1},
-      u"%R/config/Quendrix.ini"_s, u"//dogana.mdb"_s, ambigui + u"%R/prog/QUENDRIX.INI, %R/prog/quendrix.ini"_s);
-    r("the exact name wins", {ini + x1minuscolo, mdb, u"dati/x1/DOGANA.MDB"_s, u"dati/x1/dogana.mdb"_s},
-      u"%R/prog/Quendrix.ini"_s, u"%R/dati/x1/dogana.mdb"_s);
+      config, u"//dogana.mdb"_s, ambigui + u"%R/prog/QUENDRIX.INI, %R/prog/quendrix.ini"_s);
+    r("the exact name wins", {ini + x1minuscolo, mdb, u"dati/x1/DOGANA.MDB"_s, u"dati/x1/dogana.mdb"_s}, prog,
+      u"%R/dati/x1/dogana.mdb"_s);
 }
 
 void TestStartup::settingsAndCompanyAreFound()
