@@ -11,6 +11,7 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using store::Seguito;
 using store::TipoRicerca;
 
 namespace {
@@ -113,6 +114,7 @@ void TestIstruzioni::ranges()
     QFETCH(QStringList, attesi);
     QString testoSql;
     QStringList codici;
+    const QSqlDatabase db = elenco->store.database();
     const TipoRicerca tipoRicerca = tipo == u"C"_s ? TipoRicerca::Codice : TipoRicerca::Descrizione;
     if (tipo == u"C"_s || tipo == u"D"_s) {
         ModelloRicerca m(elenco->store, testoSql);
@@ -123,22 +125,19 @@ void TestIstruzioni::ranges()
         // a statement with a quote of the key or of the last row in its text would not even run.
         const QString indice =
             tipo == u"C"_s ? u"sqlite_autoindex_TabellaSerieSemplificata_1"_s : u"SspDescrizioneIdx"_s;
-        for (const auto& dopo :
-             {std::optional<store::Seguito>(), std::optional(store::Seguito{u"O'B%_1"_s, u"X'1"_s})}) {
-            const QString p =
-                piano(elenco->store.database(),
-                      store::cercaRegistri(elenco->store.database().driver(), tipoRicerca, chiave, dopo, 64));
+        for (const auto& dopo : {std::optional<Seguito>(), std::optional(Seguito{u"O'B%_1"_s, u"X'1"_s})}) {
+            const QString p = piano(db, store::cercaRegistri(db.driver(), tipoRicerca, chiave, dopo, 64));
             QVERIFY2(p.startsWith(u"SEARCH "_s) && p.contains(u"USING INDEX "_s + indice), qPrintable(p));
             QVERIFY2(!p.contains(u"SCAN"_s) && !p.contains(u"TEMP B-TREE"_s), qPrintable(p));
         }
     } else {
         const auto riga = [&codici](const QSqlQuery& q) { codici << q.value(store::elCodice).toString(); };
-        const store::Istruzione i = store::elencoRegistri(elenco->store.database().driver(), tipo);
+        const store::Istruzione i = store::elencoRegistri(db.driver(), tipo);
         QVERIFY(store::esegui(elenco->store, i, testoSql, riga).ok());
         QVERIFY(!testoSql.contains(u'\'')); // the kind is bound
     }
     QCOMPARE(codici, attesi);
-    QCOMPARE(elenco->store.database().tables().size(), 5); // no key ran as a statement, nor dropped a table
+    QCOMPARE(db.tables().size(), 5); // no key ran as a statement, nor dropped a table
 }
 
 // A null key is the empty key, never a Null that would match nothing; every register is a range too.
