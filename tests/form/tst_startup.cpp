@@ -25,10 +25,9 @@ void TestStartup::settingsAndCompanyAreFound_data()
     QTest::addColumn<QString>("fileIni");
     QTest::addColumn<QString>("percorso");
     QTest::addColumn<QString>("messaggio"); // the one box shown, none when the company opens
-    const QString ini = u"prog/Quendrix.ini="_s;
+    const QString ini = u"prog/Quendrix.ini="_s, mdb = u"dati/X1/dogana.mdb"_s;
     const QString x1 = u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s;
-    const QString x1minuscolo = u"[BASE]\r\nDITTA=x1\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s;
-    const QString mdb = u"dati/X1/dogana.mdb"_s;
+    const QString x1minuscolo = QString(x1).replace(u"=X1"_s, u"=x1"_s);
     const QString inesistente = u"SOCIETA' INESISTENTE"_s;
     const QString ambigui = inesistente + u"\nNOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: "_s;
     const QString prog = u"%R/prog/Quendrix.ini"_s, config = u"%R/config/Quendrix.ini"_s, dove = u"%R/"_s + mdb;
