@@ -118,7 +118,7 @@ void TestIniFile::regoleDelProfilo_data()
     // Names that could not be read back are refused.
     for (const QString& n : {u"/K"_s, u"A]B/K"_s, u"A\nB/K"_s, u"A/  "_s, u"A/K=J"_s, u"A/;K"_s, u"A/[K"_s})
         QTest::addRow("refused: %s", qPrintable(n)) << crlf("[A]|K=0|") << n << u"1"_s << crlf("[A]|K=0|");
-    r("refused: line end in the value", "[A]|K=0|", u"1\r\n[B]"_s, "[A]|K=0|");
+    r("refused: a lone CR in the value", "[A]|K=0|", u"1\r[B]"_s, "[A]|K=0|");
     a("store: no folder, the root", "[BASE]\nDITTA=X1\n", "/X1/dogana.mdb");
     a("store: blank folder, the root", "[BASE]\nDITTA=X1\n[PATH]\nDIRINI=\"   \"\n", "/X1/dogana.mdb");
     a("store: SQLite driver", dati + "QSQLITE\nHOST=db\n"_ba, "/dati/X1/dogana.mdb");
