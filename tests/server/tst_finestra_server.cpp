@@ -57,7 +57,8 @@ class TestFinestraServer final : public QObject {
         QVERIFY(ini.open(QIODevice::WriteOnly));
         const QString host = ostacolo == u"server"_s ? u"/nessun/server/qui"_s : p.cluster();
         ini.write(u"[BASE]\r\nDITTA=%1\r\n[PATH]\r\nDIRINI=%2/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%3\r\n"
-                  u"PORT=5432\r\nUTENTE=pemtarx\r\nNOME=%DITTA%\r\n"_s.arg(ditta, p.cartella(), host).toLatin1());
+                  u"PORT=5432\r\nUTENTE=pemtarx\r\nNOME=%DITTA%\r\n"_s.arg(ditta, p.cartella(), host)
+                      .toLatin1());
         ini.close();
         DialoghiFunzione d;
         d.risposta = [&] {
