@@ -313,12 +313,9 @@ void TestImporta::letturaCostruita_data()
              {u"MENOZERO"_s, u"DataUltimaAcquisizione"_s, -0.0, {}},
              {u"GRANDE"_s, u"MeccanogNum"_s, qint32(40000), u": 40000 non sta in un intero di 16 bit"_s},
              {u"BINARIO"_s, u"Descrizione"_s, QByteArray("\x01\x02", 2), {}},
-             {u"OLTRE32"_s, u"UltimoCarico"_s, qlonglong(1) << 31, {}},
-             {u"TESTOINT"_s, u"UltimoCarico"_s, u"12"_s, {}},
-             {u"NUMTESTO"_s, u"Descrizione"_s, 12, {}},
-             {u"INTSINO"_s, u"StampaperSerie"_s, 1, {}},
-             {u"buono"_s, u"Codice"_s, u"buono"_s, {}},
-             {u""_s, u"Codice"_s, {}, u": codice Null"_s},
+             {u"OLTRE32"_s, u"UltimoCarico"_s, qlonglong(1) << 31, {}}, {u"TESTOINT"_s, u"UltimoCarico"_s, u"12"_s, {}},
+             {u"NUMTESTO"_s, u"Descrizione"_s, 12, {}}, {u"INTSINO"_s, u"StampaperSerie"_s, 1, {}},
+             {u"buono"_s, u"Codice"_s, u"buono"_s, {}}, {u""_s, u"Codice"_s, {}, u": codice Null"_s},
              {u"TESTO"_s, u"Descrizione"_s, {}, {}}}) {
         righe << riga(codice, colonna, valore);
         messaggi << u"RIGA %1 (CODICE %2), COLONNA Ssp%3%4"_s.arg(righe.size()).arg(codice, colonna, motivo);
@@ -328,11 +325,9 @@ void TestImporta::letturaCostruita_data()
     QTest::newRow("valori inesatti, ogni riga elencata") << inesatti << messaggi << -1;
     jet::Lettura diverse = lettura({riga(u"C01"_s)}), senza;
     diverse.tabelle[0]->colonne[1].nome = u"SspNote"_s; // SspDescrizione missing, an unknown column instead
-    QTest::newRow("colonne diverse") << diverse
-                                     << QStringList{u"NELLA TABELLA TabellaSerieSemplificata MANCA LA COLONNA "
-                                                    u"SspDescrizione"_s,
-                                                    u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s}
-                                     << -1;
+    QTest::newRow("colonne diverse") << diverse << (u"NELLA TABELLA %1 MANCA LA COLONNA SspDescrizione|"
+                                                    u"LA TABELLA %1 HA LA COLONNA SspNote"_s)
+                                                       .arg(store::tabellaRegistri).split(u'|') << -1;
     senza.tabelle << std::nullopt << std::nullopt;
     QTest::newRow("senza tabella dei registri")
         << senza << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s} << -1;
