@@ -57,7 +57,10 @@ void scrivi(const QString& file, const QByteArray& b)
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(b) == b.size());
 }
 
-QStringList fileIn(const QString& d) { return QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+QStringList fileIn(const QString& d)
+{
+    return QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
 
 QList<QVariantList> tabella(const QString& file, QLatin1StringView nome)
 {
@@ -84,7 +87,8 @@ Esecuzione esegui(const QStringList& argomenti, int blocchi = 0, const QString& 
     p.setReadChannel(QProcess::StandardError);
     const QString limite = blocchi ? QString::number(blocchi) : u"unlimited"_s;
     p.start(u"sh"_s, QStringList{u"-c"_s, u"trap '' XFSZ; ulimit -f %1; exec \"$@\""_s.arg(limite), u"sh"_s,
-                                 QCoreApplication::applicationFilePath(), u"--importa"_s} + argomenti);
+                                 QCoreApplication::applicationFilePath(), u"--importa"_s} +
+                         argomenti);
     for (int viste = 0; !passo.isEmpty() && p.waitForStarted() && (p.canReadLine() || p.waitForReadyRead(30'000));) {
         const QByteArray linea = p.readLine().trimmed();
         if (linea == "PASSO " + passo.toLatin1() && ++viste == volta)
@@ -102,8 +106,8 @@ jet::Lettura lettura(const QList<QVariantHash>& righe)
 {
     jet::Tabella t{QString(store::tabellaRegistri), {}, {}, {}};
     for (const store::Colonna& c : store::colonneRegistri())
-        t.colonne << jet::Colonna{c.nome, QList{jet::Testo, jet::Intero, jet::Lungo, jet::Booleano, jet::Doppio}
-                                              [int(c.tipo)], 0};
+        t.colonne << jet::Colonna{
+            c.nome, QList{jet::Testo, jet::Intero, jet::Lungo, jet::Booleano, jet::Doppio}[int(c.tipo)], 0};
     for (const QVariantHash& valori : righe) {
         t.righe << QVariantList();
         for (const store::Colonna& c : store::colonneRegistri())
@@ -145,9 +149,10 @@ void TestImporta::ogniCellaComeNelFile_data()
     QTest::addColumn<QStringList>("rapporto");
     const QString letti = u"REGISTRI: LETTI 31, SCRITTI 31"_s;
     QTest::newRow("con le testate, le spaiate elencate")
-        << base << QStringList{letti, u"ARCHIVIO IMPORTATO: "_s, u"RIGHE DI TESTATA: LETTE 29, SCRITTE 29"_s,
-                               u"RIGHE DI TESTATA SENZA REGISTRO (IMPORTATE COME SONO): 1: \"X99\""_s,
-                               u"REGISTRI SENZA RIGA DI TESTATA (IMPORTATI COME SONO): 3: \"G04\", \"C08\", \"S09\""_s};
+        << base
+        << QStringList{letti, u"ARCHIVIO IMPORTATO: "_s, u"RIGHE DI TESTATA: LETTE 29, SCRITTE 29"_s,
+                       u"RIGHE DI TESTATA SENZA REGISTRO (IMPORTATE COME SONO): 1: \"X99\""_s,
+                       u"REGISTRI SENZA RIGA DI TESTATA (IMPORTATI COME SONO): 3: \"G04\", \"C08\", \"S09\""_s};
     const QString manca = u"NEL FILE MANCA LA TABELLA DELLE TESTATE TestataRegistriPS: IMPORTATI I SOLI REGISTRI"_s;
     QTest::newRow("senza tabella delle testate") << dati + u"serie_senza_testata.mdb"_s << QStringList{letti, manca};
 }
@@ -202,9 +207,8 @@ void TestImporta::rifiutatoOInterrottoNonLasciaNulla_data()
     const QString illeggibile = u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s, pieno = u"ERRORE NELLA SCRITTURA"_s,
                   nonJet = u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s;
     const auto r = [](const char* nome, const QString& m, const QByteArray& v, bool posto = false,
-                      const QByteArray& gia = {}, const QString& blocchi = {}) {
-        QTest::newRow(nome) << Caso{m, v, posto, gia, blocchi, 0};
-    };
+                      const QByteArray& gia = {},
+                      const QString& blocchi = {}) { QTest::newRow(nome) << Caso{m, v, posto, gia, blocchi, 0}; };
     for (const qsizetype b : QList<qsizetype>{jet.size() - 1, 151552, 77000, 77824, 40960, 8192, 4096})
         QTest::addRow("troncato a %lld byte", qlonglong(b)) << Caso{illeggibile, jet.left(b), false, {}, {}, 0};
     r("testo", nonJet, "SspCodice;SspDescrizione\r\nC01;CARICO\r\n");
@@ -219,10 +223,11 @@ void TestImporta::rifiutatoOInterrottoNonLasciaNulla_data()
     r("sul posto: troncato", illeggibile, jet.left(151552), true);
     r("sul posto: una copia diversa c'è già", u"ESISTE GIA'"_s, jet, true, "un altro giorno");
     r("sul posto: disco pieno", pieno, jet, true, {}, u"24"_s);
-    for (const auto& [posto, passo, volta] : QList<std::tuple<bool, QString, int>>{
-             {false, u"letto"_s, 1}, {false, u"riga"_s, 1}, {false, u"riga"_s, 16}, {false, u"riga"_s, 32},
-             {false, u"riga"_s, 60}, {false, u"scritto"_s, 1}, {true, u"letto"_s, 1}, {true, u"riga"_s, 1},
-             {true, u"riga"_s, 45}, {true, u"scritto"_s, 1}, {true, u"conservato"_s, 1}})
+    const QList<std::tuple<bool, QString, int>> uccisioni{
+        {false, u"letto"_s, 1}, {false, u"riga"_s, 1},    {false, u"riga"_s, 16},    {false, u"riga"_s, 32},
+        {false, u"riga"_s, 60}, {false, u"scritto"_s, 1}, {true, u"letto"_s, 1},     {true, u"riga"_s, 1},
+        {true, u"riga"_s, 45},  {true, u"scritto"_s, 1},  {true, u"conservato"_s, 1}};
+    for (const auto& [posto, passo, volta] : uccisioni)
         QTest::addRow("%succiso: %s %d", posto ? "sul posto, " : "", qPrintable(passo), volta)
             << Caso{{}, jet, posto, {}, passo, volta};
 }
@@ -310,9 +315,12 @@ void TestImporta::letturaCostruita_data()
              {u"MENOZERO"_s, u"DataUltimaAcquisizione"_s, -0.0, {}},
              {u"GRANDE"_s, u"MeccanogNum"_s, qint32(40000), u": 40000 non sta in un intero di 16 bit"_s},
              {u"BINARIO"_s, u"Descrizione"_s, QByteArray("\x01\x02", 2), {}},
-             {u"OLTRE32"_s, u"UltimoCarico"_s, qlonglong(1) << 31, {}}, {u"TESTOINT"_s, u"UltimoCarico"_s, u"12"_s, {}},
-             {u"NUMTESTO"_s, u"Descrizione"_s, 12, {}}, {u"INTSINO"_s, u"StampaperSerie"_s, 1, {}},
-             {u"buono"_s, u"Codice"_s, u"buono"_s, {}}, {u""_s, u"Codice"_s, {}, u": codice Null"_s},
+             {u"OLTRE32"_s, u"UltimoCarico"_s, qlonglong(1) << 31, {}},
+             {u"TESTOINT"_s, u"UltimoCarico"_s, u"12"_s, {}},
+             {u"NUMTESTO"_s, u"Descrizione"_s, 12, {}},
+             {u"INTSINO"_s, u"StampaperSerie"_s, 1, {}},
+             {u"buono"_s, u"Codice"_s, u"buono"_s, {}},
+             {u""_s, u"Codice"_s, {}, u": codice Null"_s},
              {u"TESTO"_s, u"Descrizione"_s, {}, {}}}) {
         righe << riga(codice, colonna, valore);
         messaggi << u"RIGA %1 (CODICE %2), COLONNA Ssp%3%4"_s.arg(righe.size()).arg(codice, colonna, motivo);
@@ -322,9 +330,12 @@ void TestImporta::letturaCostruita_data()
     QTest::newRow("valori inesatti, ogni riga elencata") << inesatti << messaggi << -1;
     jet::Lettura diverse = lettura({riga(u"C01"_s)}), senza;
     diverse.tabelle[0]->colonne[1].nome = u"SspNote"_s; // SspDescrizione missing, an unknown column instead
-    QTest::newRow("colonne diverse") << diverse << (u"NELLA TABELLA %1 MANCA LA COLONNA SspDescrizione|"
-                                                    u"LA TABELLA %1 HA LA COLONNA SspNote"_s)
-                                                       .arg(store::tabellaRegistri).split(u'|') << -1;
+    QTest::newRow("colonne diverse") << diverse
+                                     << (u"NELLA TABELLA %1 MANCA LA COLONNA SspDescrizione|"
+                                         u"LA TABELLA %1 HA LA COLONNA SspNote"_s)
+                                            .arg(store::tabellaRegistri)
+                                            .split(u'|')
+                                     << -1;
     senza.tabelle << std::nullopt << std::nullopt;
     QTest::newRow("senza tabella dei registri")
         << senza << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s} << -1;
