@@ -4,12 +4,10 @@
 #include "tools/importa.h"
 #include "tools/jet.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -19,29 +17,32 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-Q_DECLARE_METATYPE(jet::Lettura)
 
 namespace {
 
-const QString base = QStringLiteral(PEMTARX_DATI) + u"serie_base.mdb"_s;
+// A file refused, a full disk or a kill at a step (`volta`-th announcement of `passo`; a bare number of 512-byte
+// blocks when `volta` is 0 is the disk's size); `gia` is already where the result goes.
+struct Caso {
+    QString messaggio;
+    QByteArray vecchio;
+    bool sulPosto = false;
+    QByteArray gia;
+    QString passo;
+    int volta = 0;
+};
+
+const QString dati = QStringLiteral(PEMTARX_DATI), base = dati + u"serie_base.mdb"_s;
 // The register table's columns in the order the original engine's file and its .jsonl keep them; the heading
 // table keeps the store's order.
 const QStringList ordineRegistri =
-    u"Codice Descrizione CarScar UltimoCarico GruppoCarico GruppoSCarico StampaperSerie "
-    u"CodiceDischetto MeccanogNum MeccanogCin CodAutorizzazione NTelefonoDaChiamare RiqA "
-    u"TipoProtocollo ACT UltimaFilialeCheHaAcquisito DataUltimaAcquisizione "
-    u"UltimoBloccoNumeriAcquisiti FilialeCheHaIRegistri"_s.split(u' ')
-        .replaceInStrings(QRegularExpression(u"^"_s), u"Ssp"_s);
+    u"Codice Descrizione CarScar UltimoCarico GruppoCarico GruppoSCarico StampaperSerie CodiceDischetto MeccanogNum "
+    u"MeccanogCin CodAutorizzazione NTelefonoDaChiamare RiqA TipoProtocollo ACT UltimaFilialeCheHaAcquisito "
+    u"DataUltimaAcquisizione UltimoBloccoNumeriAcquisiti FilialeCheHaIRegistri"_s.split(u' ');
 
 QByteArray contenuto(const QString& file)
 {
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray impronta(const QString& f)
-{
-    return QFileInfo::exists(f) ? QCryptographicHash::hash(contenuto(f), QCryptographicHash::Sha256) : QByteArray();
 }
 
 void scrivi(const QString& file, const QByteArray& b)
@@ -98,9 +99,9 @@ Esecuzione esegui(const QStringList& argomenti, int blocchi = 0, const QString& 
 jet::Lettura lettura(const QList<QVariantHash>& righe)
 {
     jet::Tabella t{QString(store::tabellaRegistri), {}, {}, {}};
-    const QList<int> tipi{jet::Testo, jet::Intero, jet::Lungo, jet::Booleano, jet::Doppio};
     for (const store::Colonna& c : store::colonneRegistri())
-        t.colonne << jet::Colonna{c.nome, tipi[int(c.tipo)], 0};
+        t.colonne << jet::Colonna{
+            c.nome, QList{jet::Testo, jet::Intero, jet::Lungo, jet::Booleano, jet::Doppio}[int(c.tipo)], 0};
     for (const QVariantHash& valori : righe) {
         t.righe << QVariantList();
         for (const store::Colonna& c : store::colonneRegistri())
@@ -113,14 +114,20 @@ jet::Lettura lettura(const QList<QVariantHash>& righe)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Caso)
+Q_DECLARE_METATYPE(jet::Lettura)
+
 class TestImporta : public QObject {
     Q_OBJECT
     std::optional<QTemporaryDir> dir_;
-    QString destinazione_, ditta_, archivio_;
-    QString preparaDitta(const QByteArray& vecchio, const QString& fineCartella = u"/"_s);
+    QString destinazione_;
 
   private slots:
-    void init();
+    void init()
+    {
+        QVERIFY(dir_.emplace().isValid());
+        destinazione_ = dir_->filePath(u"dogana.mdb"_s);
+    }
     void ogniCellaComeNelFile_data();
     void ogniCellaComeNelFile();
     void rifiutatoOInterrottoNonLasciaNulla_data();
@@ -130,175 +137,142 @@ class TestImporta : public QObject {
     void letturaCostruita();
 };
 
-void TestImporta::init()
-{
-    QVERIFY(dir_.emplace().isValid());
-    destinazione_ = dir_->filePath(u"dogana.mdb"_s);
-}
-
-// Company X1 holding `vecchio` as its file, under a data folder the settings name with `fineCartella` appended;
-// returns the settings file. The names differ in case from the settings', as copied from Windows.
-QString TestImporta::preparaDitta(const QByteArray& vecchio, const QString& fineCartella)
-{
-    const QString dati = dir_->filePath(u"dati"_s) + fineCartella, ini = dir_->filePath(u"Quendrix.ini"_s);
-    ditta_ = dati + u"X1"_s;
-    archivio_ = ditta_ + u"/DOGANA.MDB"_s;
-    QDir().mkpath(ditta_);
-    scrivi(archivio_, vecchio);
-    scrivi(ini, u"[BASE]\r\nDITTA=x1\r\n[PATH]\r\nDIRINI=%1\r\n"_s.arg(dati).toLatin1());
-    return ini;
-}
-
 void TestImporta::ogniCellaComeNelFile_data()
 {
     QTest::addColumn<QString>("origine");
-    QTest::addColumn<QString>("tabella");
     QTest::addColumn<QStringList>("rapporto");
-    const QString senza = QStringLiteral(PEMTARX_DATI) + u"serie_senza_testata.mdb"_s,
-                  registri = store::tabellaRegistri, letti = u"REGISTRI: LETTI 31, SCRITTI 31"_s,
-                  manca = u"NEL FILE MANCA LA TABELLA DELLE TESTATE TestataRegistriPS: IMPORTATI I SOLI REGISTRI"_s;
-    QTest::newRow("registri") << base << registri << QStringList{letti, u"ARCHIVIO IMPORTATO: "_s};
-    QTest::newRow("testate, le spaiate elencate")
-        << base << QString(store::tabellaTestata)
-        << QStringList{u"RIGHE DI TESTATA: LETTE 29, SCRITTE 29"_s,
+    const QString letti = u"REGISTRI: LETTI 31, SCRITTI 31"_s;
+    QTest::newRow("con le testate, le spaiate elencate")
+        << base
+        << QStringList{letti, u"ARCHIVIO IMPORTATO: "_s, u"RIGHE DI TESTATA: LETTE 29, SCRITTE 29"_s,
                        u"RIGHE DI TESTATA SENZA REGISTRO (IMPORTATE COME SONO): 1: \"X99\""_s,
                        u"REGISTRI SENZA RIGA DI TESTATA (IMPORTATI COME SONO): 3: \"G04\", \"C08\", \"S09\""_s};
-    QTest::newRow("registri, senza tabella delle testate") << senza << registri << QStringList{letti, manca};
-    QTest::newRow("nessuna testata") << senza << QString(store::tabellaTestata) << QStringList{manca};
+    const QString manca = u"NEL FILE MANCA LA TABELLA DELLE TESTATE TestataRegistriPS: IMPORTATI I SOLI REGISTRI"_s;
+    QTest::newRow("senza tabella delle testate") << dati + u"serie_senza_testata.mdb"_s << QStringList{letti, manca};
 }
 
 // Empty texts against Nulls, integer extremes, a 17-digit double, accents, "€", quotes and inner blanks are all in
-// the fixture: every cell must come out exactly as the .jsonl says.
+// the fixture: every cell of both tables must come out exactly as the .jsonl says, same type, same bits.
 void TestImporta::ogniCellaComeNelFile()
 {
     QFETCH(QString, origine);
-    QFETCH(QString, tabella);
     QFETCH(QStringList, rapporto);
     const Esecuzione e = esegui({origine, destinazione_});
     QVERIFY2(e.codice == 0, qPrintable(e.errori));
     for (const QString& r : rapporto)
         QVERIFY2(e.uscita.contains(r.endsWith(u": "_s) ? r + destinazione_ : r), qPrintable(r + u'\n' + e.uscita));
-    const bool registri = tabella == store::tabellaRegistri;
-    const auto colonne = registri ? store::colonneRegistri() : store::colonneTestata();
-    QHash<QString, QVariantList> scritte;
-    for (const QVariantList& r : ::tabella(destinazione_, registri ? store::tabellaRegistri : store::tabellaTestata))
-        scritte.insert(r.front().toString(), r);
-    const QList<QByteArray> righe = contenuto(origine + u'.' + tabella + u".jsonl"_s).split('\n');
-    for (const QByteArray& riga : righe.first(std::max<qsizetype>(righe.size() - 1, 0))) {
-        const QJsonArray a = QJsonDocument::fromJson(riga).array();
-        const QString codice = a.at(0).toString();
-        for (qsizetype j = 0; j < a.size(); ++j) {
-            const QString nome = registri ? ordineRegistri.at(j) : QString(colonne[size_t(j)].nome);
-            const size_t i =
-                size_t(std::find_if(colonne.begin(), colonne.end(), [&](auto& c) { return c.nome == nome; }) -
-                       colonne.begin());
-            const QVariant v = scritte.value(codice).value(qsizetype(i));
-            const QVariant atteso = a.at(j).isNull() ? QVariant() : a.at(j).toVariant();
-            // The stored value is what the file holds, with no conversion at all: same type, same bits.
-            const bool uguale =
-                colonne[i].tipo == store::Tipo::Reale
-                    ? v.typeId() == QMetaType::Double &&
-                          std::bit_cast<quint64>(v.toDouble()) == std::bit_cast<quint64>(atteso.toDouble())
-                    : (colonne[i].tipo == store::Tipo::Testo) == (v.typeId() == QMetaType::QString) &&
-                          v.toString() == (atteso.typeId() == QMetaType::Bool ? QString::number(atteso.toBool())
-                                                                              : atteso.toString());
-            QVERIFY2(i < colonne.size() && v.isNull() == atteso.isNull() && (v.isNull() || uguale),
-                     qPrintable(codice + u' ' + nome + u": "_s + v.toString()));
+    for (const bool registri : {true, false}) {
+        const QLatin1StringView tabella = registri ? store::tabellaRegistri : store::tabellaTestata;
+        const auto colonne = registri ? store::colonneRegistri() : store::colonneTestata();
+        QHash<QString, QVariantList> scritte;
+        for (const QVariantList& r : ::tabella(destinazione_, tabella))
+            scritte.insert(r.front().toString(), r);
+        QList<QByteArray> righe = contenuto(origine + u'.' + tabella + u".jsonl"_s).split('\n');
+        righe.removeAll(QByteArray());
+        for (const QByteArray& riga : std::as_const(righe)) {
+            const QJsonArray a = QJsonDocument::fromJson(riga).array();
+            for (qsizetype j = 0; j < a.size(); ++j) {
+                const QString nome = registri ? u"Ssp"_s + ordineRegistri.at(j) : QString(colonne[size_t(j)].nome);
+                const auto c = std::find_if(colonne.begin(), colonne.end(), [&](auto& c) { return c.nome == nome; });
+                QVERIFY2(c != colonne.end(), qPrintable(nome));
+                const QVariant v = scritte.value(a.at(0).toString()).value(c - colonne.begin());
+                const QVariant atteso = a.at(j).toVariant();
+                const bool reale = c->tipo == store::Tipo::Reale, testo = c->tipo == store::Tipo::Testo;
+                const bool uguale =
+                    reale ? v.typeId() == QMetaType::Double &&
+                                std::bit_cast<quint64>(v.toDouble()) == std::bit_cast<quint64>(atteso.toDouble())
+                          : testo == (v.typeId() == QMetaType::QString) &&
+                                v.toString() == (atteso.typeId() == QMetaType::Bool ? QString::number(atteso.toBool())
+                                                                                    : atteso.toString());
+                QVERIFY2(v.isNull() == atteso.isNull() && (v.isNull() || uguale),
+                         qPrintable(a.at(0).toString() + u' ' + nome + u": "_s + v.toString()));
+            }
         }
+        QCOMPARE(scritte.size(), righe.size());
     }
-    QCOMPARE(scritte.size(), std::max<qsizetype>(righe.size() - 1, 0));
 }
 
 void TestImporta::rifiutatoOInterrottoNonLasciaNulla_data()
 {
-    // A file refused, a full disk, or the command killed at a step: the original stays as it was and the target
-    // folder as it was; after a kill the next run sweeps what was left and imports.
-    QTest::addColumn<QByteArray>("vecchio");
-    QTest::addColumn<bool>("sulPosto");  // importa --ini, else importa ORIGINE DESTINAZIONE
-    QTest::addColumn<QByteArray>("gia"); // already where the result goes (the kept copy, in place)
-    QTest::addColumn<QString>("passo");  // the step killed at, or the number of 512-byte blocks the disk takes
-    QTest::addColumn<int>("volta");
-    QTest::addColumn<QString>("messaggio");
+    // The original stays as it was and the target folder as it was; after a kill the next run sweeps what was left
+    // and imports. In place, "conservato" comes once the old file is kept and before the new one takes its name.
+    QTest::addColumn<Caso>("c");
     const QByteArray jet = contenuto(base);
     const QString illeggibile = u"IL FILE NON SI PUO' LEGGERE PER INTERO"_s, pieno = u"ERRORE NELLA SCRITTURA"_s,
                   nonJet = u"IL FILE NON E' UN ARCHIVIO DEL VECCHIO FORMATO"_s;
-    const auto r = [](const char* nome, const QByteArray& v, const QString& m, bool posto = false,
-                      const QByteArray& gia = {}, const QString& passo = {},
-                      int volta = 0) { QTest::newRow(nome) << v << posto << gia << passo << volta << m; };
+    const auto r = [](const char* nome, const QString& m, const QByteArray& v, bool posto = false,
+                      const QByteArray& gia = {},
+                      const QString& blocchi = {}) { QTest::newRow(nome) << Caso{m, v, posto, gia, blocchi, 0}; };
     for (const qsizetype b : QList<qsizetype>{jet.size() - 1, 151552, 77000, 77824, 40960, 8192, 4096})
-        QTest::addRow("troncato a %lld byte", qlonglong(b))
-            << jet.left(b) << false << QByteArray() << QString() << 0 << illeggibile;
-    r("testo", "SspCodice;SspDescrizione\r\nC01;CARICO\r\n", nonJet);
-    r("vuoto", "", nonJet);
-    r("intestazione guasta", QByteArray(4, 'x') + jet.mid(4), nonJet);
+        QTest::addRow("troncato a %lld byte", qlonglong(b)) << Caso{illeggibile, jet.left(b), false, {}, {}, 0};
+    r("testo", nonJet, "SspCodice;SspDescrizione\r\nC01;CARICO\r\n");
+    r("vuoto", nonJet, "");
+    r("intestazione guasta", nonJet, QByteArray(4, 'x') + jet.mid(4));
     QTemporaryDir d;
     QVERIFY(store::ArchivioRegistri::crea(d.filePath(u"nostro.mdb"_s)).ok());
-    r("un archivio di questo programma", contenuto(d.filePath(u"nostro.mdb"_s)), nonJet);
-    r("destinazione esistente, lasciata com'e'", jet, u"FILE ESISTENTE, LASCIATO COM'E': "_s, false, "esiste");
+    r("un archivio di questo programma", nonJet, contenuto(d.filePath(u"nostro.mdb"_s)));
+    r("destinazione esistente", u"FILE ESISTENTE, LASCIATO COM'E': "_s, jet, false, "esiste");
     // At 88 blocks the empty store is made and the rows do not fit; at 24 not even the store is made.
-    r("disco pieno", jet, pieno, false, {}, u"88"_s);
-    r("sul posto: troncato", jet.left(151552), illeggibile, true);
-    r("sul posto: una copia diversa c'è già", jet, u"ESISTE GIA'"_s, true, "una copia di un altro giorno");
-    r("sul posto: disco pieno", jet, pieno, true, {}, u"24"_s);
-    // In place, "conservato" comes once the old file is kept and before the new one takes its name.
+    r("disco pieno", pieno, jet, false, {}, u"88"_s);
+    r("sul posto: troncato", illeggibile, jet.left(151552), true);
+    r("sul posto: una copia diversa c'è già", u"ESISTE GIA'"_s, jet, true, "un altro giorno");
+    r("sul posto: disco pieno", pieno, jet, true, {}, u"24"_s);
     const QList<std::tuple<bool, QString, int>> uccisioni{
         {false, u"letto"_s, 1}, {false, u"riga"_s, 1},    {false, u"riga"_s, 16},    {false, u"riga"_s, 32},
         {false, u"riga"_s, 60}, {false, u"scritto"_s, 1}, {true, u"letto"_s, 1},     {true, u"riga"_s, 1},
         {true, u"riga"_s, 45},  {true, u"scritto"_s, 1},  {true, u"conservato"_s, 1}};
     for (const auto& [posto, passo, volta] : uccisioni)
         QTest::addRow("%succiso: %s %d", posto ? "sul posto, " : "", qPrintable(passo), volta)
-            << jet << posto << QByteArray() << passo << volta << QString();
+            << Caso{{}, jet, posto, {}, passo, volta};
 }
 
 void TestImporta::rifiutatoOInterrottoNonLasciaNulla()
 {
-    QFETCH(QByteArray, vecchio);
-    QFETCH(bool, sulPosto);
-    QFETCH(QByteArray, gia);
-    QFETCH(QString, passo);
-    QFETCH(int, volta);
-    QFETCH(QString, messaggio);
-    // No trailing separator on the data folder in place: the settings join it directly to the company.
-    const QString origine = dir_->filePath(u"origine.mdb"_s), cartella = dir_->filePath(u"destinazione"_s);
+    QFETCH(Caso, c);
+    // In place the company X1 under a data folder the settings name with no trailing separator, joined directly to
+    // the company; the names differ in case from the settings', as copied from Windows.
+    const QString origine = dir_->filePath(u"origine.mdb"_s), cartella = dir_->filePath(u"destinazione"_s),
+                  ini = dir_->filePath(u"Quendrix.ini"_s), ditta = dir_->filePath(u"datiX1"_s),
+                  archivio = ditta + u"/DOGANA.MDB"_s, jet = archivio + u".jet"_s;
     destinazione_ = cartella + u"/dogana.mdb"_s;
-    QVERIFY(QDir().mkpath(cartella));
-    scrivi(origine, vecchio);
-    QVERIFY(sulPosto || gia.isNull() || store::ArchivioRegistri::crea(destinazione_).ok());
-    const QStringList argomenti =
-        sulPosto ? QStringList{u"--ini"_s, preparaDitta(vecchio, QString())} : QStringList{origine, destinazione_};
-    if (sulPosto && !gia.isNull())
-        scrivi(archivio_ + u".jet"_s, gia);
-    const QString dove = sulPosto ? ditta_ : cartella, esito = sulPosto ? archivio_ : destinazione_;
+    QVERIFY(QDir().mkpath(cartella) && QDir().mkpath(ditta));
+    scrivi(origine, c.vecchio);
+    scrivi(archivio, c.vecchio);
+    scrivi(ini, u"[BASE]\r\nDITTA=x1\r\n[PATH]\r\nDIRINI=%1\r\n"_s.arg(dir_->filePath(u"dati"_s)).toLatin1());
+    QVERIFY(c.sulPosto || c.gia.isNull() || store::ArchivioRegistri::crea(destinazione_).ok());
+    if (c.sulPosto && !c.gia.isNull())
+        scrivi(jet, c.gia);
+    const QStringList argomenti = c.sulPosto ? QStringList{u"--ini"_s, ini} : QStringList{origine, destinazione_};
+    const QString dove = c.sulPosto ? ditta : cartella, esito = c.sulPosto ? archivio : destinazione_;
     const QStringList prima = fileIn(dove);
-    const QByteArray improntaPrima = impronta(esito);
-    const Esecuzione e = esegui(argomenti, passo.toInt(), volta ? passo : QString(), volta);
-    QCOMPARE(e.codice, volta ? -1 : 1);
-    QVERIFY2(e.errori.contains(messaggio), qPrintable(e.errori));
-    QVERIFY(sulPosto || volta || e.errori.contains((gia.isNull() ? u"NULLA E' STATO SCRITTO: "_s : messaggio) + esito));
+    const QByteArray contenutoPrima = contenuto(esito);
+    const bool esistevaPrima = QFileInfo::exists(esito);
+    const Esecuzione e = esegui(argomenti, c.passo.toInt(), c.volta ? c.passo : QString(), c.volta);
+    QCOMPARE(e.codice, c.volta ? -1 : 1);
+    QVERIFY2(e.errori.contains(c.messaggio), qPrintable(e.errori));
+    QVERIFY(c.sulPosto || c.volta ||
+            e.errori.contains((c.gia.isNull() ? u"NULLA E' STATO SCRITTO: "_s : c.messaggio) + esito));
     // The messages name the clerk's file, never the one being written beside it.
     QVERIFY2(!e.errori.contains(u".importa-"_s), qPrintable(e.errori));
-    QCOMPARE(impronta(esito), improntaPrima);
-    const QString jet = archivio_ + u".jet"_s;
-    QVERIFY(!volta || !sulPosto || !QFileInfo::exists(jet) || impronta(jet) == impronta(base));
-    if (!volta) {
-        QCOMPARE(fileIn(dove), prima);
+    QVERIFY(contenuto(esito) == contenutoPrima && QFileInfo::exists(esito) == esistevaPrima);
+    QVERIFY(!c.volta || !c.sulPosto || !QFileInfo::exists(jet) || contenuto(jet) == contenuto(base));
+    QVERIFY(c.volta || fileIn(dove) == prima);
+    if (!c.volta)
         return;
-    }
     const Esecuzione ancora = esegui(argomenti);
     QVERIFY2(ancora.codice == 0, qPrintable(ancora.errori));
-    QCOMPARE(fileIn(dove),
-             (sulPosto ? QStringList{u"DOGANA.MDB"_s, u"DOGANA.MDB.jet"_s} : QStringList(u"dogana.mdb"_s)));
+    QCOMPARE(fileIn(dove).join(u' '), c.sulPosto ? u"DOGANA.MDB DOGANA.MDB.jet"_s : u"dogana.mdb"_s);
     QCOMPARE(tabella(esito, store::tabellaRegistri).size(), 31);
     QCOMPARE(tabella(esito, store::tabellaTestata).size(), 29);
-    if (!sulPosto)
+    if (!c.sulPosto)
         return;
-    QVERIFY(ancora.uscita.contains(u"ARCHIVIO CONVERTITO: %1 (IL VECCHIO E' CONSERVATO IN %1.jet)"_s.arg(archivio_)));
-    QVERIFY(impronta(jet) == impronta(base) && !jet::intestazioneJet(archivio_));
+    QVERIFY(ancora.uscita.contains(u"ARCHIVIO CONVERTITO: %1 (IL VECCHIO E' CONSERVATO IN %1.jet)"_s.arg(archivio)));
+    QVERIFY(contenuto(jet) == contenuto(base) && !jet::intestazioneJet(archivio));
     // Once converted, a further run leaves everything as it is.
-    const QByteArray convertito = impronta(archivio_);
+    const QByteArray convertito = contenuto(archivio);
     const Esecuzione terza = esegui(argomenti);
     QVERIFY(terza.codice == 1 && terza.errori.contains(u"GIA' CONVERTITO"_s));
-    QVERIFY(impronta(archivio_) == convertito && impronta(jet) == impronta(base));
+    QVERIFY(contenuto(archivio) == convertito && contenuto(jet) == contenuto(base));
 }
 
 // Damaged copies: libmdb may give up, print, crash or loop in its process; the caller always gets an answer.
@@ -312,8 +286,7 @@ void TestImporta::fileGuastiNonFermanoIlChiamante()
         for (int i = 0, quanti = 1 << caso.bounded(7); i < quanti; ++i)
             b[caso.bounded(4096, int(b.size()))] = char(caso.bounded(256));
         scrivi(destinazione_, b);
-        const jet::Lettura l =
-            jet::leggi(destinazione_, {QString(store::tabellaRegistri), QString(store::tabellaTestata)});
+        const auto l = jet::leggi(destinazione_, {QString(store::tabellaRegistri), QString(store::tabellaTestata)});
         rifiutati += l.esito != jet::Esito::Letto;
         QVERIFY(l.esito == jet::Esito::Letto ? l.tabelle.size() == 2
                                              : l.esito == jet::Esito::Illeggibile && !l.dettaglio.isEmpty());
@@ -327,46 +300,43 @@ void TestImporta::letturaCostruita_data()
     QTest::addColumn<QStringList>("messaggi");
     QTest::addColumn<int>("scritte"); // the registers written; none, not even the file, when negative
     const auto riga = [](const QString& codice, const QString& colonna = {}, const QVariant& valore = {}) {
-        return QVariantHash{{u"SspCodice"_s, codice}, {colonna, valore}};
+        return QVariantHash{{u"SspCodice"_s, codice}, {u"Ssp"_s + colonna, valore}};
     };
-    QList<QVariantHash> righe{riga(u"BUONO"_s, u"SspDataUltimaAcquisizione"_s, 45292.5)};
+    QList<QVariantHash> righe{riga(u"BUONO"_s, u"DataUltimaAcquisizione"_s, 45292.5)};
     QStringList messaggi{u"NULLA E' STATO SCRITTO"_s};
     // Each refused as "RIGA <n> (CODICE <code>), COLONNA <column>", the reason after it.
-    const QList<std::tuple<QString, QString, QVariant, QString>> rifiutati{
-        {u"NAN"_s, u"DataUltimaAcquisizione"_s, QVariant(qQNaN()), u""_s},
-        {u"MENOZERO"_s, u"DataUltimaAcquisizione"_s, QVariant(-0.0), u""_s},
-        {u"GRANDE"_s, u"MeccanogNum"_s, QVariant::fromValue<qint32>(40000),
-         u": 40000 non sta in un intero di 16 bit"_s},
-        {u"BINARIO"_s, u"Descrizione"_s, QVariant(QByteArray("\x01\x02", 2)), u""_s},
-        {u"OLTRE32"_s, u"UltimoCarico"_s, QVariant(qlonglong(1) << 31), u""_s},
-        {u"TESTOINT"_s, u"UltimoCarico"_s, QVariant(u"12"_s), u""_s},
-        {u"NUMTESTO"_s, u"Descrizione"_s, QVariant(12), u""_s},
-        {u"INTSINO"_s, u"StampaperSerie"_s, QVariant(1), u""_s},
-        {u"buono"_s, u"Codice"_s, QVariant(u"buono"_s), u""_s},
-        {u""_s, u"Codice"_s, QVariant(), u": codice Null"_s}};
-    for (const auto& [codice, colonna, valore, motivo] : rifiutati) {
-        righe << riga(codice, u"Ssp"_s + colonna, valore);
+    for (const auto& [codice, colonna, valore, motivo] : QList<std::tuple<QString, QString, QVariant, QString>>{
+             {u"NAN"_s, u"DataUltimaAcquisizione"_s, qQNaN(), {}},
+             {u"MENOZERO"_s, u"DataUltimaAcquisizione"_s, -0.0, {}},
+             {u"GRANDE"_s, u"MeccanogNum"_s, qint32(40000), u": 40000 non sta in un intero di 16 bit"_s},
+             {u"BINARIO"_s, u"Descrizione"_s, QByteArray("\x01\x02", 2), {}},
+             {u"OLTRE32"_s, u"UltimoCarico"_s, qlonglong(1) << 31, {}},
+             {u"TESTOINT"_s, u"UltimoCarico"_s, u"12"_s, {}},
+             {u"NUMTESTO"_s, u"Descrizione"_s, 12, {}},
+             {u"INTSINO"_s, u"StampaperSerie"_s, 1, {}},
+             {u"buono"_s, u"Codice"_s, u"buono"_s, {}},
+             {u""_s, u"Codice"_s, {}, u": codice Null"_s},
+             {u"TESTO"_s, u"Descrizione"_s, {}, {}}}) {
+        righe << riga(codice, colonna, valore);
         messaggi << u"RIGA %1 (CODICE %2), COLONNA Ssp%3%4"_s.arg(righe.size()).arg(codice, colonna, motivo);
     }
-    righe << riga(u"TESTO"_s);
-    messaggi << u"RIGA %1 (CODICE TESTO), COLONNA SspDescrizione"_s.arg(righe.size());
     jet::Lettura inesatti = lettura(righe);
     inesatti.tabelle[0]->difetti << jet::Tabella::Difetto{righe.size() - 1, 1, u"il lettore dà «?» per «€»"_s};
     QTest::newRow("valori inesatti, ogni riga elencata") << inesatti << messaggi << -1;
-    jet::Lettura diverse = lettura({riga(u"C01"_s)});
+    jet::Lettura diverse = lettura({riga(u"C01"_s)}), senza;
     diverse.tabelle[0]->colonne[1].nome = u"SspNote"_s; // SspDescrizione missing, an unknown column instead
-    QTest::newRow("colonne diverse")
-        << diverse
-        << QStringList{u"NELLA TABELLA TabellaSerieSemplificata MANCA LA COLONNA SspDescrizione"_s,
-                       u"LA TABELLA TabellaSerieSemplificata HA LA COLONNA SspNote"_s}
-        << -1;
-    jet::Lettura senza;
+    QTest::newRow("colonne diverse") << diverse
+                                     << (u"NELLA TABELLA %1 MANCA LA COLONNA SspDescrizione|"
+                                         u"LA TABELLA %1 HA LA COLONNA SspNote"_s)
+                                            .arg(store::tabellaRegistri)
+                                            .split(u'|')
+                                     << -1;
     senza.tabelle << std::nullopt << std::nullopt;
     QTest::newRow("senza tabella dei registri")
         << senza << QStringList{u"NEL FILE MANCA LA TABELLA DEI REGISTRI TabellaSerieSemplificata: prova.mdb"_s} << -1;
     righe.clear();
     for (int i = 0; i < 2500; ++i)
-        righe << riga(u"R%1"_s.arg(i), u"SspUltimoCarico"_s, QVariant::fromValue<qint32>(i));
+        righe << riga(u"R%1"_s.arg(i), u"UltimoCarico"_s, QVariant::fromValue<qint32>(i));
     const QString avanzamento = u"SCRITTE %1 RIGHE DI TabellaSerieSemplificata\n"_s;
     QTest::newRow("file lungo, l'avanzamento ogni mille righe")
         << lettura(righe) << QStringList{avanzamento.arg(1000) + avanzamento.arg(2000)} << 2500;
