@@ -165,7 +165,7 @@ Esito ArchivioRegistri::apriDatabase(const QString& percorso, int attesaMs)
     chiudi();
     posizione_ = percorso;
     attesaMs_ = attesaMs;
-    return apriConnessione(nome_, percorso, attesaMs, vecchio_);
+    return apriConnessione(nome_, percorso, attesaMs, vecchio_, filePronto_);
 }
 
 Esito ArchivioRegistri::verificaScrittura() { return store::verificaScrittura(database(), posizione_); }
@@ -212,7 +212,8 @@ Esito ArchivioRegistri::apri(std::optional<Istruzioni>& istruzioni, bool registr
         return e;
     }
     q.finish();
-    impostaFile(db);  // again, if another user held the file when it was opened
+    if (!filePronto_)  // another user held the file when it was opened
+        filePronto_ = impostaFile(db);
     aperta = true;
     return {};
 }

@@ -113,6 +113,7 @@ private:
     QString posizione_;
     int attesaMs_ = 5000;
     bool vecchio_ = false;
+    bool filePronto_ = false;  // the file's journal and sync settings are in force
     bool registriAperti_ = false;
     bool testataAperta_ = false;
     std::optional<Istruzioni> registri_, testata_;

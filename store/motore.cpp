@@ -159,9 +159,10 @@ Esito apriServer(const QString& nome, const Server& s, int attesaMs)
 
 } // namespace
 
-Esito apriConnessione(const QString& nome, const QString& percorso, int attesaMs, bool& vecchio)
+Esito apriConnessione(const QString& nome, const QString& percorso, int attesaMs, bool& vecchio, bool& pronto)
 {
     vecchio = false;
+    pronto = true;
     if (const std::optional<Server> s = server(percorso))
         return apriServer(nome, *s, attesaMs);
     const QFileInfo info(percorso);
@@ -178,7 +179,7 @@ Esito apriConnessione(const QString& nome, const QString& percorso, int attesaMs
         return esitoSql(db.lastError(), db.driver());
     // Not waited for here: with the file held by another user, the table opening sets them.
     attendi(db, 0);
-    impostaFile(db);
+    pronto = impostaFile(db);
     attendi(db, attesaMs);
     return {};
 }

@@ -15,7 +15,8 @@ QString quota(const QSqlDriver* d, QLatin1StringView nome, QSqlDriver::Identifie
 
 // Opens the connection `nome` on an existing file, shared and writable, or on the database of a
 // "postgresql://" address; a file of the original engine is left unopened and told by `vecchio`.
-Esito apriConnessione(const QString& nome, const QString& percorso, int attesaMs, bool& vecchio);
+// `pronto` tells whether the engine's settings are in force (a file held by another user may defer them).
+Esito apriConnessione(const QString& nome, const QString& percorso, int attesaMs, bool& vecchio, bool& pronto);
 // Rollback journal and full sync on a file: safe on a shared folder and after a power cut.
 bool impostaFile(const QSqlDatabase& db);
 // The engine's wait for another user's lock, from now on.
