@@ -18,7 +18,7 @@ public:
     // Shows `testo` under `titolo` and returns the number of the button pressed.
     // `predefinito` is the default button; 0 lets the button set choose (No, Cancel).
     virtual int chiedi(const QString& testo, const QString& titolo, Pulsanti pulsanti, Icona icona,
-                    int predefinito = 0) = 0;
+                       int predefinito = 0) = 0;
 };
 
 // For tests: answers from a queue and records what was asked.
@@ -35,7 +35,7 @@ public:
     QList<Domanda> domande;  // every box shown, in order
 
     int chiedi(const QString& testo, const QString& titolo, Pulsanti pulsanti, Icona icona,
-            int predefinito = 0) override
+               int predefinito = 0) override
     {
         domande.append({testo, titolo, pulsanti, icona, predefinito});
         if (!risposte.isEmpty())

@@ -8,7 +8,7 @@
 #include <map>
 
 int DialoghiQt::chiedi(const QString& testo, const QString& titolo, app::Pulsanti pulsanti, app::Icona icona,
-                   int predefinito)
+                       int predefinito)
 {
     QMessageBox box(genitore_);
     box.setWindowTitle(titolo);

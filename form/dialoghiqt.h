@@ -10,7 +10,7 @@ public:
     explicit DialoghiQt(QWidget* genitore = nullptr) : genitore_(genitore) {}
     void impostaGenitore(QWidget* genitore) { genitore_ = genitore; }
     int chiedi(const QString& testo, const QString& titolo, app::Pulsanti pulsanti, app::Icona icona,
-            int predefinito = 0) override;
+               int predefinito = 0) override;
 
 private:
     QWidget* genitore_;

@@ -463,7 +463,7 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
         if (e.ok())
             break;
         if (dialoghi_.chiedi(testi::archivioNonScrivibile + u'\n' + e.descrizione, testi::titoloErrore,
-                          app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) != app::Riprova)
+                             app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) != app::Riprova)
             return false;
     }
     Combo1->clear();

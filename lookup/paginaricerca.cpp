@@ -325,8 +325,7 @@ void PaginaRicerca::avvisa(const QString& descrizione)
     // The Italian headline first; the engine's own words, when it gave any, under it for whoever helps the clerk.
     const QString testo = descrizione.trimmed().isEmpty() ? testiRicerca::erroreRicerca
                                                           : testiRicerca::erroreRicerca + u'\n' + descrizione;
-    dialoghi_.chiedi(testo, testiRicerca::titoloProgramma,
-                  app::Pulsanti::Ok, app::Icona::Nessuna);
+    dialoghi_.chiedi(testo, testiRicerca::titoloProgramma, app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 
 void PaginaRicerca::chiudiRicerca(const QString& codice)

@@ -79,7 +79,7 @@ void SceltaRegistri::caricaElencoRegistri(const QString& tipo, QWidget* campo)
     List1->setFocus();
     if (!e.ok())
         dialoghi_.chiedi(testiRicerca::erroreElenco + u'\n' + e.descrizione, testiRicerca::titoloProgramma,
-                      app::Pulsanti::Ok, app::Icona::Nessuna);
+                         app::Pulsanti::Ok, app::Icona::Nessuna);
 }
 
 void SceltaRegistri::List1_DblClick()

@@ -115,7 +115,7 @@ void ModuliOpzionali::attivaProcedura()
     const QString rigaComando = leggi(sezioneApplicativi, nomeChiamata);
     if (rigaComando.trimmed().isEmpty()) {
         dialoghi_.chiedi(nomeChiamata + testi::nonPresenteSu + fileIni_, testi::titoloProgramma, app::Pulsanti::Ok,
-                      app::Icona::Nessuna);
+                         app::Icona::Nessuna);
         return;
     }
     leggiHandle();
@@ -137,7 +137,7 @@ void ModuliOpzionali::lanciaProcedura(const QVariant& programma)
     const qint64 pid = processi_.avvia(rigaComando);
     if (pid == 0) {
         dialoghi_.chiedi(rigaComando + testi::nonTrovato, testi::titoloProgramma, app::Pulsanti::Ok,
-                      app::Icona::Nessuna);
+                         app::Icona::Nessuna);
         return;
     }
     handleProcesso = pid;

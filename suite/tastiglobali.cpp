@@ -33,7 +33,7 @@ void TastiGlobali::tastiGlobali(int codice, int maschera)
         if (tastoCtrl && (tastoAlt || tastoShift)) {
             // Asked before anything is queued, so that No leaves the program running as it was.
             risposta = dialoghi_.chiedi(testi::esco, testi::titoloUscitaForzata, app::Pulsanti::SiNo,
-                                     app::Icona::Esclamazione, app::No);
+                                        app::Icona::Esclamazione, app::No);
             if (risposta == app::Si)
                 finestra_.terminaSubito();
         } else {
