@@ -34,7 +34,8 @@ using Archivio = store::ArchivioRegistri;
 // tables, which every case of the store's table has at its start and none of the tool's.
 // $FILE the store, $ASSENTE one never made, $CARTELLA its folder (the working one), $DB the database and
 // $DITTA its name in capitals, $CLUSTER the cluster's socket folder, $UTENTE and $COMPUTER as the history says,
-// $BLOCCATA the engine's words for a lock another user holds.
+// $BLOCCATA the engine's words for a lock another user holds, $DATI the old engine's company files, $PROGRAMMA
+// pemtarx-db for sh.
 // The store as the window uses it: apri [POSIZIONE][|ATTESA MS], registri, testata, verifica, trova CODICE,
 //   scrivi CODICE|Nome=valore|... (Descrizione=X, Riga1=Y, RigP5=Z, <null> a null text), elimina CODICE,
 //   salva and cancella (the same, given the rows the last trova showed), leggi SQL,
@@ -45,7 +46,7 @@ using Archivio = store::ArchivioRegistri;
 //   confronta A|B[|storico], tempo MIN|MAX (ms since the last apri or tempo), taglia (the server drops the
 //   store's connections).
 // Programs: db ARGOMENTI runs pemtarx-db, sh COMANDI bash; each writes its exit status unless 0, its standard
-//   output, and its errors after "! ".
+//   output, and its errors after "! "; db@PASSO:N kills the import at its N-th announcement of PASSO ("ucciso").
 // Values: testo VALORE|PREDEFINITO, numero VALORE, indirizzo POSIZIONE.
 class TestCopioni final : public QObject {
     Q_OBJECT
@@ -143,6 +144,8 @@ QString espandi(QString testo)
     return testo.replace(u"$FILE"_s, f->percorso())
         .replace(u"$ASSENTE"_s, db.isEmpty() ? f->percorso() : QString(f->percorso()).replace(db, db + u"_assente"_s))
         .replace(u"$CARTELLA"_s, f->cartella())
+        .replace(u"$DATI"_s, QStringLiteral(PEMTARX_DATI))
+        .replace(u"$PROGRAMMA"_s, QStringLiteral(PEMTARX_DB))
         .replace(u"$DITTA"_s, db.toUpper())
         .replace(u"$DB"_s, db)
         .replace(u"$CLUSTER"_s, FileProva::cluster())
@@ -281,11 +284,25 @@ QStringList esegui(const QString& verbo, const QString& resto)
         QSqlQuery q(f->altraConnessione(u"altro"_s));
         if (!q.exec(verbo == u"lascia"_s ? u"ROLLBACK"_s : FileProva::quotaNomi(resto)))
             return {q.lastError().text()};
-    } else if (verbo == u"db"_s || verbo == u"sh"_s) {
+    } else if (verbo == u"db"_s || verbo == u"sh"_s || verbo.startsWith(u"db@"_s)) {
         QProcess p;
+        const QString passo = u"PASSO "_s + verbo.section(u'@', 1).section(u':', 0, 0);
+        if (verbo.contains(u'@'))
+            p.setEnvironment(QProcess::systemEnvironment() << u"PEMTARX_IMPORTA_PASSI=1"_s);
         QStringList argomenti = resto.split(u' ', Qt::SkipEmptyParts).replaceInStrings(u"''"_s, QString());
         verbo == u"sh"_s ? p.start(u"bash"_s, {u"-c"_s, resto}) : p.start(QStringLiteral(PEMTARX_DB), argomenti);
+        p.setReadChannel(QProcess::StandardError);
+        for (int viste = 0, volta = verbo.section(u':', 1).toInt(); volta && p.waitForStarted() &&
+                                                                    (p.canReadLine() || p.waitForReadyRead(30000));) {
+            const QString linea = QString::fromUtf8(p.readLine().trimmed());
+            if (linea == passo && ++viste == volta)
+                p.kill();
+            else if (linea.startsWith(u"PASSO "_s))
+                p.write("\n");
+        }
         p.waitForFinished(60000);
+        if (p.exitStatus())
+            return {u"ucciso"_s};
         QStringList uscita = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         for (const QString& l : QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts))
             uscita << u"! "_s + l;
