@@ -1,7 +1,8 @@
 #include "app/dialoghi.h"
 #include "form/regole.h"
 #include "form/testi.h"
-#include "tests/form/ambiente.h"
+#include "tests/store/fileprova.h"
+#include "store/archivioregistri.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -117,17 +118,18 @@ void TestRegole::aClerksTurn_data()
 void TestRegole::aClerksTurn()
 {
     QFETCH(Caso, c);
-    Archivio a(u"regole"_s);
-    QVERIFY(a.pronto);
+    const FileProva p;
+    store::ArchivioRegistri a(u"regole"_s);
+    QVERIFY(p.crea() && a.apriDatabase(p.percorso()).ok() && a.apriRegistri().ok() && a.apriTestata().ok());
     for (const QString& sql : c.righe)
-        QVERIFY(a.esegui(sql));
+        QCOMPARE(p.righe(sql), QStringList());
     app::DialoghiScript dialoghi;
     dialoghi.risposte = c.risposte;
     Registro corrente{c.codice};
     regole::Righe mostrate;
     regole::Maschera m;
     std::tie(m.protocollo, m.Txt[13], m.Txt[14]) = std::tuple(1, u"VECCHIA"_s, u"TENUTA"_s);
-    const std::optional<regole::Modo> modo = regole::controllaCodice(a.store, dialoghi, corrente, mostrate, m);
+    const std::optional<regole::Modo> modo = regole::controllaCodice(a, dialoghi, corrente, mostrate, m);
     QCOMPARE(modo ? int(*modo) : -1, c.modo);
     const QVariantList voci{m.protocollo, regole::opzioneTipo(corrente.SspCarScar)};
     for (auto [i, valore] : c.mostrati.asKeyValueRange())
@@ -141,16 +143,16 @@ void TestRegole::aClerksTurn()
     for (auto [i, testo] : c.caselle.asKeyValueRange())
         m.Txt[i] = testo;
     if (!c.dopo.isEmpty())
-        QVERIFY(a.esegui(c.dopo));
+        QCOMPARE(p.righe(c.dopo), QStringList());
     if (c.azione == u"salva"_s)
-        QCOMPARE(int(regole::salva(a.store, dialoghi, corrente, mostrate, m)), c.esito);
+        QCOMPARE(int(regole::salva(a, dialoghi, corrente, mostrate, m)), c.esito);
     if (c.azione == u"elimina"_s)
-        QCOMPARE(int(regole::elimina(a.store, dialoghi, corrente.SspCodice, mostrate)), c.esito);
+        QCOMPARE(int(regole::elimina(a, dialoghi, corrente.SspCodice, mostrate)), c.esito);
     QCOMPARE(dialoghi.domande.size(), c.domande.size());
     for (int i = 0; i < c.domande.size(); ++i)
         QCOMPARE(dialoghi.domande.at(i).testo, c.domande.at(i));
     QSqlRecord salvata;
-    QVERIFY(a.store.leggi(u"SELECT * FROM TabellaSerieSemplificata LEFT JOIN TestataRegistriPS"
+    QVERIFY(a.leggi(u"SELECT * FROM TabellaSerieSemplificata LEFT JOIN TestataRegistriPS"
                           " ON TpsCodice = SspCodice WHERE SspCodice = ?"_s, {corrente.SspCodice},
                           [&](const QSqlQuery& q) { salvata = q.record(); }).ok());
     for (auto [chiave, valore] : c.salvati.asKeyValueRange())

@@ -39,7 +39,8 @@ using Archivio = store::ArchivioRegistri;
 // The store as the window uses it: apri [POSIZIONE][|ATTESA MS], registri, testata, verifica, trova CODICE,
 //   scrivi CODICE|Nome=valore|... (Descrizione=X, Riga1=Y, RigP5=Z, <null> a null text), elimina CODICE,
 //   salva and cancella (the same, given the rows the last trova showed), leggi SQL,
-//   cerca codice|CHIAVE or descrizione|CHIAVE, usa IMPIEGATO (another clerk's store from then on).
+//   cerca codice|CHIAVE or descrizione|CHIAVE (no "|": a null key), elenco TIPO (the picker's list of a kind),
+//   usa IMPIEGATO (another clerk's store from then on).
 // Behind its back: crea, sql [@POSIZIONE] SQL, tieni SQL and lascia (another clerk's transaction), uccidi N
 //   (a writer killed N times, each at a random moment), insieme N (two clerks saving one code N times at once,
 //   then two adding one to one number N times each), rifiuta [INSERT|UPDATE|DELETE ON TABELLA], nulli, storico N,
@@ -156,6 +157,25 @@ QString espandi(QString testo)
 
 QStringList esegui(const QString& verbo, const QString& resto);
 
+// On a file a page of a look-up is a range search on an index, with no full scan and no sort before its first row;
+// the plan's steps when it is not.
+QString piano(const QSqlDatabase& db, const store::Istruzione& i)
+{
+    if (FileProva::server())
+        return {};
+    QSqlQuery q(db);
+    q.prepare(u"EXPLAIN QUERY PLAN "_s + i.sql);
+    for (int v = 0; v < i.valori.size(); ++v)
+        q.bindValue(v, i.valori.at(v));
+    QStringList passi;
+    for (q.exec(); q.next();)
+        passi << q.value(3).toString();
+    const QString p = passi.join(u" | "_s);
+    const bool buono = p.startsWith(u"SEARCH "_s) && p.contains(u"USING INDEX "_s) && !p.contains(u"SCAN"_s) &&
+                       !p.contains(u"TEMP B-TREE"_s);
+    return buono ? QString() : u"PIANO: "_s + (p.isEmpty() ? q.lastError().text() : p);
+}
+
 } // namespace
 
 void TestCopioni::copione_data()
@@ -224,7 +244,7 @@ QStringList esegui(const QString& verbo, const QString& resto)
     const QStringList a = resto.split(u'|');
     std::unique_ptr<Archivio>& archivio = archivi[chi];
     static const QStringList delloStore =
-        u"registri testata verifica scrivi salva elimina cancella trova leggi cerca insieme"_s.split(u' ');
+        u"registri testata verifica scrivi salva elimina cancella trova leggi cerca elenco insieme"_s.split(u' ');
     if (!archivio && delloStore.contains(verbo)) {
         archivio = std::make_unique<Archivio>(chi);
         for (const auto& e : {archivio->apriDatabase(f->percorso()), archivio->apriRegistri(), archivio->apriTestata()})
@@ -272,11 +292,19 @@ QStringList esegui(const QString& verbo, const QString& resto)
         for (qsizetype prima = -2; trovati.size() - prima == 2 && trovati.size() < 50;) {
             prima = trovati.size();
             QString sql;
-            const store::Esito e = store::esegui(*archivio, store::cercaRegistri(d, tipo, a.at(1), dopo, 2), sql, riga);
-            if (!e.ok())
+            const store::Istruzione pagina = store::cercaRegistri(d, tipo, a.value(1), dopo, 2);
+            if (const QString p = piano(archivio->database(), pagina); !p.isEmpty())
+                return {p};
+            if (const store::Esito e = store::esegui(*archivio, pagina, sql, riga); !e.ok())
                 return {esito(e)};
         }
         return {trovati.join(u' ')};
+    } else if (verbo == u"elenco"_s) {
+        QStringList codici;
+        QString sql;
+        const store::Esito e = store::esegui(*archivio, store::elencoRegistri(archivio->database().driver(), resto), sql,
+                                             [&](const QSqlQuery& q) { codici << q.value(store::elCodice).toString(); });
+        return {e.ok() ? codici.join(u' ') : esito(e)};
     } else if (verbo == u"sql"_s) {
         return resto.startsWith(u'@') ? FileProva(a.front().section(u' ', 0, 0).mid(1)).righe(resto.section(u' ', 1))
                                       : f->righe(resto);

@@ -67,12 +67,16 @@ QString FileProva::quotaNomi(const QString& sql)
     return QString(sql).replace(nomi, u"\"\\1\""_s);
 }
 
-QStringList FileProva::righe(const QString& sql) const
+QStringList FileProva::righe(const QString& sql, const QVariantList& valori) const
 {
     QStringList tutte;
     {
         QSqlQuery q(altraConnessione(connessione_));
-        const bool ok = q.exec(quotaNomi(sql));
+        if (!valori.isEmpty())
+            q.prepare(quotaNomi(sql));
+        for (qsizetype i = 0; i < valori.size(); ++i)
+            q.bindValue(int(i), valori.at(i));
+        const bool ok = valori.isEmpty() ? q.exec(quotaNomi(sql)) : q.exec();
         while (q.next()) {
             QStringList campi;
             for (int i = 0; i < q.record().count(); ++i)

@@ -23,7 +23,7 @@ public:
     // Both tables, as the tool makes them.
     bool crea() const;
     // Every row a statement reads, values joined by '|', a Null as <null>; a failure as "ERRORE: " and its text.
-    QStringList righe(const QString& sql) const;
+    QStringList righe(const QString& sql, const QVariantList& valori = {}) const;
     // Everything the store holds, schema included, to check that something left it unchanged.
     QString istantanea() const;
     // A further connection of the test's own, open, for holding locks as another clerk would.
