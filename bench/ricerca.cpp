@@ -1,7 +1,7 @@
 // Prints the time from one keystroke in a search box of the search page to the repainted list on
 // 100,000 registers, and the first page's statement through the store next to the raw sqlite3 API,
 // or next to raw libpq for a server address.
-#include "app/dialoghi.h"
+#include "tests/dialoghiprova.h"
 #include "app/statofinestra.h"
 #include "lookup/modelloricerca.h"
 #include "lookup/paginaricerca.h"
@@ -219,7 +219,7 @@ int main(int argc, char** argv)
     }
 
     StatoFinestra stato;
-    app::DialoghiScript dialoghi;
+    DialoghiProva dialoghi;
     QWidget finestra;
     auto* strato = new QVBoxLayout(&finestra);
     auto* pagina = new PaginaRicerca(archivio, stato, dialoghi, &finestra);

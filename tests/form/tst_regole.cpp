@@ -1,4 +1,4 @@
-#include "app/dialoghi.h"
+#include "tests/dialoghiprova.h"
 #include "form/regole.h"
 #include "form/testi.h"
 #include "tests/store/fileprova.h"
@@ -123,7 +123,7 @@ void TestRegole::aClerksTurn()
     QVERIFY(p.crea() && a.apriDatabase(p.percorso()).ok() && a.apriRegistri().ok() && a.apriTestata().ok());
     for (const QString& sql : c.righe)
         QCOMPARE(p.righe(sql), QStringList());
-    app::DialoghiScript dialoghi;
+    DialoghiProva dialoghi;
     dialoghi.risposte = c.risposte;
     Registro corrente{c.codice};
     regole::Righe mostrate;

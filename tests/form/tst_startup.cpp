@@ -1,15 +1,19 @@
-#include "app/dialoghi.h"
 #include "form/startup.h"
 #include "store/archivioregistri.h"
+#include "tests/dialoghiprova.h"
+#include "tests/store/fileprova.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
-// Where start-up finds the settings file and the company, and the one box it shows when it finds none.
+// Where start-up finds the settings file and the company, and the boxes it shows when it cannot open it; with
+// PEMTARX_PROVA_PG, a company's database on the test cluster too.
 class TestStartup : public QObject {
     Q_OBJECT
   private Q_SLOTS:
@@ -21,10 +25,13 @@ void TestStartup::settingsAndCompanyAreFound_data()
 {
     // Paths begin with %R, the test's folder; the program is in "prog", the per-user folder is "config".
     // An entry ending in "/" is a folder, "name=text" a file with that text, "*.mdb" a company file.
+    // On the cluster %N is the database's name in capitals, %S its socket folder, %P its address; `ostacolo`
+    // stands in the way until the first box is answered Riprova; the second is answered Annulla.
     QTest::addColumn<QStringList>("voci");
     QTest::addColumn<QString>("fileIni");
     QTest::addColumn<QString>("percorso");
-    QTest::addColumn<QString>("messaggio"); // the one box shown, none when the company opens
+    QTest::addColumn<QStringList>("messaggi"); // the boxes shown, "(!)" after a critical one
+    QTest::addColumn<QString>("ostacolo");
     const QString ini = u"prog/Quendrix.ini="_s, mdb = u"dati/X1/dogana.mdb"_s;
     const QString x1 = u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s;
     const QString x1minuscolo = QString(x1).replace(u"=X1"_s, u"=x1"_s);
@@ -32,7 +39,9 @@ void TestStartup::settingsAndCompanyAreFound_data()
     const QString ambigui = inesistente + u"\nNOMI CHE DIFFERISCONO SOLO PER LE MAIUSCOLE, NESSUNO USATO: "_s;
     const QString prog = u"%R/prog/Quendrix.ini"_s, config = u"%R/config/Quendrix.ini"_s, dove = u"%R/"_s + mdb;
     const auto r = [](const char* nome, const QStringList& voci, const QString& fileIni, const QString& percorso,
-                      const QString& m = {}) { QTest::newRow(nome) << voci << fileIni << percorso << m; };
+                      const QString& m = {}, const QString& ostacolo = {}) {
+        QTest::newRow(nome) << voci << fileIni << percorso << m.split(u'|', Qt::SkipEmptyParts) << ostacolo;
+    };
     r("beside the program wins", {ini + x1, u"config/Quendrix.ini=[BASE]\r\nDITTA=ALTRA\r\n"_s, mdb}, prog, dove);
     r("no settings: the root", {}, config, u"//dogana.mdb"_s, inesistente);
     r("data folder without separator joins the company",
@@ -54,6 +63,17 @@ void TestStartup::settingsAndCompanyAreFound_data()
       config, u"//dogana.mdb"_s, ambigui + u"%R/prog/QUENDRIX.INI, %R/prog/quendrix.ini"_s);
     r("the exact name wins", {ini + x1minuscolo, mdb, u"dati/x1/DOGANA.MDB"_s, u"dati/x1/dogana.mdb"_s}, prog,
       u"%R/dati/x1/dogana.mdb"_s);
+    const QString server = ini + u"[BASE]\r\nDITTA=%N\r\n[PATH]\r\nDIRINI=%R/\r\n[DATABASE]\r\nDRIVER=QPSQL\r\nHOST=%S\r\n"
+                                 u"PORT=5432\r\nUTENTE=pemtarx\r\nNOME=%DITTA%\r\n"_s;
+    const QString errore = u"ERRORE IN APERTURA REGISTRI PROC. SEMPLIFICATA"_s;
+    r("server: database ready", {server}, prog, u"%P"_s, {}, u"nessuno"_s);
+    r("server: tables made while the box is open", {server}, prog, u"%P"_s, errore, u"tabelle"_s);
+    r("server: table held by another clerk", {server}, prog, u"%P"_s,
+      errore + u"\ncanceling statement due to lock timeout"_s, u"tenuta"_s);
+    r("server: database missing", {QString(server).replace(u"=%N"_s, u"=%NX"_s)}, prog, u"*"_s,
+      inesistente + u'|' + inesistente, u"database"_s);
+    r("server: not answering", {QString(server).replace(u"%S"_s, u"/nessun/server/qui"_s)}, prog, u"*"_s,
+      inesistente + u'|' + inesistente, u"server"_s);
 }
 
 void TestStartup::settingsAndCompanyAreFound()
@@ -61,9 +81,20 @@ void TestStartup::settingsAndCompanyAreFound()
     QFETCH(QStringList, voci);
     QFETCH(QString, fileIni);
     QFETCH(QString, percorso);
-    QFETCH(QString, messaggio);
-    QTemporaryDir radice;
-    const QString r = radice.path();
+    QFETCH(QStringList, messaggi);
+    QFETCH(QString, ostacolo);
+    if (ostacolo.isEmpty() == FileProva::server())
+        QSKIP("for the other engine");
+    const FileProva p;
+    const QString r = p.cartella();
+    QVERIFY(ostacolo.isEmpty() || ostacolo == u"tabelle"_s || p.crea());
+    QSqlQuery altro(ostacolo.isEmpty() ? QSqlDatabase() : p.altraConnessione(ostacolo));
+    QVERIFY(ostacolo != u"tenuta"_s ||
+            (altro.exec(u"BEGIN"_s) && altro.exec(u"LOCK TABLE \"TabellaSerieSemplificata\""_s)));
+    const auto espandi = [&](QString t) {
+        return t.replace(u"%R"_s, r).replace(u"%S"_s, p.cluster()).replace(u"%P"_s, p.percorso())
+            .replace(u"%N"_s, p.nomeDatabase().toUpper());
+    };
     qputenv("XDG_CONFIG_HOME", (r + u"/config"_s).toUtf8());
     QVERIFY(QDir().mkpath(r + u"/prog"_s));
     for (const QString& voce : std::as_const(voci)) {
@@ -73,17 +104,33 @@ void TestStartup::settingsAndCompanyAreFound()
         if (voce.endsWith(u".mdb"_s, Qt::CaseInsensitive))
             QVERIFY(store::ArchivioRegistri::crea(percorsoVoce).ok());
         else if (!voce.endsWith(u'/'))
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(voce.section(u'=', 1).replace(u"%R"_s, r).toLatin1()) > 0);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(espandi(voce.section(u'=', 1)).toLatin1()) > 0);
     }
-    app::DialoghiScript d;
+    DialoghiProva d;
+    d.risposte = {ostacolo.isEmpty() ? app::Annulla : app::Riprova};
+    d.mentre = [&] {
+        if (ostacolo == u"tabelle"_s)
+            p.crea();
+        if (ostacolo == u"tenuta"_s)
+            altro.exec(u"ROLLBACK"_s);
+    };
     Startup w(d);
-    QCOMPARE(w.Form_Load(r + u"/prog"_s), messaggio.isEmpty());
-    QCOMPARE(w.fileIni, fileIni.replace(u"%R"_s, r));
-    QCOMPARE(w.percorsoDatabase, percorso.replace(u"%R"_s, r));
+    QElapsedTimer tempo;
+    tempo.start();
+    const bool aperto = w.Form_Load(r + u"/prog"_s) && w.archivio().registriAperti() && w.archivio().testataAperta();
+    QVERIFY2(tempo.elapsed() < 15000, "the wait for another clerk is bounded");
+    QStringList mostrati;
+    for (const DialoghiProva::Domanda& domanda : std::as_const(d.domande))
+        mostrati << domanda.testo;
+    QCOMPARE(mostrati, espandi(messaggi.join(u'|')).split(u'|', Qt::SkipEmptyParts));
+    QCOMPARE(aperto, messaggi.size() < 2 && !messaggi.value(0).startsWith(u"SOCIETA' INESISTENTE"_s));
+    QCOMPARE(w.fileIni, espandi(fileIni));
+    QVERIFY(percorso == u"*"_s || w.percorsoDatabase == espandi(percorso));
+    QVERIFY(!aperto || w.Combo1->count() == 4);
     QVERIFY(QFileInfo(w.cartellaDati).isDir());
-    QCOMPARE(d.domande.size(), messaggio.isEmpty() ? 0 : 1);
-    QCOMPARE(d.domande.value(0).testo, messaggio.replace(u"%R"_s, r));
-    QVERIFY(voci.size() > 1 || !QFileInfo::exists(r + u"/dati/X1"_s)); // the company's folder is never made
+    // The company's folder is never made, nor one beside the settings for a company on the server.
+    QVERIFY(voci.size() > 1 || !QFileInfo::exists(r + u"/dati/X1"_s));
+    QVERIFY(ostacolo.isEmpty() || !QFileInfo::exists(r + u'/' + p.nomeDatabase().toUpper()));
 }
 
 QTEST_MAIN(TestStartup)

@@ -3,7 +3,7 @@
 #include "suite/moduliopzionali.h"
 #include "suite/processi.h"
 
-#include "app/dialoghi.h"
+#include "tests/dialoghiprova.h"
 #include "app/inifile.h"
 #include "app/processo.h"
 
@@ -49,7 +49,7 @@ class TestSuite : public QObject {
     const QString python = QStandardPaths::findExecutable(u"python3"_s, {u"/usr/bin"_s, u"/bin"_s});
     suite::ProcessiSistema processi;
     QList<qint64> avviati;
-    app::DialoghiScript dialoghi;
+    DialoghiProva dialoghi;
 
     QString in(const QString& nome) const { return cartella.filePath(nome); }
     static qint64 pidDi(const QString& avvio) { return avvio.section(u'\t', 0, 0).toLongLong(); }
