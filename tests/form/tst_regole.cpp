@@ -34,7 +34,6 @@ class TestRegole : public QObject {
 private Q_SLOTS:
     void aClerksTurn_data();
     void aClerksTurn();
-    void messagesTellWhy();
 };
 
 void TestRegole::aClerksTurn_data()
@@ -165,19 +164,6 @@ void TestRegole::aClerksTurn()
     QCOMPARE(col("SspDataUltimaAcquisizione") + col("SspUltimoBloccoNumeriAcquisiti"), u"00"_s);
     for (int i = 0; i < salvata.count(); ++i)
         QVERIFY2(!salvata.isNull(i), qPrintable(salvata.fieldName(i)));
-}
-
-void TestRegole::messagesTellWhy()
-{
-    using namespace testi;
-    using namespace regole;
-    using namespace store;
-    const Esito bloccata{erroreBloccata, u"locked"_s}, altro{erroreGenerico, u"disk I/O error"_s};
-    QCOMPARE(testoErrore(erroreLettura, bloccata), erroreLettura + u'\n' + registroInUso);
-    QCOMPARE(testoErrore(erroreCancellazione, altro), erroreCancellazione + u"\ndisk I/O error"_s);
-    QCOMPARE(testoApertura(true, bloccata), erroreAperturaRegistri + u"\nlocked"_s);
-    QCOMPARE(testoApertura(false, {erroreVecchioFormato, u"x"_s}), erroreAperturaTestata + u'\n' + vecchioFormato);
-    QCOMPARE(testoApertura(true, altro), erroreAperturaRegistri);
 }
 
 QTEST_GUILESS_MAIN(TestRegole)

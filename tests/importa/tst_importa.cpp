@@ -42,21 +42,6 @@ QList<QVariantList> tabella(const QString& file, QLatin1StringView nome)
     return righe;
 }
 
-struct Esecuzione {
-    int codice = -1;
-    QString uscita, errori;
-};
-
-// The command as the clerk runs it: a process of its own, this executable in its importa mode.
-Esecuzione esegui(const QStringList& argomenti)
-{
-    QProcess p;
-    p.start(QCoreApplication::applicationFilePath(), QStringList{u"--importa"_s} + argomenti);
-    p.waitForFinished(120'000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
 // A register table as the reader gives it, each row filled by column name.
 jet::Lettura lettura(const QList<QVariantHash>& righe)
 {
@@ -116,10 +101,14 @@ void TestImporta::ogniCellaComeNelFile()
 {
     QFETCH(QString, origine);
     QFETCH(QStringList, rapporto);
-    const Esecuzione e = esegui({origine, destinazione_});
-    QVERIFY2(e.codice == 0, qPrintable(e.errori));
+    // The command as the clerk runs it, in a process of its own: this executable in its importa mode.
+    QProcess p;
+    p.start(QCoreApplication::applicationFilePath(), {u"--importa"_s, origine, destinazione_});
+    QVERIFY(p.waitForFinished(120'000));
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, p.readAllStandardError().constData());
+    const QString uscita = QString::fromUtf8(p.readAllStandardOutput());
     for (const QString& r : rapporto)
-        QVERIFY2(e.uscita.contains(r.endsWith(u": "_s) ? r + destinazione_ : r), qPrintable(r + u'\n' + e.uscita));
+        QVERIFY2(uscita.contains(r.endsWith(u": "_s) ? r + destinazione_ : r), qPrintable(r + u'\n' + uscita));
     for (const bool registri : {true, false}) {
         const QLatin1StringView tabella = registri ? store::tabellaRegistri : store::tabellaTestata;
         const auto colonne = registri ? store::colonneRegistri() : store::colonneTestata();
