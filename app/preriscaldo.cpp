@@ -1,5 +1,6 @@
 #include "app/preriscaldo.h"
 
+#include <QImageReader>
 #include <QSqlDatabase>
 #include <dlfcn.h>
 
@@ -18,12 +19,14 @@ void caricaCaratteri()
         inizio();
 }
 
-// Loads the file driver and its library; the company is opened later, on the main thread.
+// Loads the file driver and its library, the company being opened later on the main thread; then the image
+// plugins the style's first group frame makes Qt try one by one.
 void caricaDriver()
 {
     const QString nome = u"preriscaldo"_s;
     QSqlDatabase::addDatabase(u"QSQLITE"_s, nome);
     QSqlDatabase::removeDatabase(nome);
+    QImageReader(u":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"_s).read();
 }
 
 } // namespace
