@@ -30,7 +30,7 @@ void TestStartup::settingsAndCompanyAreFound_data()
     QTest::addColumn<QStringList>("voci");
     QTest::addColumn<QString>("fileIni");
     QTest::addColumn<QString>("percorso");
-    QTest::addColumn<QStringList>("messaggi"); // the boxes shown, "(!)" after a critical one
+    QTest::addColumn<QStringList>("messaggi"); // the boxes shown, in order
     QTest::addColumn<QString>("ostacolo");
     const QString ini = u"prog/Quendrix.ini="_s, mdb = u"dati/X1/dogana.mdb"_s;
     const QString x1 = u"[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=%R/dati/\r\n"_s;
