@@ -3,6 +3,7 @@
 // measured in interleaved pairs.
 #include "store/colonne.h"
 #include "store/registro.h"
+#include "store/storico.h"
 #include "store/archivioregistri.h"
 
 #include <QCoreApplication>
@@ -266,7 +267,7 @@ public:
         esegui("SET client_min_messages = warning");
         int n = 0;
         coppia_ = prepara(++n, sqlCoppia([](int i) { return u"$%1"_s.arg(i); }));
-        blocca_ = prepara(++n, u"SELECT pg_advisory_xact_lock(hashtext(lower(CAST($1 AS text))))"_s);
+        blocca_ = prepara(++n, QString(store::sqlBloccaCodice).replace(u'?', u"$1"_s));
         storico_ = prepara(++n, sqlStorico([](int i) { return u"$%1"_s.arg(i); }));
         for (auto [t, tabella, colonne] :
              {std::tuple{&registri_, store::tabellaRegistri, store::colonneRegistri()},

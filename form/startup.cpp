@@ -636,13 +636,13 @@ void Startup::controllaCodice()
     regole::Maschera m = leggiWidget();
     const auto modo = regole::controllaCodice(archivio_, dialoghi_, registroCorrente, mostrate_, m);
     modoRegistro = modo.value_or(regole::Attesa);
-    if (modo) {
-        scriviWidget(m);
-        Txt_LostFocus(7);
-    }
-    applicaModo(modoRegistro);
-    if (!modo)
+    if (!modo) {
+        applicaModo(modoRegistro);
         return;
+    }
+    scriviWidget(m);
+    Txt_LostFocus(7);
+    applicaModo(modoRegistro);
     if (modoRegistro == regole::Inserimento)
         stato.campoCorrente = 1;
     mostraTipo(registroCorrente.SspCarScar);

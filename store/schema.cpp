@@ -65,8 +65,11 @@ Esito ArchivioRegistri::creaSchema(QSqlDatabase& db)
 Esito ArchivioRegistri::crea(const QString& percorso)
 {
     const bool file = !server(percorso);
-    if (file && QFileInfo::exists(percorso))
-        return Esito::errore(erroreGenerico, u"il file esiste già: "_s + percorso);
+    // Made here and only if new: a file that appeared meanwhile is someone else's, never removed below.
+    if (QFile nuovo(percorso); file && !nuovo.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return Esito::errore(erroreGenerico,
+                             (QFileInfo::exists(percorso) ? u"il file esiste già"_s : nuovo.errorString()) + u": "_s +
+                                 percorso);
     Esito esito;
     {
         ArchivioRegistri archivio(u"pemtarx-crea-"_s + percorso);
