@@ -1,6 +1,5 @@
 #include "app/preriscaldo.h"
 
-#include <QImageReader>
 #include <QSqlDatabase>
 #include <dlfcn.h>
 
@@ -19,14 +18,12 @@ void caricaCaratteri()
         inizio();
 }
 
-// Loads the file driver and its library, the company being opened later on the main thread; then the image
-// plugins the style's first group frame makes Qt try one by one.
+// Loads the file driver and its library, the company being opened later on the main thread.
 void caricaDriver()
 {
     const QString nome = u"preriscaldo"_s;
     QSqlDatabase::addDatabase(u"QSQLITE"_s, nome);
     QSqlDatabase::removeDatabase(nome);
-    QImageReader(u":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"_s).read();
 }
 
 } // namespace

@@ -13,7 +13,7 @@ public:
     Preriscaldo(const Preriscaldo&) = delete;
     Preriscaldo& operator=(const Preriscaldo&) = delete;
 
-    void conApplicazione();  // once it exists: the store's driver, the image plugins
+    void conApplicazione();  // once it exists: the store's driver
 
 private:
     std::thread caratteri_, archivio_;

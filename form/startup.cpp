@@ -21,8 +21,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFrame>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -58,6 +58,12 @@ QFont fisso(double punti, bool grassetto = false)
     f.setPointSizeF(punti);
     f.setBold(grassetto);
     return f;
+}
+
+// A box as wide as `n` characters of its fixed-pitch font: one advance times n, with no text to shape.
+int larghezzaCaratteri(const QWidget* w, int n)
+{
+    return qRound(n * QFontMetricsF(w->font()).horizontalAdvance(u'M')) + 8;
 }
 
 void sfondo(QWidget* w, const QColor& colore)
@@ -96,6 +102,14 @@ void tabSullaScelta(QButtonGroup* gruppo)
         for (QAbstractButton* b : gruppo->buttons())
             b->setFocusPolicy(!visibile || b == scelto ? Qt::StrongFocus : Qt::ClickFocus);
     });
+}
+
+// The border around a set of options: a plain frame, whose drawing needs no image to be loaded.
+QFrame* cornice(QWidget* genitore)
+{
+    auto* f = new QFrame(genitore);
+    f->setFrameShape(QFrame::StyledPanel);
+    return f;
 }
 
 QLabel* etichetta(const QString& testo, const QString& nome, QWidget* genitore)
@@ -167,7 +181,7 @@ void Startup::costruisci()
     testa->addWidget(etichetta(u"Codice"_s, u"Label4(3)"_s, Pict2), 0, 0);
     testa->addWidget(DicKod, 0, 1);
     testa->addWidget(etichetta(u"Tipo Registro"_s, u"Label4(10)"_s, Pict2), 0, 2);
-    auto* Frame2 = new QGroupBox(Pict2);
+    auto* Frame2 = cornice(Pict2);
     Frame2->setObjectName(u"Frame2"_s);
     auto* opzioni = new QHBoxLayout(Frame2);
     opzioni->setContentsMargins(6, 2, 6, 2);
@@ -232,7 +246,7 @@ void Startup::costruisci()
         t->setFont(fisso(riga ? 8.25 : 11.25));
         // A box as wide as its limit, but a register's heading line follows the page width.
         if (c.lunghezza <= 80)
-            t->setMinimumWidth(t->fontMetrics().horizontalAdvance(QString(c.lunghezza + 1, u'M')) + 8);
+            t->setMinimumWidth(larghezzaCaratteri(t, c.lunghezza + 1));
         if (!riga)
             t->setFixedWidth(t->minimumWidth());
         if (c.indice == 1 || riga)
@@ -245,7 +259,7 @@ void Startup::costruisci()
         connect(t, &Casella::uscita, this, [this, i = c.indice] { Txt_LostFocus(i); });
         connect(t, &Casella::doppioClic, this, [this, i = c.indice] { Txt_DblClick(i); });
     }
-    DicKod->setFixedWidth(DicKod->fontMetrics().horizontalAdvance(QString(11, u'M')) + 8);
+    DicKod->setFixedWidth(larghezzaCaratteri(DicKod, 11));
     Txt[4]->setAlignment(Qt::AlignCenter);
     connect(DicKod, &Casella::entrata, this, &Startup::DicKod_GotFocus);
     connect(DicKod, &Casella::uscita, this, &Startup::DicKod_LostFocus);
@@ -389,7 +403,7 @@ void Startup::costruisciScarico(QWidget* pagina)
     auto* stampa = new QHBoxLayout;
     stampa->setSpacing(6);
     stampa->addWidget(etichetta(u"Stampa orditata per"_s, u"Label4(9)"_s, pagina));
-    auto* Frame1 = new QGroupBox(pagina);
+    auto* Frame1 = cornice(pagina);
     Frame1->setObjectName(u"Frame1"_s);
     auto* f1 = new QHBoxLayout(Frame1);
     f1->setContentsMargins(6, 2, 6, 2);
