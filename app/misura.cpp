@@ -21,13 +21,15 @@ public:
         if (evento->type() == QEvent::Paint && !fatto_) {
             fatto_ = true;
             // After this paint has reached the screen, not before.
-            QTimer::singleShot(0, this, [] {
+            const QSize dimensione = static_cast<QWidget*>(oggetto)->size();
+            QTimer::singleShot(0, this, [dimensione] {
                 timespec t{};
                 clock_gettime(CLOCK_REALTIME, &t);
                 rusage uso{};
                 getrusage(RUSAGE_SELF, &uso);
-                std::printf("disegno %lld rss_kb %ld\n", static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec,
-                            uso.ru_maxrss);
+                std::printf("disegno %lld rss_kb %ld dimensione %d %d\n",
+                            static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec, uso.ru_maxrss,
+                            dimensione.width(), dimensione.height());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
