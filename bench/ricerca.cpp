@@ -1,12 +1,12 @@
 // Prints the time from one keystroke in a search box of the search page to the repainted list on
 // 100,000 registers, and the first page's statement through the store next to the raw sqlite3 API,
 // or next to raw libpq for a server address.
-#include "tests/dialoghiprova.h"
 #include "app/statofinestra.h"
 #include "lookup/modelloricerca.h"
 #include "lookup/paginaricerca.h"
 #include "store/archivioregistri.h"
 #include "store/ricerca.h"
+#include "tests/dialoghiprova.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

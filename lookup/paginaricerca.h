@@ -69,10 +69,10 @@ private:
     ModelloRicerca* modello_ = nullptr;
     store::TipoRicerca tipoRicerca = store::TipoRicerca::Codice;
     QString rigaScelta;
-    int annidamento_ = 0;     // handlers running for the clerk's current action
-    bool avvisato_ = false;   // this action has already reported a failing search
+    int annidamento_ = 0;      // handlers running for the clerk's current action
+    bool avvisato_ = false;    // this action has already reported a failing search
     bool fuocoAtteso_ = false; // the action gave the focus while the window was inactive: its entry is still ours
-    bool chiusura_ = false;   // the page is being left: focus moves are not the clerk's
+    bool chiusura_ = false;    // the page is being left: focus moves are not the clerk's
 
     QLabel* IETab = nullptr;
     QLabel* Lcod = nullptr;

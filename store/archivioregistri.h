@@ -124,15 +124,9 @@ private:
 
 // An engine error as the store reports it: a locked table as 3261, the engine's own text kept.
 Esito esitoSql(const QSqlError& e, const QSqlDriver* d);
-// The same for an error of SQLite.
-Esito esitoSql(const QSqlError& e);
 
 struct Colonna;
 // A column's type on the engine of `d`, texts compared without regard to case.
 QString tipoSql(const QSqlDriver* d, const Colonna& c);
-
-// The statement texts, built from the column list with quoted names.
-QString sqlCreaRegistri(const QSqlDriver* d);
-QString sqlCreaTestata(const QSqlDriver* d);
 
 } // namespace store

@@ -64,8 +64,6 @@ QString testoServer(const QSqlError& e)
 
 } // namespace
 
-Esito esitoSql(const QSqlError& e) { return esitoSql(e, nullptr); }
-
 Esito esitoSql(const QSqlError& e, const QSqlDriver* d)
 {
     if (d && !sqlite(d)) {

@@ -31,19 +31,17 @@ QString creaTabella(const QSqlDriver* d, QLatin1StringView tabella, std::span<co
 
 } // namespace
 
-QString sqlCreaRegistri(const QSqlDriver* d) { return creaTabella(d, tabellaRegistri, colonneRegistri()); }
-QString sqlCreaTestata(const QSqlDriver* d) { return creaTabella(d, tabellaTestata, colonneTestata()); }
-
 Esito ArchivioRegistri::creaTabelle(QSqlDatabase& db)
 {
     const QSqlDriver* d = db.driver();
     if (Esito e = preparaSchema(db); !e.ok())
         return e;
     const QString indice = u"CREATE INDEX "_s + quota(d, "SspDescrizioneIdx"_L1, QSqlDriver::TableName) + u" ON "_s +
-                           quota(d, tabellaRegistri, QSqlDriver::TableName) + u" ("_s +
-                           quota(d, "SspDescrizione"_L1) + u", "_s + quota(d, "SspCodice"_L1) + u')';
+                           quota(d, tabellaRegistri, QSqlDriver::TableName) + u" ("_s + quota(d, "SspDescrizione"_L1) +
+                           u", "_s + quota(d, "SspCodice"_L1) + u')';
     QSqlQuery q(db);
-    for (const QString& sql : {sqlCreaRegistri(d), sqlCreaTestata(d), indice})
+    for (const QString& sql :
+         {creaTabella(d, tabellaRegistri, colonneRegistri()), creaTabella(d, tabellaTestata, colonneTestata()), indice})
         if (!q.exec(sql))
             return esitoSql(q.lastError(), d);
     return creaStorico(db);

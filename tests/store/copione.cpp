@@ -334,7 +334,7 @@ QStringList esegui(const QString& verbo, const QString& resto)
         QStringList uscita = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         for (const QString& l : QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts))
             uscita << u"! "_s + l;
-        return p.exitStatus() || p.exitCode() ? QStringList{QString::number(p.exitCode())} + uscita : uscita;
+        return p.exitCode() ? QStringList{QString::number(p.exitCode())} + uscita : uscita;
     } else if (verbo == u"uccidi"_s) {
         const quint32 seme = QRandomGenerator::global()->generate();
         QRandomGenerator caso(seme);
