@@ -847,7 +847,7 @@ bool Startup::campoSuccessivo()
 void Startup::tabSuInvio()
 {
     // Queued, as a key the clerk pressed next would be.
-    if (QWidget* f = QApplication::focusWidget())
+    if (QWidget* f = focusWidget())
         QCoreApplication::postEvent(f, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier));
 }
 
@@ -991,9 +991,10 @@ bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
     if (evento->type() != QEvent::KeyPress || inoltro_)
         return false;
     auto* destinatario = qobject_cast<QWidget*>(oggetto);
-    // A key the focused control leaves unused travels on to its parents: handle it once only.
+    // A key the focused control leaves unused travels on to its parents: handle it once only. The window's own
+    // focus, as Qt delivers by it: right after a message box the window takes keys before it is active again.
     if (!destinatario || destinatario->window() != this || !isEnabled() ||
-        destinatario != (QApplication::focusWidget() ? QApplication::focusWidget() : this))
+        destinatario != (focusWidget() ? focusWidget() : this))
         return false;
     auto* tasto = static_cast<QKeyEvent*>(evento);
     // After a message box no control has the focus for a while, and the same key would reach the window again.

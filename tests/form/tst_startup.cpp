@@ -1,3 +1,4 @@
+#include "app/casella.h"
 #include "form/startup.h"
 #include "store/archivioregistri.h"
 #include "tests/dialoghiprova.h"
@@ -127,6 +128,11 @@ void TestStartup::settingsAndCompanyAreFound()
     QCOMPARE(w.fileIni, espandi(fileIni));
     QVERIFY(percorso == u"*"_s || w.percorsoDatabase == espandi(percorso));
     QVERIFY(!aperto || w.Combo1->count() == 4);
+    // A key the window takes before it is active again, as right after a message box, is filtered all the same.
+    w.Txt[1]->setFocus();
+    QTest::keyClick(w.Txt[1], Qt::Key_C, Qt::AltModifier);
+    QTest::keyClick(w.Txt[1], Qt::Key_A);
+    QCOMPARE(w.Txt[1]->text().trimmed(), u"A"_s);
     QVERIFY(QFileInfo(w.cartellaDati).isDir());
     // The company's folder is never made, nor one beside the settings for a company on the server.
     QVERIFY(voci.size() > 1 || !QFileInfo::exists(r + u"/dati/X1"_s));
