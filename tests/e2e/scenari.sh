@@ -29,7 +29,7 @@
 #   titolo ATTESO           the main window's whole title
 #   esce STATO              waits for the program to end with exit status STATO;  vivo  it still runs
 #   messaggio INIZIO        polls until the message box shown says a text beginning with INIZIO, lines joined by "|"
-#   conferma [LETTERA]      answers "TRESKO - CONFERMA" with Alt+LETTERA (s); waits until it closes and the focus is back
+#   conferma [LETTERA]      answers the "TRESKO - CONFERMA" box with Alt+LETTERA (s) and waits until it closes
 #   registri VALORI         inserts registers, VALORI being SQL rows (code, description, kind);  riempi N  R00001..
 #   protetto PERCORSO       takes the write permission away, from a root program too (it then runs under setpriv)
 #   altro SQL               another clerk runs SQL on the company's file;  blocca SQL  and his session stays open
@@ -64,8 +64,7 @@ scrivi() { xdotool type --delay 40 "$1"; }
 tasti() { xdotool key --delay 100 "$@"; sleep 0.1; }
 pausa() { sleep "$1"; }
 finestra() { [ -n "$(aspetta_finestra "$1")" ] || fallisci "nessuna finestra '$1'"; sleep 0.2; }
-# The box is gone and another window has the focus: keys typed before then would go astray.
-sparita() { local a; ! xdotool getwindowname "$1" &>/dev/null && a=$(xdotool getactivewindow 2>/dev/null) && [[ $a && $a != "$1" ]]; }
+sparita() { ! xdotool getwindowname "$1" >/dev/null 2>&1; }
 conferma() {
   local id
   id=$(aspetta_finestra "TRESKO - CONFERMA") && [ -n "$id" ] && sleep 0.2 && tasti "alt+${1:-s}" || fallisci "nessuna conferma"
