@@ -22,7 +22,8 @@ trap chiudi_sessione EXIT
 avvia_sessione() {
   local fifo="$CARTELLA/display" numero indirizzo pid
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${SCHERMO:-1280x1024}x24" -nolisten tcp 3>"$fifo" 2>/dev/null &
+  # -noreset: a probe that disconnects first must not reset the server under the window manager's connection.
+  Xvfb -displayfd 3 -noreset -screen 0 "${SCHERMO:-1280x1024}x24" -nolisten tcp 3>"$fifo" 2>/dev/null &
   PROCESSI+=($!)
   read -r -t 20 numero <"$fifo"
   export DISPLAY=":$numero"
@@ -31,7 +32,7 @@ avvia_sessione() {
   PROCESSI+=("$pid")
   openbox --sm-disable >/dev/null 2>&1 &
   PROCESSI+=($!)
-  ripeti 100 gestore || true
+  ripeti 100 gestore || fallisci "il gestore delle finestre non parte"
   export QT_QPA_PLATFORM=xcb
 }
 
