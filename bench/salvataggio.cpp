@@ -1,10 +1,10 @@
 // Prints the cost of saving and of looking up a register through the store, next to the same
 // statements on the raw sqlite3 API with the same pragmas, or on raw libpq for a server address,
 // measured in interleaved pairs.
+#include "store/archivioregistri.h"
 #include "store/colonne.h"
 #include "store/registro.h"
 #include "store/storico.h"
-#include "store/archivioregistri.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
