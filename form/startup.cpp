@@ -7,6 +7,7 @@
 #include "app/puntatore.h"
 #include "app/tasti.h"
 #include "app/casella.h"
+#include "app/dimensione.h"
 #include "form/dialoghiqt.h"
 #include "form/mappacampi.h"
 #include "form/testi.h"
@@ -44,13 +45,19 @@ constexpr int altezzaTwip = 6720;
 
 int daTwip(double twip, const QWidget* w) { return qRound(twip * w->logicalDpiX() / 1440.0); }
 
+// The form's own size, the least the window is given whatever its pages measure.
+QSize dimensioneBase(const QWidget* w) { return {daTwip(larghezzaTwip, w), daTwip(altezzaTwip, w)}; }
+
 QFont fisso(double punti, bool grassetto = false)
 {
-    // The fixed-pitch fallback is matched once; every size then asks the font system for that family only.
+    // The fixed-pitch fallback is matched once, at the code's own size so that its engine is used; every size
+    // then asks the font system for that family only.
     static const QFont base = [] {
         QFont f(u"Courier New"_s);
         f.setStyleHint(QFont::TypeWriter);
         f.setFixedPitch(true);
+        f.setPointSizeF(11.25);
+        f.setBold(true);
         f.setFamily(QFontInfo(f).family());
         return f;
     }();
@@ -125,8 +132,8 @@ QLabel* etichetta(const QString& testo, const QString& nome, QWidget* genitore)
 Startup::Startup(app::Dialoghi& dialoghi, QWidget* genitore)
     : QWidget(genitore), dialoghi_(dialoghi), archivio_(u"pemtarx"_s)
 {
+    // The controls are built by Form_Load, which knows whether the window may be shown first.
     setObjectName(u"Startup"_s);
-    costruisci();
 }
 
 Startup::~Startup()
@@ -216,8 +223,6 @@ void Startup::costruisci()
         pagine->addWidget(Picture1[i], 0, 0);
         Picture1[i]->hide();
     }
-    costruisciScarico(Picture1[0]);
-    costruisciCarico(Picture1[1]);
     colonna->addWidget(area, 1);
 
     auto* comandi = new QHBoxLayout;
@@ -234,37 +239,28 @@ void Startup::costruisci()
         comandi->addWidget(cmdD[i]);
     colonna->addLayout(comandi);
 
-    // Every text box from the field map: name, limit, font, background, accessible name.
-    for (const mappa::Campo& c : mappa::campi()) {
-        if (c.indice == 0)
-            continue;
-        Casella* t = Txt[c.indice];
-        t->setObjectName(u"Txt(%1)"_s.arg(c.indice));
-        t->setMaxLength(c.lunghezza);
-        t->setAccessibleName(QString(c.etichetta));
-        const bool riga = c.indice >= mappa::primaRigaRegistro;
-        t->setFont(fisso(riga ? 8.25 : 11.25));
-        // A box as wide as its limit, but a register's heading line follows the page width.
-        if (c.lunghezza <= 80)
-            t->setMinimumWidth(larghezzaCaratteri(t, c.lunghezza + 1));
-        if (!riga)
-            t->setFixedWidth(t->minimumWidth());
-        if (c.indice == 1 || riga)
-            sfondoTesto(t, Qt::white);
-        if (c.indice == 7 || c.indice == 8)
-            sfondoTesto(t, gialloChiaro);
-        if (c.filtro == mappa::Filtro::SoloCifre)
-            t->setAlignment(Qt::AlignRight);
-        connect(t, &Casella::entrata, this, [this, i = c.indice] { Txt_GotFocus(i); });
-        connect(t, &Casella::uscita, this, [this, i = c.indice] { Txt_LostFocus(i); });
-        connect(t, &Casella::doppioClic, this, [this, i = c.indice] { Txt_DblClick(i); });
-    }
+    impostaCampo(mappa::campo(1));
     DicKod->setFixedWidth(larghezzaCaratteri(DicKod, 11));
-    Txt[4]->setAlignment(Qt::AlignCenter);
     connect(DicKod, &Casella::entrata, this, &Startup::DicKod_GotFocus);
     connect(DicKod, &Casella::uscita, this, &Startup::DicKod_LostFocus);
     connect(DicKod, &Casella::doppioClic, this, &Startup::DicKod_DblClick);
+}
+
+void Startup::costruisciPagine()
+{
+    if (Txt[2])
+        return;
+    costruisciScarico(Picture1[0]);
+    costruisciCarico(Picture1[1]);
+    for (const mappa::Campo& c : mappa::campi())
+        if (c.indice > 1)
+            impostaCampo(c);
+    Txt[4]->setAlignment(Qt::AlignCenter);
     Combo1->installEventFilter(this);
+    Combo1->addItems(testi::vociProtocollo);
+    Combo1->setCurrentIndex(0);
+    cmbRiqACT->addItems(testi::vociRiquadri);
+    cmbRiqACT->setCurrentIndex(-1);
 
     // The order Tab follows; controls that cannot take the focus are passed over by Qt.
     QList<QWidget*> ordine{DicKod};
@@ -278,6 +274,31 @@ void Startup::costruisci()
     ordine << Combo1;  // the picker's list and ANNULLA go in before it when the picker is built
     for (int i = 1; i < ordine.size(); ++i)
         QWidget::setTabOrder(ordine[i - 1], ordine[i]);
+}
+
+// A text box from the field map: name, limit, font, background, accessible name.
+void Startup::impostaCampo(const mappa::Campo& c)
+{
+    Casella* t = Txt[c.indice];
+    t->setObjectName(u"Txt(%1)"_s.arg(c.indice));
+    t->setMaxLength(c.lunghezza);
+    t->setAccessibleName(QString(c.etichetta));
+    const bool riga = c.indice >= mappa::primaRigaRegistro;
+    t->setFont(fisso(riga ? 8.25 : 11.25));
+    // A box as wide as its limit, but a register's heading line follows the page width.
+    if (c.lunghezza <= 80)
+        t->setMinimumWidth(larghezzaCaratteri(t, c.lunghezza + 1));
+    if (!riga)
+        t->setFixedWidth(t->minimumWidth());
+    if (c.indice == 1 || riga)
+        sfondoTesto(t, Qt::white);
+    if (c.indice == 7 || c.indice == 8)
+        sfondoTesto(t, gialloChiaro);
+    if (c.filtro == mappa::Filtro::SoloCifre)
+        t->setAlignment(Qt::AlignRight);
+    connect(t, &Casella::entrata, this, [this, i = c.indice] { Txt_GotFocus(i); });
+    connect(t, &Casella::uscita, this, [this, i = c.indice] { Txt_LostFocus(i); });
+    connect(t, &Casella::doppioClic, this, [this, i = c.indice] { Txt_DblClick(i); });
 }
 
 PaginaRicerca* Startup::paginaRicerca()
@@ -423,17 +444,25 @@ void Startup::costruisciScarico(QWidget* pagina)
     g->setRowStretch(r, 1);
 }
 
-void Startup::posiziona()
+QSize Startup::misura()
 {
     // One size for every page, the largest, so the window never grows or shrinks while in use.
-    QSize dimensione(daTwip(larghezzaTwip, this), daTwip(altezzaTwip, this));
+    QSize dimensione = dimensioneBase(this);
     ensurePolished();  // measured with the style's fonts and margins, as shown
     // Both type pages keep their room while hidden for one measurement: the larger sets each side.
     for (QWidget* pagina : Picture1)
         tieniPosto(pagina, true);
+    // Hints a window already shown cached while its controls were being built are stale: all are asked afresh.
+    for (QWidget* controllo : findChildren<QWidget*>())
+        controllo->updateGeometry();
     dimensione = dimensione.expandedTo(minimumSizeHint());
     for (QWidget* pagina : Picture1)
         tieniPosto(pagina, false);
+    return dimensione;
+}
+
+void Startup::posiziona(QSize dimensione)
+{
     const QScreen* schermo = screen() ? screen() : QGuiApplication::primaryScreen();
     if (schermo) {
         // Room for the window manager's title bar and borders, not yet known before the first show.
@@ -449,13 +478,32 @@ void Startup::posiziona()
     setFixedSize(dimensione);
 }
 
+QString Startup::impronta() const
+{
+    // What the measured size depends on besides the program: a change of any of them measures again first.
+    return u"%1.%2.%3 %4 %5 %6 %7x%8"_s.arg(PEMTARX_VERSION_MAJOR).arg(PEMTARX_VERSION_MINOR).arg(PEMTARX_VERSION_PATCH)
+        .arg(QString::fromLatin1(qVersion()), style()->name(), QApplication::font().toString())
+        .arg(logicalDpiX()).arg(logicalDpiY());
+}
+
 // ---- start-up and shutdown ------------------------------------------------------------
 
-bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
+bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi, bool mostra)
 {
     stato.saltaControllo = false;
     qApp->installEventFilter(this);
-    posiziona();
+    // With the size of an earlier start the window goes to the window manager as soon as the company is open:
+    // its frame is built while the window is being mapped, and the type pages, hidden until a register is
+    // open, right after the first paint.
+    improntaMisura_ = mostra ? impronta() : QString();
+    dimensioneRicordata_ = mostra ? app::dimensioneRicordata(improntaMisura_, dimensioneBase(this)) : QSize();
+    const bool rinvia = dimensioneRicordata_.isValid();
+    if (!rinvia) {
+        costruisci();
+        costruisciPagine();
+    }
+    const QSize misurata = rinvia ? dimensioneRicordata_ : misura();
+    posiziona(misurata);
     stato.listaAttiva = false;
     stato.campoCorrente = 1;
     nomiAmbigui.clear();
@@ -467,31 +515,66 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi)
         QDir().mkdir(cartellaDati);
     percorsoDatabase = app::posizioneArchivio(fileIni, cartellaDati, codiceSocieta, &nomiAmbigui);
     archivio_.inAttesa = app::attesaArchivio;
-    // A company this user cannot write is said before any typing, never shown read-only.
-    for (;;) {
-        if (!apriDatabase())
-            return false;
-        if (!apriTabella(true) || !apriTabella(false))
-            return true;
-        const store::Esito e = archivio_.verificaScrittura();
-        if (e.ok())
-            break;
-        if (dialoghi_.chiedi(testi::archivioNonScrivibile + u'\n' + e.descrizione, testi::titoloErrore,
-                             app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) != app::Riprova)
-            return false;
+    apertura_ = apriSocieta();
+    if (apertura_ == Apertura::Rinuncia)
+        return false;
+    if (mostra)
+        show();
+    if (rinvia) {
+        costruisci();
+        Pict2->show();  // built in a window already shown
+    } else if (mostra) {
+        app::ricordaDimensione(improntaMisura_, misurata);
     }
-    Combo1->clear();
-    Combo1->addItems(testi::vociProtocollo);
-    Combo1->setCurrentIndex(0);
-    cmbRiqACT->clear();
-    cmbRiqACT->addItems(testi::vociRiquadri);
-    cmbRiqACT->setCurrentIndex(-1);
+    if (apertura_ == Apertura::SenzaTabelle)
+        return true;
     stato.paginaAttiva = 2;
     Pict2->show();
     Pict2->setEnabled(true);
     lbVer->setText(u"Versione %1.%2.%3"_s.arg(PEMTARX_VERSION_MAJOR).arg(PEMTARX_VERSION_MINOR).arg(PEMTARX_VERSION_PATCH));
-    pulisciCampi();
+    if (!rinvia)
+        pulisciCampi();
     return true;
+}
+
+void Startup::completa()
+{
+    if (Txt[2] || !Pict2)
+        return;
+    costruisciPagine();
+    // Measured as the first start measures: a size kept under other fonts is put right at once, and kept.
+    const QSize misurata = misura();
+    if (misurata != dimensioneRicordata_) {
+        posiziona(misurata);
+        app::ricordaDimensione(improntaMisura_, misurata);
+    }
+    if (apertura_ == Apertura::Aperta)
+        pulisciCampi();
+}
+
+void Startup::paintEvent(QPaintEvent* evento)
+{
+    QWidget::paintEvent(evento);
+    // The type pages follow the first paint, once it is on the screen.
+    if (!Txt[2])
+        QTimer::singleShot(0, this, &Startup::completa);
+}
+
+Startup::Apertura Startup::apriSocieta()
+{
+    // A company this user cannot write is said before any typing, never shown read-only.
+    for (;;) {
+        if (!apriDatabase())
+            return Apertura::Rinuncia;
+        if (!apriTabella(true) || !apriTabella(false))
+            return Apertura::SenzaTabelle;
+        const store::Esito e = archivio_.verificaScrittura();
+        if (e.ok())
+            return Apertura::Aperta;
+        if (dialoghi_.chiedi(testi::archivioNonScrivibile + u'\n' + e.descrizione, testi::titoloErrore,
+                             app::Pulsanti::RiprovaAnnulla, app::Icona::Critica) != app::Riprova)
+            return Apertura::Rinuncia;
+    }
 }
 
 bool Startup::apriDatabase()
@@ -565,12 +648,11 @@ int Startup::esegui()
     suite::ProcessiSistema processi;
     suite::TastiGlobali tasti(perTasti, dialoghi, processi);
     finestra.tastiGlobali = [&tasti](int codice, int maschera) { tasti.tastiGlobali(codice, maschera); };
-    if (!finestra.Form_Load(QCoreApplication::applicationDirPath()))
+    app::misuraPrimoDisegno(&finestra);
+    if (!finestra.Form_Load(QCoreApplication::applicationDirPath(), QDate::currentDate(), true))
         return 0;
     tasti.fileIni = finestra.fileIni;
     tasti.codiceSocieta = finestra.codiceSocieta;
-    app::misuraPrimoDisegno(&finestra);
-    finestra.show();
     finestra.activateWindow();
     finestra.DicKod->setFocus(Qt::OtherFocusReason);
     return QApplication::exec();
@@ -647,6 +729,7 @@ void Startup::applicaModo(regole::Modo modo)
 
 void Startup::controllaCodice()
 {
+    completa();
     regole::Maschera m = leggiWidget();
     const auto modo = regole::controllaCodice(archivio_, dialoghi_, registroCorrente, mostrate_, m);
     modoRegistro = modo.value_or(regole::Attesa);
@@ -958,6 +1041,17 @@ bool Startup::Form_KeyPress(QWidget* destinatario, QKeyEvent* evento)
 
 bool Startup::eventFilter(QObject* oggetto, QEvent* evento)
 {
+    // A clerk quicker than the first paint finds the type pages built all the same.
+    switch (evento->type()) {
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        completa();
+        break;
+    default:
+        break;
+    }
     if (oggetto == Combo1 && (evento->type() == QEvent::FocusIn || evento->type() == QEvent::FocusOut)) {
         const auto* f = static_cast<QFocusEvent*>(evento);
         if (!Presenza::cambioFinestra(f->reason()))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/statofinestra.h"
+#include "form/mappacampi.h"
 #include "form/regole.h"
 #include "store/registro.h"
 #include "store/archivioregistri.h"
@@ -28,8 +29,9 @@ public:
     explicit Startup(app::Dialoghi& dialoghi, QWidget* genitore = nullptr);
     ~Startup() override;
 
-    // Prepares the window; false when the clerk gave up on a missing company and the program ends.
-    bool Form_Load(const QString& cartellaProgramma, const QDate& oggi = QDate::currentDate());
+    // Prepares the window and, with `mostra`, shows it once the company is open; false when the clerk gave up
+    // on a missing company and the program ends.
+    bool Form_Load(const QString& cartellaProgramma, const QDate& oggi = QDate::currentDate(), bool mostra = false);
 
     // The whole program: load, show, run until unloaded.
     static int esegui();
@@ -56,12 +58,20 @@ protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void changeEvent(QEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
+    void paintEvent(QPaintEvent* evento) override;
 
 private:
     void costruisci();
+    void costruisciPagine();
+    void impostaCampo(const mappa::Campo& c);
+    void completa();  // the type pages, when the window was shown before they were built
     void costruisciCarico(QWidget* pagina);
     void costruisciScarico(QWidget* pagina);
-    void posiziona();
+    QSize misura();
+    void posiziona(QSize dimensione);
+    QString impronta() const;
+    enum class Apertura { Rinuncia, SenzaTabelle, Aperta };
+    Apertura apriSocieta();
     PaginaRicerca* paginaRicerca();
     SceltaRegistri* sceltaRegistri();
     bool ricercaAperta() const;
@@ -108,6 +118,9 @@ private:
     store::ArchivioRegistri::Righe mostrate_;  // both rows as the look-up found them, for the save to compare
     bool inoltro_ = false;  // a key event of our own is on its way to a control
     bool uscitaPremuta_ = false;  // the mouse went down on USCITA and has not come up yet
+    Apertura apertura_ = Apertura::Rinuncia;
+    QString improntaMisura_;  // what the window's size was measured under, and the size an earlier start kept
+    QSize dimensioneRicordata_;
     const QEvent* ultimoTasto_ = nullptr;  // the key press handled last, and its time, to handle it once
     quint64 istanteUltimo_ = 0;
 

@@ -181,6 +181,10 @@ scenario() {
   eval "$verifiche"
 }
 
+# One cache for the table: its first start measures the window, every later one starts from the size kept.
+CACHE_CONDIVISA=$(mktemp -d)
+export CACHE_CONDIVISA
+trap 'rm -rf "$CACHE_CONDIVISA"' EXIT
 falliti=()
 riga=""
 while IFS= read -r linea || [ -n "$linea" ]; do

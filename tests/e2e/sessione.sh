@@ -34,6 +34,8 @@ avvia_sessione() {
   PROCESSI+=($!)
   ripeti 100 gestore || fallisci "il gestore delle finestre non parte"
   export QT_QPA_PLATFORM=xcb
+  # The window's remembered size stays in the session, or in the folder its caller shares between sessions.
+  export XDG_CACHE_HOME=${CACHE_CONDIVISA:-$CARTELLA/cache}
 }
 
 # Waits for a window whose title contains the text; prints its id.
