@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -20,6 +21,7 @@ class TestStartup : public QObject {
   private Q_SLOTS:
     void settingsAndCompanyAreFound_data();
     void settingsAndCompanyAreFound();
+    void keysBeforeTheFirstPaintFindThePages();
 };
 
 void TestStartup::settingsAndCompanyAreFound_data()
@@ -137,6 +139,35 @@ void TestStartup::settingsAndCompanyAreFound()
     // The company's folder is never made, nor one beside the settings for a company on the server.
     QVERIFY(voci.size() > 1 || !QFileInfo::exists(r + u"/dati/X1"_s));
     QVERIFY(ostacolo.isEmpty() || !QFileInfo::exists(r + u'/' + p.nomeDatabase().toUpper()));
+}
+
+void TestStartup::keysBeforeTheFirstPaintFindThePages()
+{
+    // The second start, with the size the first kept, shows the window before its type pages exist.
+    QTemporaryDir cartella;
+    const QString r = cartella.path();
+    qputenv("XDG_CACHE_HOME", (r + u"/cache"_s).toUtf8());
+    QVERIFY(QDir().mkpath(r + u"/prog"_s) && QDir().mkpath(r + u"/dati/X1"_s));
+    QFile ini(r + u"/prog/Quendrix.ini"_s);
+    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[BASE]\r\nDITTA=X1\r\n[PATH]\r\nDIRINI=" + r.toUtf8() + "/dati/\r\n") > 0);
+    ini.close();
+    QVERIFY(store::ArchivioRegistri::crea(r + u"/dati/X1/dogana.mdb"_s).ok());
+    DialoghiProva d;
+    QSize prima;
+    {
+        Startup w(d);
+        QVERIFY(w.Form_Load(r + u"/prog"_s, QDate::currentDate(), true) && w.Txt[2]);
+        prima = w.size();
+    }
+    Startup w(d);
+    QVERIFY(w.Form_Load(r + u"/prog"_s, QDate::currentDate(), true));
+    QVERIFY(w.isVisible() && !w.Txt[2]);
+    // A key typed before the first paint builds them first, and the window keeps the size measured.
+    w.DicKod->setFocus();
+    QTest::keyClick(w.DicKod, Qt::Key_A);
+    QVERIFY(w.Txt[2] && w.Combo1->count() == 4);
+    QCOMPARE(w.size(), prima);
+    QCOMPARE(w.DicKod->text(), u"A"_s);
 }
 
 QTEST_MAIN(TestStartup)
