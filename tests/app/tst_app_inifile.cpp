@@ -1,5 +1,4 @@
 #include "app/archivio.h"
-#include "app/dimensione.h"
 #include "app/inifile.h"
 #include "app/processo.h"
 
@@ -51,8 +50,6 @@ class TestIniFile : public QObject {
     void scritturaAvversa_data();
     void scritturaAvversa();
     void scrittoriUccisiOInsiemeNonPerdonoChiavi();
-    void dimensioneRicordata_data();
-    void dimensioneRicordata();
 };
 
 void TestIniFile::regoleDelProfilo_data()
@@ -263,35 +260,6 @@ void TestIniFile::scrittoriUccisiOInsiemeNonPerdonoChiavi()
         QCOMPARE(trovate.size(), righe.size());
         QCOMPARE(trovate - forse, attese);
     }
-}
-
-void TestIniFile::dimensioneRicordata_data()
-{
-    // The window's size file as found (null: none); what is taken from it, under the fingerprint "I" and least 712x448.
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QSize>("presa");
-    QTest::newRow("nessuno") << QByteArray() << QSize();
-    QTest::newRow("buono") << QByteArray("I\n937 480\n") << QSize(937, 480);
-    QTest::newRow("altra impronta") << QByteArray("J\n937 480\n") << QSize();
-    QTest::newRow("sotto il minimo") << QByteArray("I\n700 480\n") << QSize();
-    QTest::newRow("assurda") << QByteArray("I\n99999 480\n") << QSize();
-    QTest::newRow("negativa") << QByteArray("I\n-937 480\n") << QSize();
-    QTest::newRow("rovinata") << QByteArray("I\n937x480\n") << QSize();
-    QTest::newRow("binaria") << QByteArray("\0\xff\n\x01", 4) << QSize();
-}
-
-void TestIniFile::dimensioneRicordata()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QSize, presa);
-    qputenv("XDG_CACHE_HOME", cartella->path().toUtf8());
-    const QString percorso = cartella->filePath(u"pemtarx/finestra"_s);
-    if (!file.isNull() && QDir().mkpath(QFileInfo(percorso).path()))
-        metti(percorso, file);
-    QCOMPARE(app::dimensioneRicordata(u"I"_s, QSize(712, 448)), presa);
-    // What is kept is taken back whole, over whatever was there.
-    app::ricordaDimensione(u"I"_s, QSize(940, 500));
-    QCOMPARE(app::dimensioneRicordata(u"I"_s, QSize(712, 448)), QSize(940, 500));
 }
 
 int main(int argc, char** argv)
