@@ -45,6 +45,8 @@ constexpr int altezzaTwip = 6720;
 
 int daTwip(double twip, const QWidget* w) { return qRound(twip * w->logicalDpiX() / 1440.0); }
 
+QString versione() { return u"%1.%2.%3"_s.arg(PEMTARX_VERSION_MAJOR).arg(PEMTARX_VERSION_MINOR).arg(PEMTARX_VERSION_PATCH); }
+
 // The form's own size, the least the window is given whatever its pages measure.
 QSize dimensioneBase(const QWidget* w) { return {daTwip(larghezzaTwip, w), daTwip(altezzaTwip, w)}; }
 
@@ -481,8 +483,8 @@ void Startup::posiziona(QSize dimensione)
 QString Startup::impronta() const
 {
     // What the measured size depends on besides the program: a change of any of them measures again first.
-    return u"%1.%2.%3 %4 %5 %6 %7x%8"_s.arg(PEMTARX_VERSION_MAJOR).arg(PEMTARX_VERSION_MINOR).arg(PEMTARX_VERSION_PATCH)
-        .arg(QString::fromLatin1(qVersion()), style()->name(), QApplication::font().toString())
+    return u"%1 %2 %3 %4 %5x%6"_s.arg(versione(), QString::fromLatin1(qVersion()), style()->name(),
+                                        QApplication::font().toString())
         .arg(logicalDpiX()).arg(logicalDpiY());
 }
 
@@ -520,18 +522,16 @@ bool Startup::Form_Load(const QString& cartellaProgramma, const QDate& oggi, boo
         return false;
     if (mostra)
         show();
-    if (rinvia) {
+    if (rinvia)
         costruisci();
-        Pict2->show();  // built in a window already shown
-    } else if (mostra) {
+    else if (mostra)
         app::ricordaDimensione(improntaMisura_, misurata);
-    }
+    Pict2->show();  // built in a window already shown, it is not shown with it
     if (apertura_ == Apertura::SenzaTabelle)
         return true;
     stato.paginaAttiva = 2;
-    Pict2->show();
     Pict2->setEnabled(true);
-    lbVer->setText(u"Versione %1.%2.%3"_s.arg(PEMTARX_VERSION_MAJOR).arg(PEMTARX_VERSION_MINOR).arg(PEMTARX_VERSION_PATCH));
+    lbVer->setText(u"Versione "_s + versione());
     if (!rinvia)
         pulisciCampi();
     return true;
